@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Norvale needs. "build" is enough to build and run;
+# "test" adds what the test suite and the end-to-end harness use.
+set -euo pipefail
+
+what=${1:-build}
+
+build_pkgs=(
+    build-essential cmake ninja-build ccache pkg-config
+    qt6-base-dev qt6-base-private-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
+    qt6-qpa-plugins libgl-dev libxkbcommon-dev
+    libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xfixes0-dev
+    libsimdjson-dev
+    fonts-noto-cjk
+    xvfb xauth
+)
+test_pkgs=(
+    libbenchmark-dev
+    x11-xserver-utils x11-utils xclip xdotool wmctrl openbox trayer x11-apps imagemagick
+    dbus dbus-x11 xinput util-linux
+)
+
+pkgs=("${build_pkgs[@]}")
+if [ "$what" = test ]; then
+    pkgs+=("${test_pkgs[@]}")
+fi
+
+missing=()
+for p in "${pkgs[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=sudo
+fi
+echo "Installing: ${missing[*]}" >&2
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,43 @@
+#pragma once
+
+// A scriptable pasteboard: tests set contents as a foreign application would (each set is
+// one change), bump the count, or arrange for the contents to change in the middle of a read.
+
+#include "platform/Pasteboard.h"
+
+#include <QMap>
+
+#include <atomic>
+#include <functional>
+
+class SimPasteboard final : public Pasteboard
+{
+public:
+    QString name() const override { return QStringLiteral("CLIPBOARD"); }
+    qint64 changeCount() const override { return m_changeCount.load(); }
+    QStringList types() const override;
+    std::optional<QString> string(const QString& type) const override;
+    std::optional<QByteArray> data(const QString& type) const override;
+    void clear() override;
+    void write(const QList<QPair<QString, QByteArray>>& items) override;
+
+    // A foreign copy: replaces the contents and counts one change.
+    void setContents(const QList<QPair<QString, QByteArray>>& items);
+    void setText(const QString& text);
+    void bumpChangeCount();
+    // Called once, on the next read of contents (a change racing the capture).
+    void setOnNextRead(std::function<void()> hook);
+
+    int writeCount() const { return m_writes; }
+    int clearCount() const { return m_clears; }
+    QList<QPair<QString, QByteArray>> contents() const { return m_items; }
+
+private:
+    void noteRead() const;
+
+    QList<QPair<QString, QByteArray>> m_items;
+    std::atomic<qint64> m_changeCount { 0 };
+    mutable std::function<void()> m_onNextRead;
+    int m_writes = 0;
+    int m_clears = 0;
+};

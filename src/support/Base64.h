@@ -1,0 +1,17 @@
+#pragma once
+
+// Standard alphabet, padded, no line breaks. Decoding is strict (any other character, a
+// missing or misplaced '=' or a length that is not a multiple of four fails) and table
+// driven: Qt 6.4's decoder runs at ~150 MB/s and skips bad characters unless told to abort.
+
+#include <QByteArray>
+
+#include <optional>
+#include <string_view>
+
+namespace Base64 {
+
+QByteArray encode(const QByteArray& bytes);
+std::optional<QByteArray> decode(std::string_view text);
+
+} // namespace Base64
