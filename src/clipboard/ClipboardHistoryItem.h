@@ -1,0 +1,46 @@
+#pragma once
+
+// The record the clipboard history keeps for every capture. Items are values: equality
+// compares every field. Two captures of the same content share a fingerprint, which is the
+// key for de-duplication and for the preview cache.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+enum class ClipboardHistoryKind { Text, Url, Image };
+
+QString clipboardHistoryKindName(ClipboardHistoryKind kind); // "text", "url", "image"
+std::optional<ClipboardHistoryKind> clipboardHistoryKindFromName(QStringView name);
+
+struct ClipboardHistoryItem
+{
+    QUuid id;
+    ClipboardHistoryKind kind = ClipboardHistoryKind::Text;
+    QDateTime createdAt;
+    std::optional<QString> text;
+    std::optional<QByteArray> imageData;
+    QString fingerprint;
+
+    bool operator==(const ClipboardHistoryItem& other) const = default;
+
+    static QString makeFingerprint(ClipboardHistoryKind kind, const std::optional<QString>& text,
+        const std::optional<QByteArray>& imageData);
+    // url when the text, trimmed of white space and line breaks, starts with "http://" or
+    // "https://" (case-sensitive); text otherwise.
+    static ClipboardHistoryKind kindFor(const QString& text);
+
+    static ClipboardHistoryItem makeText(const QString& text, const QDateTime& now);
+    static ClipboardHistoryItem makeImage(const QByteArray& bytes, const QDateTime& now);
+
+    // Display properties for the quick panel.
+    QString normalizedTextPreview() const;
+    // "12文字", "URL", "4000 x 3000" or "画像" (dimensions from the preview cache).
+    QString detail() const;
+    // The cached preview, or a null image until it is rendered.
+    QImage image() const;
+};
