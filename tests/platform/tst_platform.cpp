@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
 #include "platform/sim/ManualExecutor.h"
@@ -7,7 +8,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-class PlatformTest : public QObject
+class PlatformTest final : public QObject
 {
     Q_OBJECT
 
@@ -164,5 +165,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(PlatformTest)
+NORVALE_TEST_CLASS(PlatformTest)
 #include "tst_platform.moc"
