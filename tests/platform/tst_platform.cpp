@@ -1,4 +1,4 @@
-#include "TestMain.h"
+#include "common/TestMain.h"
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
 #include "platform/sim/ManualExecutor.h"
