@@ -1,0 +1,53 @@
+#pragma once
+
+// The platform services one Norvale process runs on, chosen once at start: the real Linux
+// backends, or the simulated world (NORVALE_PLATFORM=sim or --simulate) for demos and
+// screenshots on machines without the real services. Every model and view receives these
+// services by reference from here; nothing else reaches the platform.
+//
+// The simulated world keeps its files in a private temporary folder and its settings in
+// memory, so a demo never touches the user's real history or settings.
+
+#include "platform/DefaultsStore.h"
+#include "platform/Executor.h"
+#include "platform/FileLocations.h"
+#include "platform/Pasteboard.h"
+#include "platform/Scheduler.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class QTemporaryDir;
+
+enum class PlatformKind
+{
+    Linux,
+    Simulated
+};
+
+// NORVALE_PLATFORM=sim or a --simulate argument choose the simulated world.
+PlatformKind choosePlatformKind(const QStringList& arguments, const QByteArray& environmentValue);
+
+struct AppPlatform final
+{
+    PlatformKind kind = PlatformKind::Linux;
+    std::unique_ptr<QTemporaryDir> simulatedDataDirectory;
+    std::unique_ptr<Scheduler> scheduler;
+    std::unique_ptr<Executor> executor;
+    std::unique_ptr<DefaultsStore> defaults;
+    std::unique_ptr<Pasteboard> pasteboard;
+    std::optional<FileLocations> files;
+
+    AppPlatform();
+    ~AppPlatform();
+    AppPlatform(AppPlatform&&) noexcept;
+    AppPlatform& operator=(AppPlatform&&) noexcept;
+
+    // The services of a running instance (needs a QGuiApplication for the Linux pasteboard).
+    static AppPlatform create(PlatformKind kind);
+    // Waits, bounded, for background work (a history save) still in flight; false on time-out.
+    bool waitForBackgroundWork(int milliseconds);
+};
