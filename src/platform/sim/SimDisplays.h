@@ -1,0 +1,26 @@
+#pragma once
+
+// Scripted displays and pointer. setDisplays() emits displaysChanged when the list differs.
+
+#include "platform/Displays.h"
+
+class SimDisplays final : public Displays
+{
+    Q_OBJECT
+
+public:
+    using Displays::Displays;
+
+    QList<DisplayInfo> displays() const override { return m_displays; }
+    QPoint pointerLocation() const override { return m_pointer; }
+
+    void setDisplays(const QList<DisplayInfo>& displays);
+    void setPointerLocation(const QPoint& location) { m_pointer = location; }
+
+    // A display whose visible frame equals its frame.
+    static DisplayInfo display(const QString& id, const QRect& frame, bool primary = false);
+
+private:
+    QList<DisplayInfo> m_displays;
+    QPoint m_pointer;
+};
