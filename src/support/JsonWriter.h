@@ -24,7 +24,11 @@ class QIODevice;
 class JsonWriter final
 {
 public:
-    enum class Style { Pretty, Compact };
+    enum class Style
+    {
+        Pretty,
+        Compact
+    };
 
     // Writes into device (flushing every few hundred KiB and at finish()).
     JsonWriter(QIODevice* device, Style style);
@@ -52,7 +56,8 @@ public:
     void value(double d);
     void nullValue();
 
-    // Flushes the buffer to the device; false when any write failed.
+    // Flushes the buffer to the device; false when any write failed or the document is not
+    // complete (a container left open, a key without its value).
     bool finish();
     bool ok() const { return m_ok; }
     QByteArray result() const { return m_buffer; }
@@ -71,6 +76,7 @@ private:
     void newlineIndent(int depth);
     void appendEscaped(QStringView text);
     void maybeFlush();
+    void flushBuffer();
     void endContainer(char bracket);
 
     QIODevice* m_device = nullptr;
@@ -78,5 +84,6 @@ private:
     QByteArray m_buffer;
     std::vector<Level> m_stack;
     bool m_afterKey = false;
+    bool m_unbalanced = false;
     bool m_ok = true;
 };

@@ -20,13 +20,14 @@ bool ensureDirectory(const QString& path, QString* error = nullptr);
 
 // Writes path atomically: the folder is ensured, writer fills the temporary file, the file is
 // made 0600 and committed. A writer returning false, or any I/O error, leaves the old file.
-bool writeAtomically(const QString& path, const std::function<bool(QIODevice&)>& writer,
-    QString* error = nullptr);
+bool writeAtomically(
+    const QString& path, const std::function<bool(QIODevice&)>& writer, QString* error = nullptr);
 bool writeAtomically(const QString& path, const QByteArray& contents, QString* error = nullptr);
 
 // Renames path to "<path>.unreadable-<yyyyMMddTHHmmss UTC>" (then -2, -3, ... on a collision)
 // with mode 0600. Returns the new path, or an empty string when the rename failed.
-QString moveAside(const QString& path, const QDateTime& now, const QString& suffix = QStringLiteral("unreadable"));
+QString moveAside(const QString& path, const QDateTime& now,
+    const QString& suffix = QStringLiteral("unreadable"));
 
 bool setPrivateMode(const QString& path);
 

@@ -1,0 +1,139 @@
+#include "common/TestMain.h"
+#include "support/IsoDate.h"
+#include "support/Uuid.h"
+
+#include <QTest>
+
+// UUIDs and dates as the data files write and read them.
+class IdentifiersTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void uuidText()
+    {
+        const QUuid uuid = QUuid::fromString(u"1b4e28ba-2fa1-11d2-883f-0016d3cca427");
+        QCOMPARE(Uuid::toText(uuid), QStringLiteral("1B4E28BA-2FA1-11D2-883F-0016D3CCA427"));
+        QCOMPARE(Uuid::toText(QUuid()), QStringLiteral("00000000-0000-0000-0000-000000000000"));
+
+        const QUuid created = Uuid::create();
+        QCOMPARE(created.version(), QUuid::Random);
+        QCOMPARE(created.variant(), QUuid::DCE);
+        QVERIFY(created != Uuid::create());
+        QCOMPARE(Uuid::parse(Uuid::toText(created)), created);
+    }
+
+    void uuidParse_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+
+        QTest::newRow("upper case")
+            << QStringLiteral("1B4E28BA-2FA1-11D2-883F-0016D3CCA427") << true;
+        QTest::newRow("lower case")
+            << QStringLiteral("1b4e28ba-2fa1-11d2-883f-0016d3cca427") << true;
+        QTest::newRow("mixed case")
+            << QStringLiteral("1b4E28bA-2Fa1-11d2-883F-0016d3CCA427") << true;
+        QTest::newRow("all zero") << QStringLiteral("00000000-0000-0000-0000-000000000000") << true;
+        QTest::newRow("braces") << QStringLiteral("{1B4E28BA-2FA1-11D2-883F-0016D3CCA427}")
+                                << false;
+        QTest::newRow("no dashes") << QStringLiteral("1B4E28BA2FA111D2883F0016D3CCA427") << false;
+        QTest::newRow("dash moved")
+            << QStringLiteral("1B4E28B-A2FA1-11D2-883F-0016D3CCA427") << false;
+        QTest::newRow("leading space")
+            << QStringLiteral(" 1B4E28BA-2FA1-11D2-883F-0016D3CCA42") << false;
+        QTest::newRow("trailing newline")
+            << QStringLiteral("1B4E28BA-2FA1-11D2-883F-0016D3CCA427\n") << false;
+        QTest::newRow("non-hex letter")
+            << QStringLiteral("1B4E28BG-2FA1-11D2-883F-0016D3CCA427") << false;
+        QTest::newRow("full-width digit")
+            << QStringLiteral("１B4E28BA-2FA1-11D2-883F-0016D3CCA427") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+
+    void uuidParse()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const auto uuid = Uuid::parse(text);
+        QCOMPARE(uuid.has_value(), valid);
+        if (valid) {
+            QCOMPARE(Uuid::toText(*uuid), text.toUpper());
+        }
+    }
+
+    void dateFormat_data()
+    {
+        QTest::addColumn<QDateTime>("dateTime");
+        QTest::addColumn<QString>("iso");
+        QTest::addColumn<QString>("stamp");
+
+        QTest::newRow("UTC") << QDateTime(QDate(2024, 5, 1), QTime(9, 30), Qt::UTC)
+                             << QStringLiteral("2024-05-01T09:30:00Z")
+                             << QStringLiteral("20240501T093000");
+        QTest::newRow("offset converted to UTC")
+            << QDateTime(QDate(2024, 1, 1), QTime(8, 5, 7), Qt::OffsetFromUTC, 9 * 3600)
+            << QStringLiteral("2023-12-31T23:05:07Z") << QStringLiteral("20231231T230507");
+        QTest::newRow("fraction dropped, not rounded")
+            << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59, 999), Qt::UTC)
+            << QStringLiteral("2024-12-31T23:59:59Z") << QStringLiteral("20241231T235959");
+        QTest::newRow("before 1970")
+            << QDateTime(QDate(1969, 7, 20), QTime(20, 17, 40, 500), Qt::UTC)
+            << QStringLiteral("1969-07-20T20:17:40Z") << QStringLiteral("19690720T201740");
+        QTest::newRow("invalid") << QDateTime() << QString() << QString();
+    }
+
+    void dateFormat()
+    {
+        QFETCH(QDateTime, dateTime);
+        QFETCH(QString, iso);
+        QFETCH(QString, stamp);
+        QCOMPARE(IsoDate::format(dateTime), iso);
+        QCOMPARE(IsoDate::compactStamp(dateTime), stamp);
+    }
+
+    void dateParse_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("expected"); // invalid: rejected
+
+        const QDateTime none;
+        QTest::newRow("exact form") << QStringLiteral("2024-05-01T09:30:00Z")
+                                    << QDateTime(QDate(2024, 5, 1), QTime(9, 30), Qt::UTC);
+        QTest::newRow("leap day") << QStringLiteral("2024-02-29T23:59:59Z")
+                                  << QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59), Qt::UTC);
+        QTest::newRow("fraction") << QStringLiteral("2024-05-01T09:30:00.000Z") << none;
+        QTest::newRow("no zone") << QStringLiteral("2024-05-01T09:30:00") << none;
+        QTest::newRow("offset zone") << QStringLiteral("2024-05-01T09:30:00+00:00") << none;
+        QTest::newRow("lower-case z") << QStringLiteral("2024-05-01T09:30:00z") << none;
+        QTest::newRow("space separator") << QStringLiteral("2024-05-01 09:30:00Z") << none;
+        QTest::newRow("no seconds") << QStringLiteral("2024-05-01T09:30Z") << none;
+        QTest::newRow("basic form") << QStringLiteral("20240501T093000Z") << none;
+        QTest::newRow("February 30") << QStringLiteral("2024-02-30T00:00:00Z") << none;
+        QTest::newRow("not a leap year") << QStringLiteral("2023-02-29T00:00:00Z") << none;
+        QTest::newRow("month 13") << QStringLiteral("2024-13-01T00:00:00Z") << none;
+        QTest::newRow("hour 24") << QStringLiteral("2024-05-01T24:00:00Z") << none;
+        QTest::newRow("minute 60") << QStringLiteral("2024-05-01T23:60:00Z") << none;
+        QTest::newRow("second 60") << QStringLiteral("2024-06-30T23:59:60Z") << none;
+        QTest::newRow("sign in a field") << QStringLiteral("2024-05-01T09:-3:00Z") << none;
+        QTest::newRow("year zero") << QStringLiteral("0000-01-01T00:00:00Z") << none;
+        QTest::newRow("trailing space") << QStringLiteral("2024-05-01T09:30:00Z ") << none;
+        QTest::newRow("empty") << QString() << none;
+    }
+
+    void dateParse()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, expected);
+        const auto parsed = IsoDate::parse(text);
+        QCOMPARE(parsed.has_value(), expected.isValid());
+        if (parsed) {
+            QCOMPARE(*parsed, expected);
+            QCOMPARE(parsed->timeSpec(), Qt::UTC);
+            QCOMPARE(IsoDate::format(*parsed), text);
+        }
+    }
+};
+
+NORVALE_TEST_CLASS(IdentifiersTest)
+#include "tst_identifiers.moc"

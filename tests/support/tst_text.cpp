@@ -1,0 +1,175 @@
+#include "common/TestMain.h"
+#include "support/Text.h"
+
+#include <QLocale>
+#include <QTest>
+
+#include <algorithm>
+
+class TextTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { QLocale::setDefault(QLocale::system()); }
+
+    void trimmed_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("ASCII blanks and line breaks")
+            << QStringLiteral(" \t\r\n a b \r\n\t ") << QStringLiteral("a b");
+        QTest::newRow("vertical tab and form feed")
+            << QStringLiteral("\v\fx\f\v") << QStringLiteral("x");
+        QTest::newRow("ideographic space")
+            << QStringLiteral("\u3000日本\u3000") << QStringLiteral("日本");
+        QTest::newRow("next line") << QString::fromUtf16(u"\x85x\x85") << QStringLiteral("x");
+        QTest::newRow("no-break space") << QStringLiteral("\u00a0x\u00a0") << QStringLiteral("x");
+        QTest::newRow("line and paragraph separators")
+            << QStringLiteral("\u2028x\u2029") << QStringLiteral("x");
+        QTest::newRow("other Unicode spaces")
+            << QStringLiteral("\u1680\u2000\u200a\u202f\u205fx\u2003") << QStringLiteral("x");
+        QTest::newRow("inner white space kept")
+            << QStringLiteral(" a\u3000\n b ") << QStringLiteral("a\u3000\n b");
+        QTest::newRow("only white space") << QStringLiteral(" \u3000\n\t") << QString();
+        QTest::newRow("zero-width space and BOM are not white space")
+            << QStringLiteral("\u200bx\ufeff") << QStringLiteral("\u200bx\ufeff");
+        QTest::newRow("emoji at both ends") << QStringLiteral(" 😀x😀 ") << QStringLiteral("😀x😀");
+        QTest::newRow("empty") << QString() << QString();
+    }
+
+    void trimmed()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(Text::trimmed(text), expected);
+    }
+
+    void lineBreaks_data()
+    {
+        QTest::addColumn<uint>("c");
+        QTest::addColumn<bool>("lineBreak");
+        QTest::addColumn<bool>("whiteSpace");
+
+        QTest::newRow("LF") << 0x0au << true << true;
+        QTest::newRow("VT") << 0x0bu << true << true;
+        QTest::newRow("FF") << 0x0cu << true << true;
+        QTest::newRow("CR") << 0x0du << true << true;
+        QTest::newRow("NEL") << 0x85u << true << true;
+        QTest::newRow("LS") << 0x2028u << true << true;
+        QTest::newRow("PS") << 0x2029u << true << true;
+        QTest::newRow("tab") << 0x09u << false << true;
+        QTest::newRow("space") << 0x20u << false << true;
+        QTest::newRow("ideographic space") << 0x3000u << false << true;
+        QTest::newRow("file separator") << 0x1cu << false << false;
+        QTest::newRow("letter") << uint('a') << false << false;
+        QTest::newRow("beyond Unicode") << 0x110020u << false << false;
+    }
+
+    void lineBreaks()
+    {
+        QFETCH(uint, c);
+        QFETCH(bool, lineBreak);
+        QFETCH(bool, whiteSpace);
+        QCOMPARE(Text::isLineBreak(c), lineBreak);
+        QCOMPARE(Text::isWhiteSpaceOrLineBreak(c), whiteSpace);
+    }
+
+    void graphemes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("prefixLength");
+        QTest::addColumn<QString>("prefix");
+
+        QTest::newRow("ASCII") << QStringLiteral("hello") << 5 << 3 << QStringLiteral("hel");
+        QTest::newRow("CR LF is one")
+            << QStringLiteral("a\r\nb") << 3 << 2 << QStringLiteral("a\r\n");
+        QTest::newRow("combining accent")
+            << QStringLiteral("e\u0301e\u0301") << 2 << 1 << QStringLiteral("e\u0301");
+        QTest::newRow("decomposed kana")
+            << QStringLiteral("か\u3099き") << 2 << 1 << QStringLiteral("か\u3099");
+        QTest::newRow("Japanese") << QStringLiteral("日本語") << 3 << 2 << QStringLiteral("日本");
+        QTest::newRow("flags") << QStringLiteral("🇯🇵🇫🇷") << 2 << 1 << QStringLiteral("🇯🇵");
+        QTest::newRow("family ZWJ sequence")
+            << QStringLiteral("👨\u200d👩\u200d👧x") << 2 << 1 << QStringLiteral("👨\u200d👩\u200d👧");
+        QTest::newRow("skin tone")
+            << QStringLiteral("👍🏽👍") << 2 << 1 << QStringLiteral("👍🏽");
+        QTest::newRow("prefix longer than text")
+            << QStringLiteral("é😀") << 2 << 10 << QStringLiteral("é😀");
+        QTest::newRow("zero prefix") << QStringLiteral("abc") << 3 << 0 << QString();
+        QTest::newRow("empty") << QString() << 0 << 5 << QString();
+    }
+
+    void graphemes()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, count);
+        QFETCH(int, prefixLength);
+        QFETCH(QString, prefix);
+        QCOMPARE(Text::graphemeCount(text), count);
+        QCOMPARE(Text::graphemePrefix(text, prefixLength), prefix);
+    }
+
+    void nameOrder_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("expected");
+
+        // "C" is what LANG=C.UTF-8 gives: QCollator would compare code points there.
+        for (const QString& locale :
+            {QStringLiteral("C"), QStringLiteral("en_US"), QStringLiteral("ja_JP")}) {
+            auto row = [&](const char* name) -> QTestData& {
+                return QTest::newRow(qPrintable(locale + QLatin1String(": ") + name));
+            };
+            row("digit runs by value")
+                << locale << QStringLiteral("item 2") << QStringLiteral("item 10") << -1;
+            row("digit runs, reversed")
+                << locale << QStringLiteral("file10") << QStringLiteral("file9") << 1;
+            row("case ignored") << locale << QStringLiteral("a") << QStringLiteral("A") << 0;
+            row("case ignored in words")
+                << locale << QStringLiteral("Display") << QStringLiteral("display") << 0;
+            row("not code-point order")
+                << locale << QStringLiteral("apple") << QStringLiteral("Banana") << -1;
+            row("plain order") << locale << QStringLiteral("b") << QStringLiteral("a") << 1;
+        }
+    }
+
+    void nameOrder()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, expected);
+        QLocale::setDefault(QLocale(locale));
+        QCOMPARE(Text::compareNames(a, b), expected);
+        QCOMPARE(Text::compareNames(b, a), -expected);
+        QCOMPARE(Text::nameLess(a, b), expected < 0);
+    }
+
+    void sortsUnderTheProcessLocale()
+    {
+        // CTest runs this under LANG=C.UTF-8; the numeric order must hold there too.
+        QStringList names {QStringLiteral("item 10"), QStringLiteral("Item 2"),
+            QStringLiteral("item 1"), QStringLiteral("B"), QStringLiteral("a")};
+        std::stable_sort(names.begin(), names.end(), Text::nameLess);
+        QCOMPARE(names,
+            QStringList({QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("item 1"),
+                QStringLiteral("Item 2"), QStringLiteral("item 10")}));
+    }
+
+    void followsALocaleChange()
+    {
+        // Swedish sorts "ä" after "z", English next to "a": the cached collator must follow.
+        QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+        QCOMPARE(Text::compareNames(QStringLiteral("ä"), QStringLiteral("z")), -1);
+        QLocale::setDefault(QLocale(QStringLiteral("sv_SE")));
+        QCOMPARE(Text::compareNames(QStringLiteral("ä"), QStringLiteral("z")), 1);
+    }
+};
+
+NORVALE_TEST_CLASS(TextTest)
+#include "tst_text.moc"
