@@ -41,6 +41,9 @@ public:
 Q_SIGNALS:
     void rowActivated(const QUuid& id);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void activateItem(QListWidgetItem* item);
 

@@ -7,7 +7,7 @@
 // It is activated when shown through Workspace::activateOwnWindow (a pager-style request
 // that focus-stealing prevention honours) and closes when focus passes to a window that is
 // not Norvale's, when the application asks (dismiss), or on a second toggle (the caller's
-// isOpen() check). The content widget is separate and replaceable.
+// isOpen() check), or on Escape. The content widget is separate and replaceable.
 
 #include "QuickPanelPlacement.h"
 
@@ -49,6 +49,7 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void focusWindowChanged(QWindow* window);
@@ -63,5 +64,4 @@ private:
     QRect m_anchor;
     QuickPanelPlacement::Result m_placement;
     bool m_open = false;
-    int m_activationAttempts = 0;
 };

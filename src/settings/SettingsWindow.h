@@ -50,8 +50,7 @@ private:
     Scheduler& m_scheduler;
     QTabWidget* m_tabs = nullptr;
     double m_scale = 1.0;
-    bool m_everShown = false;
-    bool m_pendingCentre = false;
+    bool m_centredOnOpen = false;
     int m_extentPolls = 0;
     TimerHandle m_extentTimer;
 };

@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -35,6 +36,7 @@ public:
 
     xcb_connection_t* connection() const { return m_connection; }
     xcb_window_t root() const { return m_root; }
+    int screenNumber() const { return m_screenNumber; }
     QSize rootSize() const;
     xcb_atom_t atom(const char* name);
 
@@ -43,6 +45,8 @@ public:
 
     std::optional<QList<uint32_t>> cardinals(
         xcb_window_t window, xcb_atom_t property, xcb_atom_t type = XCB_ATOM_CARDINAL);
+    // The current owner of a selection, XCB_NONE when unowned.
+    xcb_window_t selectionOwner(xcb_atom_t selection);
     std::optional<QByteArray> bytes(xcb_window_t window, xcb_atom_t property, xcb_atom_t type);
     bool windowExists(xcb_window_t window);
 
@@ -71,6 +75,7 @@ private:
     xcb_connection_t* m_connection = nullptr;
     xcb_screen_t* m_screen = nullptr;
     xcb_window_t m_root = XCB_NONE;
+    int m_screenNumber = 0;
     xcb_window_t m_timeWindow = XCB_NONE;
     QHash<QByteArray, xcb_atom_t> m_atoms;
     QList<Subscriber> m_subscribers;

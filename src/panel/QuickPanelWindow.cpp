@@ -1,0 +1,166 @@
+#include "QuickPanelWindow.h"
+
+#include "platform/Displays.h"
+#include "platform/Workspace.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
+
+namespace {
+
+// Qt has no skip-taskbar / skip-pager flag on X11. Qt merges the _NET_WM_STATE atoms already
+// on an unmapped window with its own when it maps it, so these are set beforehand.
+void setSkipTaskbarAndPager(QWidget* widget)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return;
+    }
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr) {
+        return;
+    }
+    xcb_connection_t* connection = x11->connection();
+    const auto intern = [connection](const char* name) {
+        const auto cookie =
+            xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+        const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    };
+    const xcb_atom_t state = intern("_NET_WM_STATE");
+    const xcb_atom_t atoms[] = {
+        intern("_NET_WM_STATE_SKIP_TASKBAR"), intern("_NET_WM_STATE_SKIP_PAGER")};
+    const auto window = static_cast<xcb_window_t>(widget->winId());
+    xcb_change_property(
+        connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32, 2, atoms);
+    xcb_flush(connection);
+}
+
+} // namespace
+
+QuickPanelWindow::QuickPanelWindow(Workspace& workspace, Displays& displays, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+    , m_workspace(workspace)
+    , m_displays(displays)
+{
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("Norvale"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(m_scroll);
+
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
+        [this](QWindow* window) { focusWindowChanged(window); });
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+        [this](Qt::ApplicationState state) { applicationStateChanged(state); });
+    connect(&m_displays, &Displays::displaysChanged, this, [this] {
+        if (m_open) {
+            relayout();
+        }
+    });
+}
+
+QuickPanelWindow::~QuickPanelWindow() = default;
+
+void QuickPanelWindow::setContent(QWidget* content)
+{
+    m_scroll->setWidget(content); // deletes the previous content
+}
+
+QWidget* QuickPanelWindow::content() const
+{
+    return m_scroll->widget();
+}
+
+void QuickPanelWindow::setPanelSize(const QSize& size)
+{
+    m_panelSize = size;
+    if (m_open) {
+        relayout();
+    }
+}
+
+void QuickPanelWindow::open(const QRect& anchor)
+{
+    m_anchor = anchor;
+    relayout();
+    if (m_open) {
+        return;
+    }
+    m_open = true;
+    if (!testAttribute(Qt::WA_WState_Created)) {
+        create();
+    }
+    setSkipTaskbarAndPager(this);
+    show();
+    raise();
+    activate();
+}
+
+void QuickPanelWindow::dismiss()
+{
+    if (!m_open) {
+        return;
+    }
+    m_open = false;
+    hide();
+    Q_EMIT closed();
+}
+
+void QuickPanelWindow::relayout()
+{
+    m_placement = QuickPanelPlacement::place(m_anchor, m_panelSize, m_displays.displays());
+    setFixedSize(m_placement.frame.size());
+    move(m_placement.frame.topLeft());
+}
+
+void QuickPanelWindow::activate()
+{
+    activateWindow();
+    // QWindow::requestActivate is an application's request, which focus-stealing prevention
+    // may refuse; the pager-style request is honoured.
+    m_workspace.activateOwnWindow(winId());
+}
+
+void QuickPanelWindow::focusWindowChanged(QWindow* window)
+{
+    // Focus in another of Norvale's windows keeps the panel; focus anywhere else (Qt reports
+    // no focus window then) closes it.
+    if (m_open && window == nullptr) {
+        dismiss();
+    }
+}
+
+void QuickPanelWindow::applicationStateChanged(Qt::ApplicationState state)
+{
+    if (m_open && state != Qt::ApplicationActive && QGuiApplication::focusWindow() == nullptr) {
+        dismiss();
+    }
+}
+
+void QuickPanelWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        dismiss();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void QuickPanelWindow::closeEvent(QCloseEvent* event)
+{
+    dismiss();
+    QWidget::closeEvent(event);
+}

@@ -1,0 +1,115 @@
+#include "common/TestMain.h"
+#include "panel/QuickPanelPlacement.h"
+#include "platform/sim/SimDisplays.h"
+
+#include <QTest>
+
+using QuickPanelPlacement::Edge;
+
+Q_DECLARE_METATYPE(QuickPanelPlacement::Edge)
+
+namespace {
+
+DisplayInfo withVisible(DisplayInfo display, const QRect& visible)
+{
+    display.visibleFrame = visible;
+    return display;
+}
+
+// LEFT (primary) carries a 32-pixel top panel; RIGHT has none.
+QList<DisplayInfo> twoMonitors()
+{
+    return {withVisible(SimDisplays::display(QStringLiteral("LEFT"), {0, 0, 1920, 1080}, true),
+                {0, 32, 1920, 1048}),
+        SimDisplays::display(QStringLiteral("RIGHT"), {1920, 0, 1920, 1080})};
+}
+
+} // namespace
+
+class QuickPanelPlacementTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void place_data()
+    {
+        QTest::addColumn<QList<DisplayInfo>>("displays");
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<Edge>("edge");
+        QTest::addColumn<QRect>("workArea");
+
+        const QList<DisplayInfo> two = twoMonitors();
+        const QSize panel(780, 600);
+        QTest::newRow("tray icon top right: below, shifted left inside the work area")
+            << two << QRect(1800, 0, 32, 32) << panel << QRect(1140, 32, 780, 600) << Edge::Below
+            << QRect(0, 32, 1920, 1048);
+        QTest::newRow("pointer in the lower half: above, centred on the pointer")
+            << two << QRect(960, 900, 1, 1) << panel << QRect(570, 300, 780, 600) << Edge::Above
+            << QRect(0, 32, 1920, 1048);
+        QTest::newRow("pointer just above the centre opens below")
+            << two << QRect(2500, 539, 1, 1) << QSize(780, 400) << QRect(2110, 540, 780, 400)
+            << Edge::Below << QRect(1920, 0, 1920, 1080);
+        QTest::newRow("pointer on the centre line opens above")
+            << two << QRect(2500, 540, 1, 1) << QSize(780, 400) << QRect(2110, 140, 780, 400)
+            << Edge::Above << QRect(1920, 0, 1920, 1080);
+        QTest::newRow("near the left edge of the right monitor: shifted right")
+            << two << QRect(1925, 100, 1, 1) << panel << QRect(1920, 101, 780, 600) << Edge::Below
+            << QRect(1920, 0, 1920, 1080);
+        QTest::newRow("height capped at the work area, anchored at the panel")
+            << two << QRect(1800, 0, 32, 32) << QSize(780, 1148) << QRect(1140, 32, 780, 1048)
+            << Edge::Below << QRect(0, 32, 1920, 1048);
+        QTest::newRow("above but too tall: shifted down to the work area's top")
+            << two << QRect(2500, 1070, 1, 1) << QSize(780, 1148) << QRect(2110, 0, 780, 1080)
+            << Edge::Above << QRect(1920, 0, 1920, 1080);
+        QTest::newRow("anchor on no display: the primary's work area")
+            << two << QRect(5000, 5000, 1, 1) << panel << QRect(1140, 480, 780, 600) << Edge::Above
+            << QRect(0, 32, 1920, 1048);
+        QTest::newRow("no display at all: 0, 0, 1440, 900")
+            << QList<DisplayInfo>() << QRect(100, 100, 1, 1) << panel << QRect(0, 101, 780, 600)
+            << Edge::Below << QRect(0, 0, 1440, 900);
+        QTest::newRow("no display, lower half")
+            << QList<DisplayInfo>() << QRect(1000, 700, 1, 1) << panel << QRect(610, 100, 780, 600)
+            << Edge::Above << QRect(0, 0, 1440, 900);
+
+        QList<DisplayInfo> primaryLast {SimDisplays::display(QStringLiteral("A"), {0, 0, 800, 600}),
+            withVisible(SimDisplays::display(QStringLiteral("B"), {800, 0, 1600, 1200}, true),
+                {800, 0, 1600, 1150})};
+        QTest::newRow("fallback picks the primary even when it is not first")
+            << primaryLast << QRect(-500, 100, 1, 1) << QSize(400, 300) << QRect(800, 101, 400, 300)
+            << Edge::Below << QRect(800, 0, 1600, 1150);
+
+        QList<DisplayInfo> mirrored {
+            withVisible(SimDisplays::display(QStringLiteral("M1"), {0, 0, 1920, 1080}, true),
+                {0, 0, 1920, 1000}),
+            withVisible(SimDisplays::display(QStringLiteral("M2"), {0, 0, 1920, 1080}),
+                {0, 100, 1920, 980})};
+        QTest::newRow("overlapping frames: the first match wins")
+            << mirrored << QRect(100, 10, 1, 1) << QSize(400, 300) << QRect(0, 11, 400, 300)
+            << Edge::Below << QRect(0, 0, 1920, 1000);
+
+        QTest::newRow("the anchor's centre decides the display; shifted up to fit")
+            << two << QRect(1900, 500, 40, 20) << panel << QRect(1920, 480, 780, 600) << Edge::Below
+            << QRect(1920, 0, 1920, 1080);
+    }
+
+    void place()
+    {
+        QFETCH(QList<DisplayInfo>, displays);
+        QFETCH(QRect, anchor);
+        QFETCH(QSize, size);
+        const auto result = QuickPanelPlacement::place(anchor, size, displays);
+        QTEST(result.workArea, "workArea");
+        QTEST(result.edge, "edge");
+        QTEST(result.frame, "frame");
+    }
+
+    void anchorAtPointerIsOnePixel()
+    {
+        QCOMPARE(QuickPanelPlacement::anchorAtPointer(QPoint(-20, 7)), QRect(-20, 7, 1, 1));
+    }
+};
+
+NORVALE_TEST_CLASS(QuickPanelPlacementTest)
+#include "tst_quickpanelplacement.moc"

@@ -1,0 +1,248 @@
+#include "common/TestMain.h"
+#include "platform/sim/ManualScheduler.h"
+#include "platform/sim/SimDisplays.h"
+#include "platform/sim/SimWorkspace.h"
+#include "settings/SettingsWindow.h"
+
+#include <QShortcut>
+#include <QTabWidget>
+#include <QTest>
+#include <QWindow>
+
+using SettingsWindowGeometry::Result;
+
+namespace {
+
+Result sized(int width, int height)
+{
+    return Result {QSize(width, height), std::nullopt};
+}
+
+Result moved(int width, int height, int x, int y)
+{
+    return Result {QSize(width, height), QPoint(x, y)};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(SettingsWindowGeometry::Result)
+Q_DECLARE_METATYPE(std::optional<QRect>)
+
+class SettingsWindowTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wantedContentSize_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("1.0") << 1.0 << QSize(720, 660);
+        QTest::newRow("1.25") << 1.25 << QSize(900, 825);
+        QTest::newRow("0.85 rounds 561") << 0.85 << QSize(612, 561);
+        QTest::newRow("halves away from zero") << 1.03125 << QSize(743, 681);
+        QTest::newRow("halves away from zero, small") << 0.84375 << QSize(608, 557);
+        QTest::newRow("below 0.8 clamps") << 0.5 << QSize(576, 528);
+        QTest::newRow("zero clamps") << 0.0 << QSize(576, 528);
+        QTest::newRow("above 1.8 clamps") << 2.5 << QSize(1296, 1188);
+        QTest::newRow("NaN is 1.0") << std::nan("") << QSize(720, 660);
+    }
+
+    void wantedContentSize()
+    {
+        QFETCH(double, scale);
+        QTEST(SettingsWindowGeometry::wantedContentSize(scale), "size");
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<std::optional<QRect>>("visible");
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QMargins>("margins");
+        QTest::addColumn<bool>("centre");
+        QTest::addColumn<Result>("expected");
+
+        const std::optional<QRect> work = QRect(0, 32, 1920, 1048);
+        const QMargins framed(1, 30, 1, 1); // title bar + bottom border = 31
+        QTest::newRow("centred with the real frame")
+            << 1.0 << work << QRect(0, 0, 722, 691) << framed << true << moved(720, 660, 599, 210);
+        QTest::newRow("centred before the frame is known")
+            << 1.0 << work << QRect(0, 0, 720, 660) << QMargins() << true
+            << moved(720, 660, 600, 226);
+        QTest::newRow("inside already: does not move")
+            << 1.0 << work << QRect(100, 100, 722, 691) << framed << false << sized(720, 660);
+        QTest::newRow("past the right edge: moved left")
+            << 1.0 << work << QRect(1500, 100, 722, 691) << framed << false
+            << moved(720, 660, 1198, 100);
+        QTest::newRow("above the top: moved down") << 1.0 << work << QRect(100, -50, 722, 691)
+                                                   << framed << false << moved(720, 660, 100, 32);
+        QTest::newRow("below the bottom: moved up") << 1.0 << work << QRect(100, 900, 722, 691)
+                                                    << framed << false << moved(720, 660, 100, 389);
+        QTest::newRow("left of the left edge: moved right")
+            << 1.0 << work << QRect(-300, 100, 722, 691) << framed << false
+            << moved(720, 660, 0, 100);
+
+        const std::optional<QRect> small = QRect(0, 0, 800, 600);
+        QTest::newRow("width capped at the visible width, height minus the title bar")
+            << 1.25 << small << QRect(0, 0, 902, 856) << framed << false << sized(800, 569);
+        QTest::newRow("the left edge wins over the right when the frame is wider")
+            << 1.25 << small << QRect(100, 0, 902, 856) << framed << false << moved(800, 569, 0, 0);
+        QTest::newRow("height never below 0; the bottom edge wins")
+            << 1.0 << std::optional<QRect>(QRect(0, 0, 1024, 20)) << QRect(0, 0, 722, 691) << framed
+            << false << moved(720, 0, 0, -11);
+        QTest::newRow("keep-inside uses top + height, not bottom()")
+            << 1.0 << std::optional<QRect>(QRect(0, 0, 1000, 1000)) << QRect(0, 400, 722, 691)
+            << framed << false << moved(720, 660, 0, 309);
+        QTest::newRow("no screen: wanted size uncapped, not moved")
+            << 1.8 << std::optional<QRect>() << QRect(5000, 5000, 100, 100) << framed << true
+            << sized(1296, 1188);
+    }
+
+    void layout()
+    {
+        QFETCH(double, scale);
+        QFETCH(std::optional<QRect>, visible);
+        QFETCH(QRect, frame);
+        QFETCH(QMargins, margins);
+        QFETCH(bool, centre);
+        QFETCH(Result, expected);
+        const Result result =
+            SettingsWindowGeometry::layout(scale, visible, frame, margins, centre);
+        QCOMPARE(result.contentSize, expected.contentSize);
+        QCOMPARE(result.framePosition.has_value(), expected.framePosition.has_value());
+        if (expected.framePosition) {
+            QCOMPARE(*result.framePosition, *expected.framePosition);
+        }
+    }
+
+    void opensCentredTitledAndActivated()
+    {
+        ManualScheduler scheduler;
+        SimDisplays displays;
+        displays.setDisplays({SimDisplays::display(QStringLiteral("A"), {0, 0, 1920, 1080}, true)});
+        SimWorkspace workspace(scheduler);
+        SettingsWindow window(displays, workspace, scheduler);
+        window.open(1.0);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("設定"));
+        QCOMPARE(window.size(), QSize(720, 660));
+        QCOMPARE(window.minimumSize(), window.maximumSize()); // not resizable
+        QCOMPARE(window.pos(), QPoint(600, 210));
+        QCOMPARE(window.tabs()->count(), 0);
+        QCOMPARE(workspace.activations().size(), 1);
+        QVERIFY(workspace.activations().first().own);
+        QCOMPARE(workspace.activations().first().application.windowId, quint64(window.winId()));
+    }
+
+    void scaleChangeResizesWithoutCentring()
+    {
+        ManualScheduler scheduler;
+        SimDisplays displays;
+        displays.setDisplays({SimDisplays::display(QStringLiteral("A"), {0, 0, 1920, 1080}, true)});
+        SimWorkspace workspace(scheduler);
+        SettingsWindow window(displays, workspace, scheduler);
+        window.open(1.0);
+        window.move(1000, 50);
+        // The offscreen platform frames windows with 2-pixel margins once they are shown.
+        QCOMPARE(window.windowHandle()->frameMargins(), QMargins(2, 2, 2, 2));
+        window.setUIScale(1.5);
+        QCOMPARE(window.size(), QSize(1080, 990));
+        QCOMPARE(window.pos(), QPoint(836, 50)); // pulled left by the right edge only
+        window.setUIScale(1.8); // 1296 × 1188: height capped at 1080 minus the frame's 4
+        QCOMPARE(window.size(), QSize(1296, 1076));
+        QCOMPARE(window.pos(), QPoint(620, 0));
+    }
+
+    void frameKnownAfterShowRunsTheRuleAgain()
+    {
+        ManualScheduler scheduler;
+        SimDisplays displays;
+        displays.setDisplays({SimDisplays::display(QStringLiteral("A"), {0, 0, 1920, 1080}, true)});
+        SimWorkspace workspace(scheduler);
+        SettingsWindow window(displays, workspace, scheduler);
+        window.open(1.0);
+        QCOMPARE(window.pos(), QPoint(600, 210)); // centred without a frame
+        scheduler.advance(0.05);
+        QCOMPARE(window.pos(), QPoint(598, 208)); // centred again with its frame
+        QCOMPARE(window.size(), QSize(720, 660));
+        QCOMPARE(scheduler.pendingCount(), 0);
+    }
+
+    void closeWindowChord_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("Ctrl+Q") << int(Qt::Key_Q) << Qt::KeyboardModifiers(Qt::ControlModifier)
+                                << true;
+        QTest::newRow("Ctrl+Shift+Q")
+            << int(Qt::Key_Q) << (Qt::ControlModifier | Qt::ShiftModifier) << false;
+        QTest::newRow("Ctrl+Alt+Q")
+            << int(Qt::Key_Q) << (Qt::ControlModifier | Qt::AltModifier) << false;
+        QTest::newRow("Alt+Q") << int(Qt::Key_Q) << Qt::KeyboardModifiers(Qt::AltModifier) << false;
+        QTest::newRow("Meta+Q") << int(Qt::Key_Q) << Qt::KeyboardModifiers(Qt::MetaModifier)
+                                << false;
+        QTest::newRow("Q") << int(Qt::Key_Q) << Qt::KeyboardModifiers() << false;
+        QTest::newRow("Ctrl+W") << int(Qt::Key_W) << Qt::KeyboardModifiers(Qt::ControlModifier)
+                                << false;
+    }
+
+    void closeWindowChord()
+    {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, closes);
+        ManualScheduler scheduler;
+        SimDisplays displays;
+        displays.setDisplays({SimDisplays::display(QStringLiteral("A"), {0, 0, 1920, 1080}, true)});
+        SimWorkspace workspace(scheduler);
+        SettingsWindow window(displays, workspace, scheduler);
+        // An application-wide quit chord elsewhere, as the tray menu's "終了" could be.
+        QWidget other;
+        int quitRequests = 0;
+        auto* quit = new QShortcut(QKeySequence(key | modifiers), &other);
+        quit->setContext(Qt::ApplicationShortcut);
+        connect(quit, &QShortcut::activated, &other, [&] { ++quitRequests; });
+
+        other.show();
+        window.open(1.0);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, static_cast<Qt::Key>(key), modifiers);
+        QCOMPARE(window.isVisible(), !closes);
+        QCOMPARE(quitRequests, closes ? 0 : 1);
+    }
+
+    void closingHidesAndReopeningCentresAgain()
+    {
+        ManualScheduler scheduler;
+        SimDisplays displays;
+        displays.setDisplays({SimDisplays::display(QStringLiteral("A"), {0, 0, 1920, 1080}, true)});
+        SimWorkspace workspace(scheduler);
+        QPointer<SettingsWindow> window = new SettingsWindow(displays, workspace, scheduler);
+        window->open(1.0);
+        window->move(10, 10);
+        QVERIFY(window->close());
+        QVERIFY(window); // not deleted
+        QVERIFY(!window->isVisible());
+        window->open(1.2);
+        QCOMPARE(window->size(), QSize(864, 792));
+        QCOMPARE(window->pos(), QPoint(528, 144));
+        delete window.data();
+    }
+
+    void noScreenKeepsTheWantedSize()
+    {
+        ManualScheduler scheduler;
+        SimDisplays displays;
+        SimWorkspace workspace(scheduler);
+        SettingsWindow window(displays, workspace, scheduler);
+        window.move(3000, 3000);
+        window.open(1.8);
+        QCOMPARE(window.size(), QSize(1296, 1188));
+        QCOMPARE(window.pos(), QPoint(3000, 3000));
+    }
+};
+
+NORVALE_TEST_CLASS(SettingsWindowTest)
+#include "tst_settingswindow.moc"

@@ -1,0 +1,95 @@
+#include "common/TestMain.h"
+#include "platform/linux/LinuxDisplays.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(Strut)
+
+namespace {
+
+Strut partial(std::initializer_list<uint32_t> values)
+{
+    return Strut::fromPartial(QList<uint32_t>(values));
+}
+
+} // namespace
+
+class WorkAreaTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void workArea_data()
+    {
+        QTest::addColumn<QSize>("root");
+        QTest::addColumn<QRect>("monitor");
+        QTest::addColumn<QList<Strut>>("struts");
+        QTest::addColumn<QRect>("expected");
+
+        const QSize root(3840, 1080);
+        const QRect left(0, 0, 1920, 1080);
+        const QRect right(1920, 0, 1920, 1080);
+        // trayer on the right monitor's top edge.
+        const Strut trayTopRight = partial({0, 0, 32, 0, 0, 0, 0, 0, 1920, 3839, 0, 0});
+        QTest::newRow("top panel on the right monitor shrinks it")
+            << root << right << QList<Strut> {trayTopRight} << QRect(1920, 32, 1920, 1048);
+        QTest::newRow("the same panel leaves the left monitor whole")
+            << root << left << QList<Strut> {trayTopRight} << left;
+        const Strut bottomLeft = partial({0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919});
+        QTest::newRow("panels on two edges of one monitor")
+            << root << right
+            << QList<Strut> {trayTopRight, partial({0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 1920, 3839})}
+            << QRect(1920, 32, 1920, 1008);
+        QTest::newRow("bottom panel on the left monitor only")
+            << root << left << QList<Strut> {bottomLeft} << QRect(0, 0, 1920, 1040);
+        QTest::newRow("old four-value strut spans the whole edge")
+            << root << left << QList<Strut> {Strut::fromFull({48, 0, 0, 0}, root)}
+            << QRect(48, 0, 1872, 1080);
+        QTest::newRow("old four-value left strut does not reach the right monitor")
+            << root << right << QList<Strut> {Strut::fromFull({48, 0, 0, 0}, root)} << right;
+        QTest::newRow("right strut at the root's right edge")
+            << root << right << QList<Strut> {partial({0, 30, 0, 0, 0, 0, 0, 1079, 0, 0, 0, 0})}
+            << QRect(1920, 0, 1890, 1080);
+
+        // A shorter right monitor: its bottom panel is expressed from the root's bottom.
+        const QSize tallRoot(3840, 1200);
+        QTest::newRow("bottom panel of a shorter monitor")
+            << tallRoot << QRect(1920, 0, 1920, 1080)
+            << QList<Strut> {partial({0, 0, 0, 160, 0, 0, 0, 0, 0, 0, 1920, 3839})}
+            << QRect(1920, 0, 1920, 1040);
+        QTest::newRow("a strut that would leave nothing is ignored")
+            << root << left << QList<Strut> {partial({0, 0, 1080, 0, 0, 0, 0, 0, 0, 1919, 0, 0})}
+            << left;
+        QTest::newRow("no struts") << root << left << QList<Strut>() << left;
+    }
+
+    void workArea()
+    {
+        QFETCH(QSize, root);
+        QFETCH(QRect, monitor);
+        QFETCH(QList<Strut>, struts);
+        QTEST(LinuxDisplays::workArea(monitor, struts, root), "expected");
+    }
+
+    void builtInConnectors_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("builtIn");
+        QTest::newRow("eDP") << QStringLiteral("eDP-1") << true;
+        QTest::newRow("LVDS") << QStringLiteral("LVDS1") << true;
+        QTest::newRow("DSI") << QStringLiteral("DSI-1") << true;
+        QTest::newRow("HDMI") << QStringLiteral("HDMI-A-1") << false;
+        QTest::newRow("DP") << QStringLiteral("DP-2") << false;
+        QTest::newRow("monitor name") << QStringLiteral("LEFT") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+
+    void builtInConnectors()
+    {
+        QFETCH(QString, name);
+        QTEST(LinuxDisplays::isBuiltInConnector(name), "builtIn");
+    }
+};
+
+NORVALE_TEST_CLASS(WorkAreaTest)
+#include "tst_workarea.moc"
