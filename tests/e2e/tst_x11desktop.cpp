@@ -1,0 +1,303 @@
+// The desktop services against a real X server with openbox and two RandR monitors:
+// e2e_x11_desktop.sh runs this class inside its private desktop. Helpers: paste-target (a Qt
+// line edit that prints what it receives), trayer (started here, after the tray icon was
+// requested, so the late-host path is what is tested) and xdotool for real pointer clicks.
+
+#include "app/StatusItem.h"
+#include "common/TestMain.h"
+#include "panel/QuickPanelWindow.h"
+#include "platform/QtScheduler.h"
+#include "platform/linux/LinuxDisplays.h"
+#include "platform/linux/LinuxSyntheticKeyboard.h"
+#include "platform/linux/LinuxWorkspace.h"
+#include "settings/SettingsWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(RunningApplication)
+
+namespace {
+
+// A running paste-target whose output lines are collected.
+class PasteTarget final
+{
+public:
+    explicit PasteTarget(const QString& title, const QString& geometry)
+    {
+        m_process.setProgram(qEnvironmentVariable("E2E_PASTE_TARGET"));
+        m_process.setArguments(
+            {QStringLiteral("--title"), title, QStringLiteral("--geometry"), geometry});
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start();
+    }
+    ~PasteTarget()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    PasteTarget(const PasteTarget&) = delete;
+    PasteTarget& operator=(const PasteTarget&) = delete;
+
+    qint64 pid() const { return m_process.processId(); }
+    void kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    QStringList lines()
+    {
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+        return m_output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    bool said(const QString& line) { return lines().contains(line); }
+
+private:
+    QProcess m_process;
+    QString m_output;
+};
+
+bool run(const QString& program, const QStringList& arguments, QString* output = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000) || process.exitCode() != 0) {
+        return false;
+    }
+    if (output != nullptr) {
+        *output = QString::fromUtf8(process.readAllStandardOutput());
+    }
+    return true;
+}
+
+QString artifacts()
+{
+    const QString folder = qEnvironmentVariable("E2E_ARTIFACTS", QStringLiteral("."));
+    QDir().mkpath(folder);
+    return folder;
+}
+
+void screenshot(const QString& name)
+{
+    run(QStringLiteral("import"),
+        {QStringLiteral("-display"), qEnvironmentVariable("DISPLAY"), QStringLiteral("-window"),
+            QStringLiteral("root"), artifacts() + QLatin1Char('/') + name});
+}
+
+std::optional<DisplayInfo> displayNamed(const Displays& displays, const QString& name)
+{
+    const QList<DisplayInfo> list = displays.displays();
+    for (const DisplayInfo& display : list) {
+        if (display.name == name) {
+            return display;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+class X11DesktopTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            QSKIP("needs the xcb platform inside the e2e desktop");
+        }
+        QVERIFY(!qEnvironmentVariableIsEmpty("E2E_PASTE_TARGET"));
+        m_workspace = std::make_unique<LinuxWorkspace>();
+        QVERIFY(m_workspace->isAvailable());
+        m_displays = std::make_unique<LinuxDisplays>();
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_trayer) {
+            m_trayer->kill();
+            m_trayer->waitForFinished(3000);
+        }
+    }
+
+    void trayIconAppearsWhenTheHostStartsLater()
+    {
+        StatusItem item;
+        item.setToolTip(QStringLiteral("Norvale - クリップボード監視: オン"));
+        QSignalSpy shown(&item, &StatusItem::shown);
+        QSignalSpy displaysChanged(m_displays.get(), &Displays::displaysChanged);
+        item.install();
+        QTest::qWait(300);
+        QVERIFY(!item.isShown()); // no host yet, and QSystemTrayIcon was not touched
+
+        m_trayer = std::make_unique<QProcess>();
+        m_trayer->start(QStringLiteral("trayer"),
+            {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                QStringLiteral("--height"), QStringLiteral("32"), QStringLiteral("--SetDockType"),
+                QStringLiteral("true"), QStringLiteral("--SetPartialStrut"), QStringLiteral("true"),
+                QStringLiteral("--transparent"), QStringLiteral("false"),
+                QStringLiteral("--expand"), QStringLiteral("false")});
+        QVERIFY(shown.wait(10000));
+        QVERIFY(item.isShown());
+        QTRY_VERIFY_WITH_TIMEOUT(item.iconGeometry().isValid(), 10000);
+        const QRect icon = item.iconGeometry();
+        // trayer sits at the top right of the root window: on the RIGHT monitor.
+        QVERIFY2(QRect(1920, 0, 1920, 40).contains(icon), qPrintable(QDebug::toString(icon)));
+        QTest::qWait(300);
+        screenshot(QStringLiteral("tray.png"));
+
+        // trayer's partial strut shrinks the RIGHT monitor's work area only.
+        QTRY_VERIFY_WITH_TIMEOUT(displaysChanged.size() > 0, 5000);
+        const auto right = displayNamed(*m_displays, QStringLiteral("RIGHT"));
+        const auto left = displayNamed(*m_displays, QStringLiteral("LEFT"));
+        QVERIFY(right && left);
+        QCOMPARE(right->frame, QRect(1920, 0, 1920, 1080));
+        QCOMPARE(right->visibleFrame, QRect(1920, 32, 1920, 1048));
+        QCOMPARE(left->visibleFrame, QRect(0, 0, 1920, 1080));
+        QVERIFY(left->isPrimary);
+        QCOMPARE(m_displays->displays().first().name, QStringLiteral("LEFT"));
+
+        // Real clicks on the embedded icon.
+        QSignalSpy leftClicks(&item, &StatusItem::leftClicked);
+        QSignalSpy contextRequests(&item, &StatusItem::contextMenuRequested);
+        const QPoint centre = icon.center();
+        QVERIFY(run(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()),
+                QStringLiteral("click"), QStringLiteral("1")}));
+        QTRY_COMPARE_WITH_TIMEOUT(leftClicks.size(), 1, 5000);
+        QCOMPARE(leftClicks.at(0).at(0).toRect(), icon);
+        QVERIFY(run(QStringLiteral("xdotool"), {QStringLiteral("click"), QStringLiteral("3")}));
+        QTRY_COMPARE_WITH_TIMEOUT(contextRequests.size(), 1, 5000);
+
+        // The quick panel at the icon: below it, inside RIGHT's work area, and focused.
+        QuickPanelWindow panel(*m_workspace, *m_displays);
+        panel.setPanelSize(QSize(780, 600));
+        QSignalSpy closed(&panel, &QuickPanelWindow::closed);
+        panel.open(icon);
+        QTRY_VERIFY_WITH_TIMEOUT(panel.isActiveWindow(), 5000);
+        QCOMPARE(panel.placement().edge, QuickPanelPlacement::Edge::Below);
+        QCOMPARE(panel.geometry(), QRect(3060, 32, 780, 600));
+        QString state;
+        QVERIFY(run(QStringLiteral("xprop"),
+            {QStringLiteral("-id"), QString::number(panel.winId()),
+                QStringLiteral("_NET_WM_STATE")},
+            &state));
+        QVERIFY2(state.contains(QLatin1String("_NET_WM_STATE_SKIP_TASKBAR")) &&
+                state.contains(QLatin1String("_NET_WM_STATE_SKIP_PAGER")),
+            qPrintable(state));
+        screenshot(QStringLiteral("quick-panel.png"));
+
+        // Focus passing to another application closes it.
+        PasteTarget other(QStringLiteral("other"), QStringLiteral("400x40+100+600"));
+        QTRY_VERIFY_WITH_TIMEOUT(other.said(QStringLiteral("ready")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_workspace->frontmostApplication() &&
+                m_workspace->frontmostApplication()->processId == other.pid(),
+            5000);
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 5000);
+        QVERIFY(!panel.isVisible());
+    }
+
+    void activeWindowTrackingAndPagerActivation()
+    {
+        QSignalSpy activated(m_workspace.get(), &Workspace::applicationActivated);
+        PasteTarget first(QStringLiteral("first"), QStringLiteral("400x40+100+100"));
+        QTRY_VERIFY_WITH_TIMEOUT(first.said(QStringLiteral("active")), 10000);
+        PasteTarget second(QStringLiteral("second"), QStringLiteral("400x40+100+300"));
+        QTRY_VERIFY_WITH_TIMEOUT(second.said(QStringLiteral("active")), 10000);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!activated.isEmpty() &&
+                activated.last().at(0).value<RunningApplication>().processId == second.pid(),
+            5000);
+        const auto secondApp = activated.last().at(0).value<RunningApplication>();
+        QCOMPARE(secondApp.applicationId, QStringLiteral("Paste-target"));
+        QCOMPARE(secondApp.title, QStringLiteral("second"));
+        QVERIFY(!m_workspace->isOwnApplication(secondApp));
+        RunningApplication firstApp;
+        for (const QList<QVariant>& signal : std::as_const(activated)) {
+            const auto app = signal.at(0).value<RunningApplication>();
+            if (app.processId == first.pid()) {
+                firstApp = app;
+            }
+        }
+        QVERIFY(firstApp.windowId != 0);
+
+        // A pager-style request brings the first window back although it is another client's.
+        activated.clear();
+        QVERIFY(m_workspace->activate(firstApp));
+        QTRY_VERIFY_WITH_TIMEOUT(!activated.isEmpty(), 5000);
+        QCOMPARE(activated.last().at(0).value<RunningApplication>().windowId, firstApp.windowId);
+        QCOMPARE(m_workspace->frontmostApplication()->windowId, firstApp.windowId);
+
+        // Our own window, activated the same way, is recognised as ours.
+        QWidget own;
+        own.setWindowTitle(QStringLiteral("own"));
+        own.setGeometry(600, 100, 200, 100);
+        own.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&own));
+        activated.clear();
+        m_workspace->activateOwnWindow(own.winId());
+        QTRY_VERIFY_WITH_TIMEOUT(!activated.isEmpty() &&
+                activated.last().at(0).value<RunningApplication>().windowId == own.winId(),
+            5000);
+        QVERIFY(m_workspace->isOwnApplication(activated.last().at(0).value<RunningApplication>()));
+
+        // Terminated: the window is gone.
+        QVERIFY(!m_workspace->isTerminated(secondApp));
+        second.kill();
+        QTRY_VERIFY_WITH_TIMEOUT(m_workspace->isTerminated(secondApp), 5000);
+        QVERIFY(!m_workspace->activate(secondApp));
+    }
+
+    void xtestPasteReachesTheLineEdit()
+    {
+        LinuxSyntheticKeyboard keyboard;
+        QVERIFY(keyboard.isTrusted());
+        const QString text = QStringLiteral("貼り付け test 42");
+        QGuiApplication::clipboard()->setText(text);
+        PasteTarget target(QStringLiteral("target"), QStringLiteral("400x40+100+500"));
+        QTRY_VERIFY_WITH_TIMEOUT(target.said(QStringLiteral("active")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_workspace->frontmostApplication() &&
+                m_workspace->frontmostApplication()->processId == target.pid(),
+            5000);
+        QVERIFY(keyboard.postPasteShortcut());
+        QTRY_VERIFY_WITH_TIMEOUT(target.said(QStringLiteral("text: ") + text), 5000);
+    }
+
+    void settingsWindowFramedCentredAndClosedByCtrlQ()
+    {
+        QtScheduler scheduler;
+        SettingsWindow window(*m_displays, *m_workspace, scheduler);
+        window.open(1.0);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 5000);
+        // Once openbox framed it, the rule ran again with the title bar.
+        QTRY_VERIFY_WITH_TIMEOUT(!window.windowHandle()->frameMargins().isNull(), 5000);
+        const QMargins margins = window.windowHandle()->frameMargins();
+        QTRY_COMPARE_WITH_TIMEOUT(window.frameGeometry().size(),
+            QSize(720 + margins.left() + margins.right(), 660 + margins.top() + margins.bottom()),
+            5000);
+        const QRect frame = window.frameGeometry();
+        QTRY_COMPARE_WITH_TIMEOUT(window.frameGeometry().topLeft(),
+            QPoint((1920 - frame.width()) / 2, (1080 - frame.height()) / 2), 5000);
+        screenshot(QStringLiteral("settings-window.png"));
+
+        QVERIFY(run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+q")}));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
+    }
+
+private:
+    std::unique_ptr<LinuxWorkspace> m_workspace;
+    std::unique_ptr<LinuxDisplays> m_displays;
+    std::unique_ptr<QProcess> m_trayer;
+};
+
+NORVALE_TEST_CLASS(X11DesktopTest)
+#include "tst_x11desktop.moc"
