@@ -1,0 +1,467 @@
+#include "FixedPhraseModel.h"
+
+#include "FixedPhraseOrdering.h"
+#include "platform/FileLocations.h"
+#include "support/PrivateFiles.h"
+#include "support/Uuid.h"
+
+#include <QPointer>
+
+namespace {
+
+const QString saveFailedPrefix = QStringLiteral("定型文を保存できませんでした: ");
+const QString exportingMessage = QStringLiteral("定型文を書き出しています...");
+const QString exportedMessage = QStringLiteral("定型文を書き出しました");
+const QString exportFailedPrefix = QStringLiteral("定型文を書き出せませんでした: ");
+const QString importingMessage = QStringLiteral("定型文を読み込んでいます...");
+const QString importedMessage = QStringLiteral("定型文を読み込みました");
+const QString importFailedPrefix = QStringLiteral("定型文を読み込めませんでした: ");
+
+qsizetype phraseIndex(const FixedPhraseFolder& folder, const QUuid& id)
+{
+    for (qsizetype i = 0; i < folder.phrases.size(); ++i) {
+        if (folder.phrases[i].id == id) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+FixedPhraseModel::FixedPhraseModel(
+    Scheduler& scheduler, Executor& executor, const FileLocations& locations, QObject* parent)
+    : QObject(parent)
+    , m_scheduler(scheduler)
+    , m_executor(executor)
+    , m_persistence(
+          executor, FixedPhraseStorage(locations.filePath(FixedPhraseStorage::fileName())))
+{
+    load();
+}
+
+FixedPhraseModel::~FixedPhraseModel() = default;
+
+void FixedPhraseModel::load()
+{
+    const FixedPhraseStorage& storage = m_persistence.storage();
+    FixedPhraseStorage::LoadResult result = storage.load();
+    switch (result.state) {
+    case FixedPhraseStorage::LoadState::missing:
+        break;
+    case FixedPhraseStorage::LoadState::loaded:
+        m_folders = std::move(result.folders);
+        break;
+    case FixedPhraseStorage::LoadState::unreadable:
+        // The store starts empty, silently; the damaged file is kept for the user under a
+        // new name before any save could replace it.
+        if (PrivateFiles::moveAside(storage.fileURL(), m_scheduler.now()).isEmpty()) {
+            m_persistence.refuseWrites(
+                QStringLiteral("読み込めなかった %1 を退避できないため、上書きしません")
+                    .arg(storage.fileURL()));
+        }
+        break;
+    }
+}
+
+FixedPhraseFolderList FixedPhraseModel::visibleFolders() const
+{
+    return ::visibleFolders(m_folders);
+}
+
+std::optional<FixedPhraseFolder> FixedPhraseModel::folder(std::optional<QUuid> id) const
+{
+    if (!id) {
+        return std::nullopt;
+    }
+    const qsizetype index = folderIndex(*id);
+    if (index < 0) {
+        return std::nullopt;
+    }
+    return m_folders[index];
+}
+
+std::optional<FixedPhrase> FixedPhraseModel::phrase(
+    std::optional<QUuid> folderID, std::optional<QUuid> phraseID) const
+{
+    const std::optional<FixedPhraseFolder> found = folder(folderID);
+    if (!found || !phraseID) {
+        return std::nullopt;
+    }
+    const qsizetype index = phraseIndex(*found, *phraseID);
+    if (index < 0) {
+        return std::nullopt;
+    }
+    return found->phrases[index];
+}
+
+QUuid FixedPhraseModel::addFolder()
+{
+    const QUuid id = Uuid::create();
+    m_folders.append(FixedPhraseFolder {id, nextFolderTitle(), true, {}});
+    Q_EMIT foldersChanged();
+    saveFolders();
+    return id;
+}
+
+void FixedPhraseModel::updateFolderTitle(const QUuid& id, const QString& title)
+{
+    const qsizetype index = folderIndex(id);
+    if (index < 0) {
+        return;
+    }
+    m_folders[index].title = title;
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::setFolderVisible(const QUuid& id, bool isVisible)
+{
+    const qsizetype index = folderIndex(id);
+    if (index < 0) {
+        return;
+    }
+    m_folders[index].isVisible = isVisible;
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::setAllFoldersVisible(bool isVisible)
+{
+    for (FixedPhraseFolder& folder : m_folders) {
+        folder.isVisible = isVisible;
+    }
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::moveFolder(const QUuid& id, int step)
+{
+    const qsizetype index = folderIndex(id);
+    if (index < 0) {
+        return;
+    }
+    const qsizetype target = FixedPhraseOrdering::stepTarget(index, step, m_folders.size());
+    if (target < 0) {
+        return;
+    }
+    m_folders.move(index, target);
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::removeFolders(const QSet<QUuid>& ids)
+{
+    const qsizetype removed = m_folders.removeIf(
+        [&ids](const FixedPhraseFolder& folder) { return ids.contains(folder.id); });
+    if (removed == 0) {
+        return;
+    }
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::moveFolders(const QSet<int>& fromOffsets, int toOffset)
+{
+    commit(FixedPhraseOrdering::movingItems(m_folders, fromOffsets, toOffset));
+}
+
+std::optional<QUuid> FixedPhraseModel::addPhrase(const QUuid& folderID)
+{
+    const qsizetype index = folderIndex(folderID);
+    if (index < 0) {
+        return std::nullopt;
+    }
+    FixedPhraseFolder& folder = m_folders[index];
+    const QUuid id = Uuid::create();
+    folder.phrases.append(FixedPhrase {id, nextPhraseTitle(folder), QString(), true});
+    Q_EMIT foldersChanged();
+    saveFolders();
+    return id;
+}
+
+void FixedPhraseModel::updatePhrase(const QUuid& folderID, const QUuid& phraseID,
+    const std::optional<QString>& title, const std::optional<QString>& content)
+{
+    const qsizetype index = folderIndex(folderID);
+    if (index < 0) {
+        return;
+    }
+    const qsizetype position = phraseIndex(m_folders[index], phraseID);
+    if (position < 0) {
+        return;
+    }
+    FixedPhrase& phrase = m_folders[index].phrases[position];
+    if (title) {
+        phrase.title = *title;
+    }
+    if (content) {
+        phrase.content = *content;
+    }
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::setPhraseVisible(
+    const QUuid& folderID, const QUuid& phraseID, bool isVisible)
+{
+    const qsizetype index = folderIndex(folderID);
+    if (index < 0) {
+        return;
+    }
+    const qsizetype position = phraseIndex(m_folders[index], phraseID);
+    if (position < 0) {
+        return;
+    }
+    m_folders[index].phrases[position].isVisible = isVisible;
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::setAllPhrasesVisible(const QUuid& folderID, bool isVisible)
+{
+    const qsizetype index = folderIndex(folderID);
+    if (index < 0) {
+        return;
+    }
+    for (FixedPhrase& phrase : m_folders[index].phrases) {
+        phrase.isVisible = isVisible;
+    }
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::removePhrase(const QUuid& folderID, const QUuid& phraseID)
+{
+    const qsizetype index = folderIndex(folderID);
+    if (index < 0 || phraseIndex(m_folders[index], phraseID) < 0) {
+        return;
+    }
+    m_folders[index].phrases.removeIf(
+        [&phraseID](const FixedPhrase& phrase) { return phrase.id == phraseID; });
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::movePhrase(const QUuid& folderID, const QUuid& phraseID, int step)
+{
+    const qsizetype index = folderIndex(folderID);
+    if (index < 0) {
+        return;
+    }
+    const qsizetype position = phraseIndex(m_folders[index], phraseID);
+    if (position < 0) {
+        return;
+    }
+    const qsizetype target =
+        FixedPhraseOrdering::stepTarget(position, step, m_folders[index].phrases.size());
+    if (target < 0) {
+        return;
+    }
+    m_folders[index].phrases.move(position, target);
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::movePhrases(
+    const QUuid& folderID, const QSet<int>& fromOffsets, int toOffset)
+{
+    const qsizetype index = folderIndex(folderID);
+    if (index < 0) {
+        return;
+    }
+    FixedPhraseFolder& folder = m_folders[index];
+    folder.phrases = FixedPhraseOrdering::movingItems(folder.phrases, fromOffsets, toOffset);
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+QString FixedPhraseModel::nextFolderTitle() const
+{
+    QSet<QString> titles;
+    for (const FixedPhraseFolder& folder : m_folders) {
+        titles.insert(folder.title);
+    }
+    return FixedPhraseOrdering::nextTitle(QStringLiteral("新規フォルダ"), titles);
+}
+
+QString FixedPhraseModel::nextPhraseTitle(const FixedPhraseFolder& folder)
+{
+    QSet<QString> titles;
+    for (const FixedPhrase& phrase : folder.phrases) {
+        titles.insert(phrase.title);
+    }
+    return FixedPhraseOrdering::nextTitle(QStringLiteral("新規定型文"), titles);
+}
+
+bool FixedPhraseModel::exportCSV(const QString& path)
+{
+    if (m_isFileTransferInProgress) {
+        return false;
+    }
+    setFileTransferInProgress(true);
+    setStatusMessage(exportingMessage);
+    QPointer<FixedPhraseModel> self(this);
+    m_transferTask = FixedPhraseFileTransfer::exportCSV(
+        m_executor, m_folders, path, [self](FixedPhraseFileTransfer::ExportResult failure) {
+            if (!self) {
+                return;
+            }
+            if (failure) {
+                self->endTransfer(exportFailedPrefix + failure->localizedDescription(), false);
+            } else {
+                self->endTransfer(exportedMessage, true);
+            }
+        });
+    return true;
+}
+
+bool FixedPhraseModel::importCSV(const QString& path)
+{
+    if (m_isFileTransferInProgress) {
+        return false;
+    }
+    setFileTransferInProgress(true);
+    setStatusMessage(importingMessage);
+    QPointer<FixedPhraseModel> self(this);
+    m_transferTask = FixedPhraseFileTransfer::importCSV(
+        m_executor, path, [self](FixedPhraseFileTransfer::ImportResult result) {
+            if (self) {
+                self->finishImportRead(std::move(result));
+            }
+        });
+    return true;
+}
+
+void FixedPhraseModel::finishImportRead(FixedPhraseFileTransfer::ImportResult result)
+{
+    if (result.failure) {
+        endTransfer(importFailedPrefix + result.failure->localizedDescription(), false);
+        return;
+    }
+    // The imported list is written before it replaces the one in memory, under a generation
+    // newer than any save scheduled so far, so no earlier save can overwrite it.
+    cancelPendingSave();
+    const qint64 generation = m_saveGeneration;
+    QPointer<FixedPhraseModel> self(this);
+    FixedPhraseFolderList imported = std::move(result.folders);
+    FixedPhraseFolderList snapshot = imported;
+    m_persistence.save(std::move(snapshot), generation, FixedPhrasePersistence::SaveKind::import,
+        [self, generation, imported = std::move(imported)](
+            const FixedPhrasePersistence::Outcome& outcome) mutable {
+            if (self) {
+                self->finishImportWrite(generation, std::move(imported), outcome);
+            }
+        });
+}
+
+void FixedPhraseModel::finishImportWrite(qint64 generation, FixedPhraseFolderList imported,
+    const FixedPhrasePersistence::Outcome& outcome)
+{
+    if (!outcome.succeeded) {
+        m_persistence.release(std::move(imported));
+        endTransfer(importFailedPrefix + outcome.errorDescription, false);
+        // The import cancelled whatever save was pending; the list in memory still needs one.
+        saveFolders();
+        return;
+    }
+    FixedPhraseFolderList replaced = std::exchange(m_folders, std::move(imported));
+    m_persistence.release(std::move(replaced));
+    Q_EMIT foldersChanged();
+    endTransfer(importedMessage, true);
+    // An edit made while the write ran scheduled a save of the old list, which may still
+    // reach the file after the import: a newer save of the imported list supersedes it.
+    if (m_saveGeneration != generation) {
+        saveFolders();
+    }
+}
+
+void FixedPhraseModel::endTransfer(const QString& message, bool succeeded)
+{
+    m_transferTask.release();
+    setStatusMessage(message);
+    setFileTransferInProgress(false);
+    Q_EMIT fileTransferFinished(succeeded);
+}
+
+bool FixedPhraseModel::prepareForApplicationTermination(std::chrono::milliseconds timeout)
+{
+    cancelPendingSave();
+    return m_persistence.saveAndWait(m_folders, m_saveGeneration, timeout);
+}
+
+void FixedPhraseModel::commit(FixedPhraseFolderList folders)
+{
+    m_folders = std::move(folders);
+    Q_EMIT foldersChanged();
+    saveFolders();
+}
+
+void FixedPhraseModel::saveFolders()
+{
+    const qint64 generation = ++m_saveGeneration;
+    m_pendingSaveGeneration = generation;
+    m_pendingSaveTimer =
+        m_scheduler.postDelayed(saveDelay, [this, generation] { runScheduledSave(generation); });
+}
+
+void FixedPhraseModel::cancelPendingSave()
+{
+    m_pendingSaveTimer.cancel();
+    m_pendingSaveGeneration = -1;
+    ++m_saveGeneration;
+}
+
+void FixedPhraseModel::runScheduledSave(qint64 generation)
+{
+    if (m_saveGeneration != generation) {
+        return;
+    }
+    QPointer<FixedPhraseModel> self(this);
+    m_persistence.save(m_folders, generation, FixedPhrasePersistence::SaveKind::regular,
+        [self, generation](const FixedPhrasePersistence::Outcome& outcome) {
+            if (self) {
+                self->finishScheduledSave(generation, outcome);
+            }
+        });
+}
+
+void FixedPhraseModel::finishScheduledSave(
+    qint64 generation, const FixedPhrasePersistence::Outcome& outcome)
+{
+    if (m_saveGeneration != generation) {
+        return;
+    }
+    m_pendingSaveGeneration = -1;
+    if (!outcome.succeeded) {
+        setStatusMessage(saveFailedPrefix + outcome.errorDescription);
+    }
+}
+
+void FixedPhraseModel::setStatusMessage(const QString& message)
+{
+    if (m_statusMessage == message && !m_statusMessage.isNull()) {
+        return;
+    }
+    m_statusMessage = message;
+    Q_EMIT statusMessageChanged();
+}
+
+void FixedPhraseModel::setFileTransferInProgress(bool inProgress)
+{
+    if (m_isFileTransferInProgress == inProgress) {
+        return;
+    }
+    m_isFileTransferInProgress = inProgress;
+    Q_EMIT isFileTransferInProgressChanged();
+}
+
+qsizetype FixedPhraseModel::folderIndex(const QUuid& id) const
+{
+    for (qsizetype i = 0; i < m_folders.size(); ++i) {
+        if (m_folders[i].id == id) {
+            return i;
+        }
+    }
+    return -1;
+}

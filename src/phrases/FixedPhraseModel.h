@@ -1,0 +1,138 @@
+#pragma once
+
+// The fixed phrase store for the whole run: folders and phrases in the user's order, the
+// editing operations, CSV import and export, and the persistence pipeline.
+//
+// Saving: every change schedules a save 350 ms later (a burst of edits gives one write of the
+// last state); each scheduled save and each cancellation takes a new generation, and the
+// writer skips snapshots older than the newest it has written, so a late job can never
+// overwrite newer phrases. A save failure is shown only for the newest generation.
+//
+// Faults this model guards against on purpose:
+// - An unreadable "FixedPhrases.json" is renamed "FixedPhrases.json.unreadable-<UTC stamp>"
+//   at load, so no save can replace the user's only copy; if the rename fails, no write of
+//   this run touches the file (each save reports the failure).
+// - An import keeps the previous file as "FixedPhrases.json.before-import" before replacing
+//   it, so one wrong CSV (even an empty one) cannot erase every phrase for good.
+// - After an import's write, a save is scheduled again if the write failed (it cancelled the
+//   pending one) or if an edit during the write scheduled a save of the old list: the file
+//   and the list in memory always end up equal.
+//
+// Main thread only. statusMessage is a null string while there is no message.
+
+#include "FixedPhrase.h"
+#include "FixedPhraseFileTransfer.h"
+#include "FixedPhrasePersistence.h"
+#include "platform/Executor.h"
+#include "platform/Scheduler.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <chrono>
+#include <optional>
+
+class FileLocations;
+
+class FixedPhraseModel final : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(FixedPhraseFolderList folders READ folders NOTIFY foldersChanged)
+    Q_PROPERTY(FixedPhraseFolderList visibleFolders READ visibleFolders NOTIFY foldersChanged)
+    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(bool isFileTransferInProgress READ isFileTransferInProgress NOTIFY
+            isFileTransferInProgressChanged)
+
+public:
+    static constexpr double saveDelay = 0.35;
+    static constexpr std::chrono::milliseconds terminationTimeout {5000};
+
+    // Loads "FixedPhrases.json" from the application-support folder of locations.
+    FixedPhraseModel(Scheduler& scheduler, Executor& executor, const FileLocations& locations,
+        QObject* parent = nullptr);
+    ~FixedPhraseModel() override;
+
+    const FixedPhraseFolderList& folders() const { return m_folders; }
+    FixedPhraseFolderList visibleFolders() const;
+    QString statusMessage() const { return m_statusMessage; }
+    bool isFileTransferInProgress() const { return m_isFileTransferInProgress; }
+
+    // Lookups.
+    std::optional<FixedPhraseFolder> folder(std::optional<QUuid> id) const;
+    std::optional<FixedPhrase> phrase(
+        std::optional<QUuid> folderID, std::optional<QUuid> phraseID) const;
+
+    // Folder operations. Each saves exactly once when it changed something.
+    QUuid addFolder();
+    void updateFolderTitle(const QUuid& id, const QString& title);
+    void setFolderVisible(const QUuid& id, bool isVisible);
+    // Saves even when there are no folders.
+    void setAllFoldersVisible(bool isVisible);
+    void moveFolder(const QUuid& id, int step);
+    void removeFolders(const QSet<QUuid>& ids);
+    void moveFolders(const QSet<int>& fromOffsets, int toOffset);
+
+    // Phrase operations.
+    std::optional<QUuid> addPhrase(const QUuid& folderID);
+    // Saves when the phrase exists, even when neither title nor content is given.
+    void updatePhrase(const QUuid& folderID, const QUuid& phraseID,
+        const std::optional<QString>& title, const std::optional<QString>& content);
+    void setPhraseVisible(const QUuid& folderID, const QUuid& phraseID, bool isVisible);
+    void setAllPhrasesVisible(const QUuid& folderID, bool isVisible);
+    void removePhrase(const QUuid& folderID, const QUuid& phraseID);
+    void movePhrase(const QUuid& folderID, const QUuid& phraseID, int step);
+    void movePhrases(const QUuid& folderID, const QSet<int>& fromOffsets, int toOffset);
+
+    QString nextFolderTitle() const;
+    static QString nextPhraseTitle(const FixedPhraseFolder& folder);
+
+    // CSV transfers, off the main thread. False when ignored because a transfer is running;
+    // otherwise fileTransferFinished() follows.
+    bool exportCSV(const QString& path);
+    bool importCSV(const QString& path);
+
+    // Writes the current state on the writer's own thread and waits for it, at most timeout.
+    // Returns whether the write finished.
+    bool prepareForApplicationTermination(std::chrono::milliseconds timeout = terminationTimeout);
+
+    // For diagnostics and tests.
+    qint64 saveGeneration() const { return m_saveGeneration; }
+    bool hasPendingSave() const { return m_pendingSaveGeneration >= 0; }
+    FixedPhrasePersistence& persistence() { return m_persistence; }
+
+Q_SIGNALS:
+    void foldersChanged();
+    void statusMessageChanged();
+    void isFileTransferInProgressChanged();
+    void fileTransferFinished(bool succeeded);
+
+private:
+    void load();
+    // Replaces the store and schedules its save.
+    void commit(FixedPhraseFolderList folders);
+    void saveFolders();
+    void cancelPendingSave();
+    void runScheduledSave(qint64 generation);
+    void finishScheduledSave(qint64 generation, const FixedPhrasePersistence::Outcome& outcome);
+    void finishImportRead(FixedPhraseFileTransfer::ImportResult result);
+    void finishImportWrite(qint64 generation, FixedPhraseFolderList imported,
+        const FixedPhrasePersistence::Outcome& outcome);
+    void setStatusMessage(const QString& message);
+    void setFileTransferInProgress(bool inProgress);
+    void endTransfer(const QString& message, bool succeeded);
+    qsizetype folderIndex(const QUuid& id) const;
+
+    Scheduler& m_scheduler;
+    Executor& m_executor;
+    FixedPhrasePersistence m_persistence;
+    FixedPhraseFolderList m_folders;
+    QString m_statusMessage;
+    bool m_isFileTransferInProgress = false;
+    qint64 m_saveGeneration = 0;
+    // The scheduled save: its timer while it waits, its generation until its write reports.
+    TimerHandle m_pendingSaveTimer;
+    qint64 m_pendingSaveGeneration = -1;
+    TaskHandle m_transferTask;
+};

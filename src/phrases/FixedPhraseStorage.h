@@ -1,0 +1,61 @@
+#pragma once
+
+// The phrase file "FixedPhrases.json": a compact JSON array of folder objects, keys in a fixed
+// order ("id", "title", "isVisible", "phrases"; a phrase: "id", "title", "content",
+// "isVisible"), "/" written as "\/", non-ASCII as UTF-8, no line feed at the end, "[]" for an
+// empty store. Reading is strict: one wrong type, one missing required key or one malformed
+// UUID anywhere spoils the whole document (the caller then moves the file aside); an absent
+// (or null) "isVisible" means visible and unknown keys are ignored.
+//
+// Stateless apart from the path, so the writer thread and the main thread may each hold a
+// copy.
+
+#include "FixedPhrase.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+class QIODevice;
+
+class FixedPhraseStorage final
+{
+public:
+    explicit FixedPhraseStorage(QString filePath);
+
+    static QString fileName() { return QStringLiteral("FixedPhrases.json"); }
+
+    // The store file.
+    QString fileURL() const { return m_filePath; }
+    // The copy of the store an import keeps before it replaces the file.
+    QString beforeImportPath() const { return m_filePath + QStringLiteral(".before-import"); }
+
+    enum class LoadState
+    {
+        missing,
+        loaded,
+        unreadable
+    };
+    struct LoadResult
+    {
+        LoadState state = LoadState::missing;
+        FixedPhraseFolderList folders;
+    };
+    LoadResult load() const;
+
+    // Creates the folder (0700) and replaces the file atomically (0600).
+    bool save(const FixedPhraseFolderList& folders, QString* error) const;
+
+    // Keeps the current file as beforeImportPath() (0600), replacing an earlier copy. No file
+    // means nothing to keep. The copy shares the old file's data until the next write replaces
+    // the store file, so it costs no copying.
+    bool keepBeforeImport(QString* error) const;
+
+    static QByteArray encode(const FixedPhraseFolderList& folders);
+    static bool encode(const FixedPhraseFolderList& folders, QIODevice& device);
+    static std::optional<FixedPhraseFolderList> decode(const QByteArray& bytes);
+
+private:
+    QString m_filePath;
+};

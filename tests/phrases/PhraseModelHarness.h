@@ -1,0 +1,81 @@
+#pragma once
+
+// A phrase model on mock time: a ManualScheduler, a ManualExecutor whose jobs wait until the
+// test runs them (in any order), and a temporary application-support folder.
+
+#include "PhraseTestSupport.h"
+#include "phrases/FixedPhraseModel.h"
+#include "platform/FileLocations.h"
+#include "platform/sim/ManualExecutor.h"
+#include "platform/sim/ManualScheduler.h"
+
+#include <QMutex>
+#include <QTemporaryDir>
+
+#include <memory>
+
+struct PhraseModelHarness
+{
+    PhraseModelHarness()
+        : locations(dir.filePath(QStringLiteral("Norvale")))
+    { }
+
+    FixedPhraseModel& create()
+    {
+        model = std::make_unique<FixedPhraseModel>(scheduler, executor, locations);
+        return *model;
+    }
+
+    QString storePath() const { return locations.filePath(QStringLiteral("FixedPhrases.json")); }
+    QString folderPath() const { return locations.applicationSupportDirectory(); }
+    QByteArray storeBytes() const { return PhraseTest::readFile(storePath()); }
+
+    // Runs queued jobs oldest first and delivers their completions until nothing is left.
+    void drain()
+    {
+        scheduler.runPending();
+        while (executor.pendingCount() > 0) {
+            executor.runAll();
+            scheduler.runPending();
+        }
+    }
+    // Runs one job and delivers its completion.
+    void runJob(int index = 0)
+    {
+        executor.runJob(index);
+        scheduler.runPending();
+    }
+
+    // Records every snapshot that reaches the file and can make writes fail.
+    void recordWrites()
+    {
+        const FixedPhraseStorage storage = model->persistence().storage();
+        model->persistence().setWriteFunction(
+            [this, storage](const FixedPhraseFolderList& folders, QString* error) {
+                const QMutexLocker lock(&writeMutex);
+                if (failWrites > 0) {
+                    --failWrites;
+                    *error = QStringLiteral("disk full");
+                    return false;
+                }
+                writes.append(folders);
+                return storage.save(folders, error);
+            });
+    }
+
+    QString csv(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(name);
+        PhraseTest::writeFile(path, bytes);
+        return path;
+    }
+
+    QTemporaryDir dir;
+    ManualScheduler scheduler;
+    ManualExecutor executor {scheduler};
+    FileLocations locations;
+    std::unique_ptr<FixedPhraseModel> model;
+    QMutex writeMutex;
+    QList<FixedPhraseFolderList> writes;
+    int failWrites = 0;
+};
