@@ -7,7 +7,8 @@
 // bracket, two line feeds and the closing bracket. Compact form: no white space at all.
 // Both: no line feed after the last bracket; `"`, `\` and `/` escaped as `\"`, `\\`, `\/`;
 // \b \f \n \r \t for those controls, `\u00xx` (lower-case hex) for the other controls below
-// U+0020; everything else as UTF-8.
+// U+0020; everything else as UTF-8 (U+2028 and U+2029 too). A lone UTF-16 surrogate has no
+// UTF-8 form and is written as U+FFFD; NaN and infinities, which JSON cannot express, as null.
 //
 // Key order is the caller's: write keys in the order the format wants (sorted or fixed).
 // Output goes to a QIODevice in chunks, so a multi-gigabyte document never sits in memory
