@@ -1,6 +1,8 @@
 // Test helper: owns the CLIPBOARD (or PRIMARY) selection with several formats at once, as
 // desktop applications do (xclip offers one). Prints "ready" once it owns the selection,
-// "lost" when another client takes it, and stays until killed or until --exit-after-seconds.
+// "served TYPE" each time a client reads the data of a type (so a test knows that a reader
+// has looked at the contents), "lost" when another client takes the selection, and stays
+// until killed or until --exit-after-seconds.
 //
 //   clipboard-owner [--selection clipboard|primary] [--exit-after-seconds N]
 //                   (--type TYPE (--text STRING | --file PATH))...
@@ -33,6 +35,17 @@ void say(const char* line)
     std::fflush(stdout);
 }
 
+// Qt fetches a type's data through retrieveData when it answers a selection request.
+class ServingMimeData final : public QMimeData
+{
+protected:
+    QVariant retrieveData(const QString& type, QMetaType metaType) const override
+    {
+        say(QByteArray("served " + type.toUtf8()).constData());
+        return QMimeData::retrieveData(type, metaType);
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -40,7 +53,7 @@ int main(int argc, char** argv)
     QGuiApplication application(argc, argv);
     const QStringList arguments = QGuiApplication::arguments().mid(1);
 
-    auto* mime = new QMimeData;
+    auto* mime = new ServingMimeData;
     QClipboard::Mode mode = QClipboard::Clipboard;
     int exitAfterSeconds = -1;
     QString pendingType;
