@@ -34,6 +34,7 @@ LinuxWorkspace::LinuxWorkspace(QObject* parent)
     m_x11->selectEvents(m_x11->root(), XCB_EVENT_MASK_PROPERTY_CHANGE);
     if (const auto front = frontmostApplication()) {
         m_lastActiveWindow = front->windowId;
+        m_lastActiveProcess = front->processId;
     }
 }
 
@@ -176,12 +177,17 @@ void LinuxWorkspace::handleEvent(const void* raw)
 void LinuxWorkspace::activeWindowChanged()
 {
     const auto front = frontmostApplication();
-    if (!front || front->windowId == m_lastActiveWindow) {
-        if (!front) {
-            m_lastActiveWindow = 0;
-        }
+    if (!front) {
+        m_lastActiveWindow = 0;
+        m_lastActiveProcess = 0;
+        return;
+    }
+    // The server reuses the ids of windows that are gone, so a new process's window may carry
+    // the id the previous active window had: the pid tells them apart.
+    if (front->windowId == m_lastActiveWindow && front->processId == m_lastActiveProcess) {
         return;
     }
     m_lastActiveWindow = front->windowId;
+    m_lastActiveProcess = front->processId;
     Q_EMIT applicationActivated(*front);
 }

@@ -40,4 +40,5 @@ private:
 
     std::shared_ptr<X11Connection> m_x11;
     quint64 m_lastActiveWindow = 0;
+    qint64 m_lastActiveProcess = 0;
 };
