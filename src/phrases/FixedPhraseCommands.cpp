@@ -1,0 +1,128 @@
+#include "FixedPhraseCommands.h"
+
+#include "FixedPhraseModel.h"
+#include "FixedPhraseStorage.h"
+#include "platform/FileLocations.h"
+#include "platform/QtScheduler.h"
+#include "platform/ThreadPoolExecutor.h"
+#include "support/Text.h"
+
+#include <QEventLoop>
+#include <QPointer>
+
+#include <memory>
+
+namespace {
+
+constexpr qsizetype previewLength = 60;
+
+QString hiddenMark(bool isVisible)
+{
+    return isVisible ? QString() : QStringLiteral(" [非表示]");
+}
+
+QString preview(const QString& content)
+{
+    QString line = content;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (const QChar c : {QChar(u'\r'), QChar(u'\n'), QChar(u'\u2028'), QChar(u'\u2029')}) {
+        line.replace(c, QStringLiteral(" ⏎ "));
+    }
+    if (Text::graphemeCount(line) <= previewLength) {
+        return line;
+    }
+    return Text::graphemePrefix(line, previewLength) + QStringLiteral("…");
+}
+
+} // namespace
+
+QByteArray FixedPhraseCommands::formatList(const FixedPhraseFolderList& folders, bool json)
+{
+    if (json) {
+        return FixedPhraseStorage::encode(folders) + '\n';
+    }
+    QString text;
+    for (const FixedPhraseFolder& folder : folders) {
+        text += QStringLiteral("%1%2 (%3)\n")
+                    .arg(folder.title, hiddenMark(folder.isVisible))
+                    .arg(folder.phrases.size());
+        for (const FixedPhrase& phrase : folder.phrases) {
+            text += QStringLiteral("  %1%2: %3\n")
+                        .arg(phrase.title, hiddenMark(phrase.isVisible), preview(phrase.content));
+        }
+    }
+    return text.toUtf8();
+}
+
+std::optional<FixedPhraseFolderList> FixedPhraseCommands::readStore(
+    const FileLocations& locations, QString* error)
+{
+    const FixedPhraseStorage storage(locations.filePath(FixedPhraseStorage::fileName()));
+    FixedPhraseStorage::LoadResult result = storage.load();
+    if (result.state == FixedPhraseStorage::LoadState::unreadable) {
+        *error = QStringLiteral("%1 cannot be read (Norvale moves it aside at its next start)")
+                     .arg(storage.fileURL());
+        return std::nullopt;
+    }
+    return std::move(result.folders);
+}
+
+void FixedPhraseCommands::start(FixedPhraseModel& model, Transfer transfer, const QString& path,
+    std::function<void(Outcome)> done)
+{
+    if (model.isFileTransferInProgress()) {
+        done({false,
+            QStringLiteral(
+                "a phrase import or export is already running; the request was ignored")});
+        return;
+    }
+    // One-shot: the connection is dropped as soon as this transfer reports.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    QPointer<FixedPhraseModel> guard(&model);
+    *connection = QObject::connect(&model, &FixedPhraseModel::fileTransferFinished, &model,
+        [connection, guard, done](bool succeeded) {
+            QObject::disconnect(*connection);
+            done({succeeded, guard ? guard->statusMessage() : QString()});
+        });
+    const bool started =
+        transfer == Transfer::exportCSV ? model.exportCSV(path) : model.importCSV(path);
+    if (!started) {
+        QObject::disconnect(*connection);
+        done({false, QStringLiteral("the transfer could not be started")});
+    }
+}
+
+FixedPhraseCommands::Outcome FixedPhraseCommands::runAndWait(
+    FixedPhraseModel& model, Transfer transfer, const QString& path)
+{
+    QEventLoop loop;
+    std::optional<Outcome> outcome;
+    start(model, transfer, path, [&outcome, &loop](Outcome result) {
+        outcome = std::move(result);
+        loop.quit();
+    });
+    if (!outcome) {
+        loop.exec();
+    }
+    if (!outcome) {
+        // The application is quitting: the loop was told to leave with the main loop.
+        return {false, QStringLiteral("Norvale quit before the transfer ended")};
+    }
+    return *outcome;
+}
+
+FixedPhraseCommands::Outcome FixedPhraseCommands::runStandalone(
+    const FileLocations& locations, Transfer transfer, const QString& path)
+{
+    QtScheduler scheduler;
+    ThreadPoolExecutor executor(scheduler);
+    Outcome outcome;
+    {
+        FixedPhraseModel model(scheduler, executor, locations);
+        outcome = runAndWait(model, transfer, path);
+        // An import has written the store already; this only makes sure nothing is pending.
+        model.prepareForApplicationTermination();
+    }
+    executor.waitForDone(-1);
+    return outcome;
+}
