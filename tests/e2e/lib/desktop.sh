@@ -72,9 +72,12 @@ e2e_spawn() {
     _E2E_NAMES+=("$name")
 }
 
-# e2e_alive PID — the helper is still running.
+# e2e_alive PID — the helper is still running (a zombie waiting to be reaped is not).
 e2e_alive() {
-    kill -0 "$1" 2>/dev/null
+    kill -0 "$1" 2>/dev/null || return 1
+    local state
+    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
+    [[ "$state" != Z* ]]
 }
 
 # e2e_stop PID — stop one helper: SIGTERM, then SIGKILL after 3 s. Returns its exit status.
@@ -145,7 +148,7 @@ desktop_add_monitor() {
     local w h x y
     IFS='x+' read -r w h x y <<<"$geometry"
     local mmw=$((w * 254 / 960)) mmh=$((h * 254 / 960))
-    xrandr --setmonitor "$name" "$w/${mmw}x$h/$mmh+$x+$y" "$output" \
+    xrandr --setmonitor "$name" "$w/${mmw}x$h/$mmh+$x+$y" "$output" >/dev/null \
         || e2e_fail "xrandr --setmonitor $name $geometry"
 }
 
