@@ -86,7 +86,7 @@ bool encodeChunks(
 
 QString cellText(const std::vector<QByteArray>& cells, size_t index)
 {
-    return index < cells.size() ? utf8ToString(cells[index]) : QString();
+    return index < cells.size() ? validUtf8ToString(cells[index]) : QString();
 }
 
 } // namespace
@@ -129,7 +129,7 @@ std::optional<QList<QStringList>> FixedPhraseCSV::parse(QStringView text)
         QStringList row;
         row.reserve(static_cast<qsizetype>(cells.size()));
         for (const QByteArray& cell : cells) {
-            row.append(utf8ToString(cell));
+            row.append(validUtf8ToString(cell));
         }
         rows.append(std::move(row));
     });

@@ -128,6 +128,34 @@ private Q_SLOTS:
         QTest::newRow("trailing garbage") << QByteArray("[] x") << -1 << -1;
         QTest::newRow("truncated") << QByteArray(doc("", goodPhrase)).chopped(2) << -1 << -1;
         QTest::newRow("empty file") << QByteArray() << -1 << -1;
+        QTest::newRow("only white space") << QByteArray(" \n") << -1 << -1;
+        QTest::newRow("unknown members of every kind")
+            << doc(",\"a\":[1,-0.5,2e10,1E-3,true,false,null,\"s\\u00e9\",{\"x\":{}},[]]", "") << 1
+            << 0;
+        QTest::newRow("escaped member name")
+            << QByteArray("[{\"\\u0069d\":" + id + ",\"title\":\"F\",\"phrases\":[]}]") << 1 << 0;
+        QTest::newRow("leading zero in an unknown number") << doc(",\"n\":01", "") << -1 << -1;
+        QTest::newRow("bare minus") << doc(",\"n\":-", "") << -1 << -1;
+        QTest::newRow("fraction without digits") << doc(",\"n\":1.", "") << -1 << -1;
+        QTest::newRow("misspelt literal in an unknown member") << doc(",\"n\":tru", "") << -1 << -1;
+        QTest::newRow("trailing comma in an array") << doc("", goodPhrase + ",") << -1 << -1;
+        QTest::newRow("trailing comma in an object") << doc(",\"n\":1,", "") << -1 << -1;
+        QTest::newRow("single quotes") << QByteArray("[{'id':" + id + "}]") << -1 << -1;
+        QTest::newRow("raw line feed in a string")
+            << doc("", QByteArray("{\"id\":" + id2 + ",\"title\":\"T\",\"content\":\"a\nb\"}"))
+            << -1 << -1;
+        QTest::newRow("unknown escape")
+            << doc("", QByteArray("{\"id\":" + id2 + ",\"title\":\"T\",\"content\":\"\\x\"}")) << -1
+            << -1;
+        QTest::newRow("unpaired high surrogate")
+            << doc("", QByteArray("{\"id\":" + id2 + ",\"title\":\"T\",\"content\":\"\\ud83d!\"}"))
+            << -1 << -1;
+        QTest::newRow("unpaired low surrogate in an unknown member")
+            << doc(",\"x\":\"\\ude00\"", "") << -1 << -1;
+        QTest::newRow("deep nesting in an unknown member")
+            << doc(",\"x\":" + QByteArray(600, '[') + QByteArray(600, ']'), "") << -1 << -1;
+        QTest::newRow("moderate nesting in an unknown member")
+            << doc(",\"x\":" + QByteArray(100, '[') + QByteArray(100, ']'), "") << 1 << 0;
         QTest::newRow("invalid UTF-8 in a title")
             << QByteArray("[{\"id\":" + id + ",\"title\":\"\x92\xe8\",\"phrases\":[]}]") << -1
             << -1;
@@ -159,12 +187,14 @@ private Q_SLOTS:
         const QByteArray json =
             R"([{"id":"00000000-0000-4000-8000-000000000001","title":"F",)"
             R"("isVisible":false,"phrases":[{"id":"00000000-0000-4000-8000-000000000002",)"
-            "\"title\":\"T\",\"content\":\"a\\/b\\u3042\",\"isVisible\":false}]}]";
+            "\"title\":\"T\",\"content\":\"a\\/"
+            "b\\u3042\\ud83d\\ude00\\\"\\\\\\b\\f\\n\\r\\t\\u0000\",\"isVisible\":false}]}]";
         const auto folders = FixedPhraseStorage::decode(json);
         QVERIFY(folders);
         QCOMPARE(folders->first().isVisible, false);
         QCOMPARE(folders->first().phrases.first().isVisible, false);
-        QCOMPARE(folders->first().phrases.first().content, QStringLiteral("a/bあ"));
+        QCOMPARE(folders->first().phrases.first().content,
+            QStringLiteral("a/bあ😀\"\\\b\f\n\r\t") + QChar(0));
     }
 
     void savesPrivatelyAndLoadsBack()
