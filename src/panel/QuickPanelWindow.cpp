@@ -3,6 +3,7 @@
 #include "platform/Displays.h"
 #include "platform/Workspace.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScrollArea>
@@ -128,6 +129,12 @@ void QuickPanelWindow::relayout()
 
 void QuickPanelWindow::activate()
 {
+    // Hidden and shown again before Qt's deferred focus-out ran, the panel is still Qt's
+    // focus window, so no focus change follows and QApplication would keep no active window
+    // (and no focus widget for the keyboard).
+    if (QGuiApplication::focusWindow() == windowHandle() && QApplication::activeWindow() != this) {
+        QApplication::setActiveWindow(this);
+    }
     activateWindow();
     // QWindow::requestActivate is an application's request, which focus-stealing prevention
     // may refuse; the pager-style request is honoured.
@@ -138,16 +145,26 @@ void QuickPanelWindow::focusWindowChanged(QWindow* window)
 {
     // Focus in another of Norvale's windows keeps the panel; focus anywhere else (Qt reports
     // no focus window then) closes it.
-    if (m_open && window == nullptr) {
+    if (m_open && window == nullptr && focusLeftNorvale()) {
         dismiss();
     }
 }
 
 void QuickPanelWindow::applicationStateChanged(Qt::ApplicationState state)
 {
-    if (m_open && state != Qt::ApplicationActive && QGuiApplication::focusWindow() == nullptr) {
+    if (m_open && state != Qt::ApplicationActive && QGuiApplication::focusWindow() == nullptr &&
+        focusLeftNorvale()) {
         dismiss();
     }
+}
+
+bool QuickPanelWindow::focusLeftNorvale() const
+{
+    // Qt defers a focus-out and can deliver it late: after the panel was hidden and shown
+    // again quickly, the focus-out of the earlier opening arrives while the window manager
+    // already gave the new one the focus. The window manager's active window is the truth.
+    const auto front = m_workspace.frontmostApplication();
+    return !front || !m_workspace.isOwnApplication(*front);
 }
 
 void QuickPanelWindow::keyPressEvent(QKeyEvent* event)

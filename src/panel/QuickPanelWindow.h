@@ -54,6 +54,7 @@ protected:
 private:
     void focusWindowChanged(QWindow* window);
     void applicationStateChanged(Qt::ApplicationState state);
+    bool focusLeftNorvale() const;
     void activate();
     void relayout();
 

@@ -66,6 +66,15 @@ private Q_SLOTS:
         QCOMPARE(closed.size(), 0); // focus stayed with Norvale
         QVERIFY(panel.isVisible());
 
+        // A late focus-out while the window manager still has Norvale active is ignored.
+        QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::SynchronousDelivery>(
+            nullptr);
+        QCOMPARE(closed.size(), 0);
+        QVERIFY(panel.isVisible());
+
+        panel.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+        workspace.setFrontmost(editor()); // another application takes the focus
         QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::SynchronousDelivery>(
             nullptr);
         QCOMPARE(closed.size(), 1);
@@ -135,6 +144,11 @@ private Q_SLOTS:
     }
 
 private:
+    static RunningApplication editor()
+    {
+        return RunningApplication {0x1200001, 501, QStringLiteral("Kate"), QStringLiteral("notes")};
+    }
+
     ManualScheduler m_scheduler;
     SimDisplays m_displays;
 };

@@ -165,12 +165,14 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(contextRequests.size(), 1, 5000);
 
         item.remove();
-        runOnThread(watcher, [watcher] { watcher->stop(); });
-        watcher->deleteLater();
-        QMetaObject::invokeMethod(
-            watcher, [] {}, Qt::BlockingQueuedConnection);
+        QThread* mainThread = QThread::currentThread();
+        runOnThread(watcher, [watcher, mainThread] {
+            watcher->stop();
+            watcher->moveToThread(mainThread);
+        });
         thread.quit();
         thread.wait();
+        delete watcher;
     }
 };
 
