@@ -232,6 +232,11 @@ void X11Connection::readEvents()
     while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
         dispatch(event);
     }
+    if (xcb_connection_has_error(m_connection) != 0 && m_notifier != nullptr) {
+        // The server went away: the socket stays readable forever, so stop listening
+        // instead of spinning. Requests from now on fail at once.
+        m_notifier->setEnabled(false);
+    }
 }
 
 void X11Connection::scheduleDispatch()
