@@ -62,7 +62,8 @@ public:
 
     static ExportResult writeCSV(const FixedPhraseFolderList& folders, const QString& path);
     static ImportResult readCSV(const QString& path);
-    // Reads from an open device; never reads more than importSizeLimit + 1 bytes of it.
+    // Reads from an open device; never reads more than importSizeLimit + 1 bytes of it (open
+    // it unbuffered: a buffered device reads ahead on its own).
     static ImportResult readCSV(QIODevice& device);
 
     [[nodiscard]] static TaskHandle exportCSV(Executor& executor, FixedPhraseFolderList folders,

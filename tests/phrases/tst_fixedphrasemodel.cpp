@@ -388,6 +388,8 @@ private Q_SLOTS:
         QVERIFY(model.isFileTransferInProgress());
         h.runJob(); // the import's write
         QCOMPARE(folderTitles(model.folders()), (QStringList {"新", "別"}));
+        // The replaced list waits for a worker to free it, not the main thread.
+        QCOMPARE(h.executor.pendingCount(), 1);
         QCOMPARE(model.folders().at(0).phrases.at(1).content, QStringLiteral("a,b"));
         QCOMPARE(model.folders().at(0).phrases.at(1).isVisible, false);
         QCOMPARE(model.folders().at(1).isVisible, false);
