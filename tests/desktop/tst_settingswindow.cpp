@@ -4,6 +4,7 @@
 #include "platform/sim/SimWorkspace.h"
 #include "settings/SettingsWindow.h"
 
+#include <QLineEdit>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTest>
@@ -211,6 +212,32 @@ private Q_SLOTS:
         QTest::keyClick(&window, static_cast<Qt::Key>(key), modifiers);
         QCOMPARE(window.isVisible(), !closes);
         QCOMPARE(quitRequests, closes ? 0 : 1);
+    }
+
+    void closeWindowChordFromAFocusedField()
+    {
+        ManualScheduler scheduler;
+        SimDisplays displays;
+        displays.setDisplays({SimDisplays::display(QStringLiteral("A"), {0, 0, 1920, 1080}, true)});
+        SimWorkspace workspace(scheduler);
+        SettingsWindow window(displays, workspace, scheduler);
+        auto* field = new QLineEdit;
+        window.tabs()->addTab(field, QStringLiteral("一般"));
+        QWidget other;
+        int quitRequests = 0;
+        auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), &other);
+        quit->setContext(Qt::ApplicationShortcut);
+        connect(quit, &QShortcut::activated, &other, [&] { ++quitRequests; });
+        other.show();
+        window.open(1.0);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setFocus();
+        QVERIFY(field->hasFocus());
+        QTest::keyClicks(field, QStringLiteral("ab"));
+        QTest::keyClick(field, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(quitRequests, 0);
+        QCOMPARE(field->text(), QStringLiteral("ab"));
     }
 
     void closingHidesAndReopeningCentresAgain()
