@@ -172,7 +172,7 @@ TransferRun runTransfer(FixedPhraseModel& model, const std::function<bool()>& st
     run.longestGapMs = std::max(run.longestGapMs, static_cast<double>(now - lastTick) / 1e6);
     run.longestBusyMs = std::max(run.longestBusyMs, cpuMs(CLOCK_THREAD_CPUTIME_ID) - lastCpu);
     run.elapsedMs = clock.elapsed();
-    run.status = model.statusMessage();
+    run.status = model.statusMessage().value_or(QString());
     return run;
 }
 

@@ -82,7 +82,7 @@ void FixedPhraseCommands::start(FixedPhraseModel& model, Transfer transfer, cons
     *connection = QObject::connect(&model, &FixedPhraseModel::fileTransferFinished, &model,
         [connection, guard, done](bool succeeded) {
             QObject::disconnect(*connection);
-            done({succeeded, guard ? guard->statusMessage() : QString()});
+            done({succeeded, guard ? guard->statusMessage().value_or(QString()) : QString()});
         });
     const bool started =
         transfer == Transfer::exportCSV ? model.exportCSV(path) : model.importCSV(path);

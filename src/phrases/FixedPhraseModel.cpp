@@ -446,7 +446,7 @@ void FixedPhraseModel::finishScheduledSave(
 
 void FixedPhraseModel::setStatusMessage(const QString& message)
 {
-    if (m_statusMessage == message && !m_statusMessage.isNull()) {
+    if (m_statusMessage == message) {
         return;
     }
     m_statusMessage = message;

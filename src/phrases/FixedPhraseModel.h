@@ -18,7 +18,7 @@
 //   pending one) or if an edit during the write scheduled a save of the old list: the file
 //   and the list in memory always end up equal.
 //
-// Main thread only. statusMessage is a null string while there is no message.
+// Main thread only.
 
 #include "FixedPhrase.h"
 #include "FixedPhraseFileTransfer.h"
@@ -41,7 +41,7 @@ class FixedPhraseModel final : public QObject
     Q_OBJECT
     Q_PROPERTY(FixedPhraseFolderList folders READ folders NOTIFY foldersChanged)
     Q_PROPERTY(FixedPhraseFolderList visibleFolders READ visibleFolders NOTIFY foldersChanged)
-    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(std::optional<QString> statusMessage READ statusMessage NOTIFY statusMessageChanged)
     Q_PROPERTY(bool isFileTransferInProgress READ isFileTransferInProgress NOTIFY
             isFileTransferInProgressChanged)
 
@@ -56,7 +56,7 @@ public:
 
     const FixedPhraseFolderList& folders() const { return m_folders; }
     FixedPhraseFolderList visibleFolders() const;
-    QString statusMessage() const { return m_statusMessage; }
+    std::optional<QString> statusMessage() const { return m_statusMessage; }
     bool isFileTransferInProgress() const { return m_isFileTransferInProgress; }
 
     // Lookups.
@@ -128,7 +128,7 @@ private:
     Executor& m_executor;
     FixedPhrasePersistence m_persistence;
     FixedPhraseFolderList m_folders;
-    QString m_statusMessage;
+    std::optional<QString> m_statusMessage;
     bool m_isFileTransferInProgress = false;
     qint64 m_saveGeneration = 0;
     // The scheduled save: its timer while it waits, its generation until its write reports.
