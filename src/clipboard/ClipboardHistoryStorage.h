@@ -15,11 +15,14 @@
 class ClipboardHistoryStorage final
 {
 public:
-    enum class LoadStatus {
+    enum class LoadStatus
+    {
         Loaded, // the file was read (an empty list included)
         Missing, // no file yet
         MovedAside, // unreadable or undecodable: renamed to movedAsidePath
-        Untouchable, // unreadable and could not be moved aside: never write over it
+        // Unreadable and could not be moved aside, or too large to be held in memory this
+        // time: never write over it during this run.
+        Untouchable,
     };
 
     struct LoadResult

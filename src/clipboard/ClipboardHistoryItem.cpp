@@ -1,0 +1,146 @@
+#include "ClipboardHistoryItem.h"
+
+#include "ClipboardHistoryImageCache.h"
+#include "support/Text.h"
+#include "support/Uuid.h"
+
+#include <QChar>
+#include <QCryptographicHash>
+
+namespace {
+
+constexpr qsizetype PreviewMaxCharacters = 72;
+
+} // namespace
+
+QString clipboardHistoryKindName(ClipboardHistoryKind kind)
+{
+    switch (kind) {
+    case ClipboardHistoryKind::Text:
+        return QStringLiteral("text");
+    case ClipboardHistoryKind::Url:
+        return QStringLiteral("url");
+    case ClipboardHistoryKind::Image:
+        return QStringLiteral("image");
+    }
+    return QStringLiteral("text");
+}
+
+std::optional<ClipboardHistoryKind> clipboardHistoryKindFromName(QStringView name)
+{
+    if (name == u"text") {
+        return ClipboardHistoryKind::Text;
+    }
+    if (name == u"url") {
+        return ClipboardHistoryKind::Url;
+    }
+    if (name == u"image") {
+        return ClipboardHistoryKind::Image;
+    }
+    return std::nullopt;
+}
+
+QString ClipboardHistoryItem::makeFingerprint(ClipboardHistoryKind kind,
+    const std::optional<QString>& text, const std::optional<QByteArray>& imageData)
+{
+    switch (kind) {
+    case ClipboardHistoryKind::Text:
+    case ClipboardHistoryKind::Url:
+        return QStringLiteral("text:") + text.value_or(QString());
+    case ClipboardHistoryKind::Image:
+        break;
+    }
+    if (!imageData) {
+        return QStringLiteral("image:");
+    }
+    const QByteArray digest =
+        QCryptographicHash::hash(*imageData, QCryptographicHash::Sha256).toHex();
+    return QStringLiteral("image:") + QString::number(imageData->size()) + QLatin1Char(':') +
+        QString::fromLatin1(digest);
+}
+
+ClipboardHistoryKind ClipboardHistoryItem::kindFor(const QString& text)
+{
+    const QString trimmed = Text::trimmed(text);
+    if (trimmed.startsWith(QLatin1String("http://"), Qt::CaseSensitive) ||
+        trimmed.startsWith(QLatin1String("https://"), Qt::CaseSensitive)) {
+        return ClipboardHistoryKind::Url;
+    }
+    return ClipboardHistoryKind::Text;
+}
+
+ClipboardHistoryItem ClipboardHistoryItem::makeText(const QString& text, const QDateTime& now)
+{
+    ClipboardHistoryItem item;
+    item.id = Uuid::create();
+    item.kind = kindFor(text);
+    item.createdAt = now;
+    item.text = text;
+    item.fingerprint = makeFingerprint(item.kind, item.text, std::nullopt);
+    return item;
+}
+
+ClipboardHistoryItem ClipboardHistoryItem::makeImage(const QByteArray& bytes, const QDateTime& now)
+{
+    ClipboardHistoryItem item;
+    item.id = Uuid::create();
+    item.kind = ClipboardHistoryKind::Image;
+    item.createdAt = now;
+    item.imageData = bytes;
+    item.fingerprint = makeFingerprint(item.kind, std::nullopt, item.imageData);
+    return item;
+}
+
+QString ClipboardHistoryItem::normalizedTextPreview() const
+{
+    // Every line break becomes one blank; CR LF is one user-perceived character and so one
+    // break. Empty pieces between consecutive breaks are kept (each break is one blank).
+    const QString source = text.value_or(QString());
+    QString joined;
+    joined.reserve(source.size());
+    const qsizetype size = source.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = source.at(i).unicode();
+        if (unit == u'\r' && i + 1 < size && source.at(i + 1).unicode() == u'\n') {
+            joined.append(QLatin1Char(' '));
+            ++i;
+        } else if (unit == u'\t' || Text::isLineBreak(unit)) {
+            // Line breaks are all in the BMP, so a UTF-16 unit test is exact.
+            joined.append(QLatin1Char(' '));
+        } else {
+            joined.append(QChar(unit));
+        }
+    }
+    const QString trimmed = Text::trimmed(joined);
+    if (trimmed.isEmpty()) {
+        return QStringLiteral("空のテキスト");
+    }
+    if (Text::graphemeCount(trimmed) > PreviewMaxCharacters) {
+        return Text::graphemePrefix(trimmed, PreviewMaxCharacters) + QStringLiteral("...");
+    }
+    return trimmed;
+}
+
+QString ClipboardHistoryItem::detail() const
+{
+    switch (kind) {
+    case ClipboardHistoryKind::Text:
+        return QString::number(Text::graphemeCount(text.value_or(QString()))) +
+            QStringLiteral("文字");
+    case ClipboardHistoryKind::Url:
+        return QStringLiteral("URL");
+    case ClipboardHistoryKind::Image:
+        break;
+    }
+    return ClipboardHistoryImageCache::shared()
+        .detail(fingerprint)
+        .value_or(QStringLiteral("画像"));
+}
+
+QImage ClipboardHistoryItem::image() const
+{
+    if (!imageData) {
+        return {};
+    }
+    return ClipboardHistoryImageCache::shared().image(fingerprint);
+}
