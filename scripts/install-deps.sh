@@ -17,7 +17,7 @@ build_pkgs=(
 test_pkgs=(
     libbenchmark-dev
     x11-xserver-utils x11-utils xclip xdotool wmctrl openbox trayer x11-apps imagemagick
-    dbus dbus-x11 xinput util-linux
+    dbus dbus-x11 xinput util-linux jq
 )
 
 pkgs=("${build_pkgs[@]}")
