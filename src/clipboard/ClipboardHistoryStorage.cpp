@@ -281,28 +281,52 @@ bool scanTopLevel(const char* data, size_t size, std::vector<Span>* spans)
     }
 }
 
-// Gives the pages that lie wholly inside [begin, end) back to the system. Used on a mapped file
-// buffer once an object is decoded, so a large history is not held twice (text and decoded
-// bytes) at the peak of a load. The range stays readable (as zeros), which is all simdjson's
-// padding reads past a neighbouring object need.
-void releasePages(const char* begin, const char* end)
-{
-    const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const std::uintptr_t first =
-        (reinterpret_cast<std::uintptr_t>(begin) + pageSize - 1) & ~(pageSize - 1);
-    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(end) & ~(pageSize - 1);
-    if (last > first) {
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-    }
-}
+constexpr std::uintptr_t HugePage = std::uintptr_t(2) << 20;
 
-constexpr size_t ReleaseThreshold = size_t(1) << 20;
+// Hands the decoded part of a mapped file buffer back to the system as the load goes on, so a
+// large history is not held twice (as text and as decoded bytes) at the peak of a load. Only
+// whole huge pages go, and in batches: splitting huge pages costs more than the decoding.
+// What is given back stays readable as zeros, which is all simdjson's padding reads past the
+// end of a neighbouring part's last object need.
+class ConsumedPages final
+{
+public:
+    ConsumedPages(bool enabled, const char* begin)
+        : m_enabled(enabled)
+        , m_released(alignUp(reinterpret_cast<std::uintptr_t>(begin)))
+    { }
+
+    void consumedUpTo(const char* end)
+    {
+        const std::uintptr_t target = reinterpret_cast<std::uintptr_t>(end) & ~(HugePage - 1);
+        if (!m_enabled || target < m_released + Batch) {
+            return;
+        }
+        ::madvise(reinterpret_cast<void*>(m_released), target - m_released, MADV_DONTNEED);
+        m_released = target;
+    }
+
+private:
+    static constexpr std::uintptr_t Batch = 4 * HugePage;
+
+    static std::uintptr_t alignUp(std::uintptr_t address)
+    {
+        return (address + HugePage - 1) & ~(HugePage - 1);
+    }
+
+    bool m_enabled;
+    std::uintptr_t m_released;
+};
 
 // Parses and decodes the objects of [first, last) in order.
 DecodeOutcome decodeSpans(const char* data, const Span* first, const Span* last,
     bool releaseConsumed, QList<ClipboardHistoryItem>* items)
 {
+    if (first == last) {
+        return DecodeOutcome::Decoded;
+    }
     simdjson::dom::parser parser;
+    ConsumedPages consumed(releaseConsumed, data + first->begin);
     items->reserve(last - first);
     for (const Span* span = first; span != last; ++span) {
         const size_t length = span->end - span->begin;
@@ -329,9 +353,7 @@ DecodeOutcome decodeSpans(const char* data, const Span* first, const Span* last,
             return DecodeOutcome::Invalid;
         }
         items->append(std::move(*item));
-        if (releaseConsumed && length >= ReleaseThreshold) {
-            releasePages(data + span->begin, data + span->end);
-        }
+        consumed.consumedUpTo(data + span->end);
     }
     return DecodeOutcome::Decoded;
 }
@@ -469,8 +491,6 @@ public:
     }
 
 private:
-    static constexpr size_t HugePage = size_t(2) << 20;
-
     void* m_mapping = nullptr;
     size_t m_mappingLength = 0;
     std::unique_ptr<char[]> m_owned;
