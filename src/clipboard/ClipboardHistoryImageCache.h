@@ -1,18 +1,23 @@
 #pragma once
 
 // Previews of image entries, keyed by fingerprint so identical images share one entry. The
-// cache holds each thumbnail as its PNG bytes (decoded when painted) with the PNG length as
-// its cost, bounded to 160 entries and 80 MiB; the full-size dimensions are kept for the
-// life of the process. One instance per process; main thread only.
+// cache holds each thumbnail as its PNG bytes with the PNG length as its cost, bounded to 160
+// entries AND 80 MiB: the least recently used entries go first when either bound is passed.
+// The full-size dimensions are kept for the life of the process. One instance per process;
+// main thread only.
+//
+// Thumbnails are decoded when they are painted, not when they are stored (a render batch may
+// bring a hundred of them and decoding one takes 10-15 ms). A small memo of recently decoded
+// images, bounded by its decoded byte size, keeps repeated paints of the same rows cheap.
 
 #include <QByteArray>
-#include <QCache>
 #include <QHash>
 #include <QImage>
 #include <QList>
 #include <QSize>
 #include <QString>
 
+#include <list>
 #include <optional>
 
 struct ClipboardHistoryImagePreview
@@ -30,13 +35,21 @@ class ClipboardHistoryImageCache final
 public:
     static constexpr int maxEntries = 160;
     static constexpr qint64 maxCost = 83886080;
+    // Decoded pixels kept for painting (about a dozen 800 x 500 thumbnails).
+    static constexpr qint64 maxDecodedBytes = 24 * 1024 * 1024;
 
     static ClipboardHistoryImageCache& shared();
 
+    // Inserts the thumbnails (no decoding; a preview whose bytes are not a readable image
+    // header is skipped) and records the dimensions.
     void store(const QList<ClipboardHistoryImagePreview>& previews);
+    // "4000 x 3000" when the dimensions are known.
     std::optional<QString> detail(const QString& fingerprint) const;
+    std::optional<QSize> dimensions(const QString& fingerprint) const;
+    // The decoded thumbnail, or a null image when it is not (or no longer) cached.
     QImage image(const QString& fingerprint) const;
     bool hasImage(const QString& fingerprint) const;
+    QByteArray thumbnailData(const QString& fingerprint) const;
 
     // Drops every thumbnail (as memory pressure would); dimensions stay.
     void evictAll();
@@ -45,15 +58,36 @@ public:
     // Tests start from an empty cache.
     void resetForTesting();
 
+    ClipboardHistoryImageCache(const ClipboardHistoryImageCache&) = delete;
+    ClipboardHistoryImageCache& operator=(const ClipboardHistoryImageCache&) = delete;
+
 private:
-    ClipboardHistoryImageCache();
+    ClipboardHistoryImageCache() = default;
 
     struct Entry
     {
         QByteArray png;
+        std::list<QString>::iterator position; // in m_recency
+    };
+    struct Decoded
+    {
+        QImage image;
+        std::list<QString>::iterator position; // in m_decodedRecency
     };
 
-    // Cost in bytes; QCache counts cost in qsizetype.
-    QCache<QString, Entry> m_cache;
+    void remove(const QString& fingerprint);
+    void evictToBounds();
+    void touch(const Entry& entry) const;
+    void forgetDecoded(const QString& fingerprint) const;
+    void rememberDecoded(const QString& fingerprint, const QImage& image) const;
+
+    QHash<QString, Entry> m_entries;
+    // Most recently used first. Mutable: a lookup counts as a use.
+    mutable std::list<QString> m_recency;
+    qint64 m_totalCost = 0;
     QHash<QString, QSize> m_dimensions;
+
+    mutable QHash<QString, Decoded> m_decoded;
+    mutable std::list<QString> m_decodedRecency;
+    mutable qint64 m_decodedBytes = 0;
 };

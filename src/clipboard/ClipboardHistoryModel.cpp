@@ -1,0 +1,623 @@
+#include "ClipboardHistoryModel.h"
+
+#include "ClipboardHistoryImageCache.h"
+#include "ClipboardHistoryImagePreviewRenderer.h"
+#include "ClipboardHistoryStorage.h"
+#include "ClipboardPasteboardReader.h"
+#include "platform/DefaultsStore.h"
+#include "platform/FileLocations.h"
+#include "platform/Pasteboard.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+const QByteArray pngSignature = QByteArrayLiteral("\x89PNG\r\n\x1a\n");
+
+qint64 utf8Length(QStringView text)
+{
+    qint64 length = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit < 0x80) {
+            length += 1;
+        } else if (unit < 0x800) {
+            length += 2;
+        } else if (QChar::isHighSurrogate(unit) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text[i + 1].unicode())) {
+            length += 4;
+            ++i;
+        } else {
+            length += 3; // a lone surrogate is written as U+FFFD
+        }
+    }
+    return length;
+}
+
+} // namespace
+
+// The worker signals this itself, so a waiter on the main thread does not depend on the
+// event loop delivering the task's completion.
+struct ClipboardHistoryModel::SaveFlight
+{
+    std::mutex mutex;
+    std::condition_variable condition;
+    bool finished = false;
+    bool ok = false;
+    QString error;
+
+    void finish(bool success, const QString& message)
+    {
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+            ok = success;
+            error = message;
+        }
+        condition.notify_all();
+    }
+
+    bool waitUntil(std::chrono::steady_clock::time_point deadline)
+    {
+        std::unique_lock lock(mutex);
+        return condition.wait_until(lock, deadline, [this] { return finished; });
+    }
+};
+
+ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsStore& defaults,
+    Scheduler& scheduler, Executor& executor, const FileLocations& locations, QObject* parent)
+    : QObject(parent)
+    , m_pasteboard(pasteboard)
+    , m_defaults(defaults)
+    , m_scheduler(scheduler)
+    , m_executor(executor)
+    , m_storage(std::make_shared<ClipboardHistoryStorage>(locations.applicationSupportDirectory()))
+{
+    registerDefaults();
+    readSettings();
+    m_lastChangeCount = m_pasteboard.changeCount();
+    loadHistory();
+    if (m_clipboardHistoryEnabled) {
+        startMonitoring();
+    }
+}
+
+ClipboardHistoryModel::~ClipboardHistoryModel() = default;
+
+// Settings
+
+void ClipboardHistoryModel::registerDefaults()
+{
+    namespace Key = ClipboardHistorySettingsKey;
+    // An installation that had one common limit keeps it for all three kinds; only a value
+    // stored as an integer counts.
+    qint64 legacyLimit = defaultHistoryCount;
+    const DefaultsValue legacy = m_defaults.value(Key::legacyMaxHistoryCount);
+    if (defaultsTypeOf(legacy) == DefaultsType::Integer) {
+        legacyLimit = std::get<qint64>(legacy);
+    }
+    m_defaults.registerDefault(Key::enabled, true);
+    m_defaults.registerDefault(Key::maxTextHistoryCount, legacyLimit);
+    m_defaults.registerDefault(Key::maxImageHistoryCount, legacyLimit);
+    m_defaults.registerDefault(Key::maxURLHistoryCount, legacyLimit);
+    m_defaults.registerDefault(Key::displayHistoryRowCount, qint64 {defaultDisplayHistoryRowCount});
+    m_defaults.registerDefault(Key::autoPasteAfterSelectingHistory, false);
+    m_defaults.registerDefault(Key::moveSelectedHistoryItemToTop, false);
+    m_defaults.registerDefault(Key::saveExcelCopiesAsText, true);
+}
+
+void ClipboardHistoryModel::readSettings()
+{
+    namespace Key = ClipboardHistorySettingsKey;
+    m_clipboardHistoryEnabled = readBool(Key::enabled, true);
+    m_maxTextHistoryCount = readClampedInteger(
+        Key::maxTextHistoryCount, defaultHistoryCount, minHistoryCount, maxHistoryCount);
+    m_maxImageHistoryCount = readClampedInteger(
+        Key::maxImageHistoryCount, defaultHistoryCount, minHistoryCount, maxHistoryCount);
+    m_maxURLHistoryCount = readClampedInteger(
+        Key::maxURLHistoryCount, defaultHistoryCount, minHistoryCount, maxHistoryCount);
+    m_displayHistoryRowCount = readClampedInteger(Key::displayHistoryRowCount,
+        defaultDisplayHistoryRowCount, minDisplayHistoryRowCount, maxDisplayHistoryRowCount);
+    m_autoPasteAfterSelectingHistory = readBool(Key::autoPasteAfterSelectingHistory, false);
+    m_moveSelectedHistoryItemToTop = readBool(Key::moveSelectedHistoryItemToTop, false);
+    m_saveExcelCopiesAsText = readBool(Key::saveExcelCopiesAsText, true);
+}
+
+int ClipboardHistoryModel::readClampedInteger(
+    const QString& key, int fallback, int minimum, int maximum) const
+{
+    const qint64 value = m_defaults.integerValue(key).value_or(fallback);
+    return static_cast<int>(std::clamp<qint64>(value, minimum, maximum));
+}
+
+bool ClipboardHistoryModel::readBool(const QString& key, bool fallback) const
+{
+    return m_defaults.boolValue(key).value_or(fallback);
+}
+
+void ClipboardHistoryModel::setClipboardHistoryEnabled(bool enabled)
+{
+    m_defaults.set(ClipboardHistorySettingsKey::enabled, enabled);
+    // Re-asserting the current state must not restart monitoring: that would drop a capture
+    // in flight and skip a change not yet polled.
+    if (enabled == m_clipboardHistoryEnabled) {
+        return;
+    }
+    m_clipboardHistoryEnabled = enabled;
+    if (enabled) {
+        startMonitoring();
+    } else {
+        stopMonitoring();
+    }
+    Q_EMIT clipboardHistoryEnabledChanged();
+}
+
+bool ClipboardHistoryModel::applyLimit(int& member, int count, const QString& key)
+{
+    const int clamped = std::clamp(count, minHistoryCount, maxHistoryCount);
+    const bool changed = clamped != member;
+    member = clamped;
+    m_defaults.set(key, qint64 {clamped});
+    trimHistoryIfNeeded();
+    return changed;
+}
+
+void ClipboardHistoryModel::setMaxTextHistoryCount(int count)
+{
+    if (applyLimit(
+            m_maxTextHistoryCount, count, ClipboardHistorySettingsKey::maxTextHistoryCount)) {
+        Q_EMIT maxTextHistoryCountChanged();
+    }
+}
+
+void ClipboardHistoryModel::setMaxImageHistoryCount(int count)
+{
+    if (applyLimit(
+            m_maxImageHistoryCount, count, ClipboardHistorySettingsKey::maxImageHistoryCount)) {
+        Q_EMIT maxImageHistoryCountChanged();
+    }
+}
+
+void ClipboardHistoryModel::setMaxURLHistoryCount(int count)
+{
+    if (applyLimit(m_maxURLHistoryCount, count, ClipboardHistorySettingsKey::maxURLHistoryCount)) {
+        Q_EMIT maxURLHistoryCountChanged();
+    }
+}
+
+void ClipboardHistoryModel::setDisplayHistoryRowCount(int count)
+{
+    const int clamped = std::clamp(count, minDisplayHistoryRowCount, maxDisplayHistoryRowCount);
+    m_defaults.set(ClipboardHistorySettingsKey::displayHistoryRowCount, qint64 {clamped});
+    if (clamped != m_displayHistoryRowCount) {
+        m_displayHistoryRowCount = clamped;
+        Q_EMIT displayHistoryRowCountChanged();
+    }
+}
+
+void ClipboardHistoryModel::setAutoPasteAfterSelectingHistory(bool on)
+{
+    m_defaults.set(ClipboardHistorySettingsKey::autoPasteAfterSelectingHistory, on);
+    if (on != m_autoPasteAfterSelectingHistory) {
+        m_autoPasteAfterSelectingHistory = on;
+        Q_EMIT autoPasteAfterSelectingHistoryChanged();
+    }
+}
+
+void ClipboardHistoryModel::setMoveSelectedHistoryItemToTop(bool on)
+{
+    m_defaults.set(ClipboardHistorySettingsKey::moveSelectedHistoryItemToTop, on);
+    if (on != m_moveSelectedHistoryItemToTop) {
+        m_moveSelectedHistoryItemToTop = on;
+        Q_EMIT moveSelectedHistoryItemToTopChanged();
+    }
+}
+
+void ClipboardHistoryModel::setSaveExcelCopiesAsText(bool on)
+{
+    m_defaults.set(ClipboardHistorySettingsKey::saveExcelCopiesAsText, on);
+    if (on != m_saveExcelCopiesAsText) {
+        m_saveExcelCopiesAsText = on;
+        Q_EMIT saveExcelCopiesAsTextChanged();
+    }
+}
+
+// Items
+
+void ClipboardHistoryModel::setItems(const QList<ClipboardHistoryItem>& items)
+{
+    replaceItems(items);
+}
+
+void ClipboardHistoryModel::replaceItems(QList<ClipboardHistoryItem> items)
+{
+    m_items = std::move(items);
+    Q_EMIT itemsChanged();
+}
+
+void ClipboardHistoryModel::setStatusMessage(const QString& message)
+{
+    m_statusMessage = message;
+    Q_EMIT statusMessageChanged();
+}
+
+void ClipboardHistoryModel::loadHistory()
+{
+    ClipboardHistoryStorage::LoadResult loaded = m_storage->load(m_scheduler.now());
+    QList<ClipboardHistoryItem> items = std::move(loaded.items);
+    // Files from before URLs were told apart hold them as text.
+    for (ClipboardHistoryItem& item : items) {
+        if (item.kind == ClipboardHistoryKind::Text && item.text &&
+            ClipboardHistoryItem::kindFor(*item.text) == ClipboardHistoryKind::Url) {
+            item.kind = ClipboardHistoryKind::Url;
+        }
+    }
+    m_items = std::move(items);
+    trimHistoryIfNeeded();
+
+    QList<ClipboardHistoryItem> images;
+    for (const ClipboardHistoryItem& item : std::as_const(m_items)) {
+        if (item.kind == ClipboardHistoryKind::Image) {
+            images.append(item);
+            if (images.size() == maxPreviewsAtStart) {
+                break;
+            }
+        }
+    }
+    prepareImagePreviews(images);
+}
+
+void ClipboardHistoryModel::removeItem(const QUuid& id)
+{
+    QList<ClipboardHistoryItem> remaining = m_items;
+    remaining.removeIf([&id](const ClipboardHistoryItem& item) { return item.id == id; });
+    if (remaining.size() == m_items.size()) {
+        return;
+    }
+    replaceItems(std::move(remaining));
+    saveItems();
+}
+
+ClipboardHistoryStorageUsage ClipboardHistoryModel::storageUsage() const
+{
+    ClipboardHistoryStorageUsage usage;
+    for (const ClipboardHistoryItem& item : m_items) {
+        switch (item.kind) {
+        case ClipboardHistoryKind::Text:
+            usage.textBytes += item.text ? utf8Length(*item.text) : 0;
+            break;
+        case ClipboardHistoryKind::Url:
+            usage.urlBytes += item.text ? utf8Length(*item.text) : 0;
+            break;
+        case ClipboardHistoryKind::Image:
+            usage.imageBytes += item.imageData ? item.imageData->size() : 0;
+            break;
+        }
+    }
+    return usage;
+}
+
+QString ClipboardHistoryModel::historyFilePath() const
+{
+    return m_storage->fileURL();
+}
+
+bool ClipboardHistoryModel::isStorageWriteProtected() const
+{
+    return m_storage->isWriteProtected();
+}
+
+// Monitoring and capture
+
+void ClipboardHistoryModel::startMonitoring()
+{
+    m_monitoringTimer.cancel();
+    ++m_captureGeneration;
+    m_pendingCaptureChangeCount.reset();
+    m_lastChangeCount = m_pasteboard.changeCount();
+    m_monitoringTimer = m_scheduler.repeating(pollInterval, [this] { pollPasteboard(); });
+    setStatusMessage(QStringLiteral("クリップボード監視: オン"));
+}
+
+void ClipboardHistoryModel::stopMonitoring()
+{
+    m_monitoringTimer.cancel();
+    ++m_captureGeneration;
+    m_pendingCaptureChangeCount.reset();
+    setStatusMessage(QStringLiteral("クリップボード監視: オフ"));
+}
+
+void ClipboardHistoryModel::pollPasteboard()
+{
+    if (!m_clipboardHistoryEnabled) {
+        return;
+    }
+    const qint64 changeCount = m_pasteboard.changeCount();
+    if (changeCount == m_lastChangeCount) {
+        return;
+    }
+    m_lastChangeCount = changeCount;
+    m_pendingCaptureChangeCount = changeCount;
+    startPendingPasteboardCaptureIfNeeded();
+}
+
+void ClipboardHistoryModel::startPendingPasteboardCaptureIfNeeded()
+{
+    if (!m_captureTask.isEmpty() || !m_pendingCaptureChangeCount) {
+        return;
+    }
+    const qint64 expected = *m_pendingCaptureChangeCount;
+    m_pendingCaptureChangeCount.reset();
+    const int generation = m_captureGeneration;
+    const bool saveExcelCopiesAsText = m_saveExcelCopiesAsText;
+    const QDateTime now = m_scheduler.now();
+    const Pasteboard* pasteboard = &m_pasteboard;
+    QPointer<ClipboardHistoryModel> self(this);
+    m_captureTask = m_executor.run<std::optional<ClipboardHistoryItem>>(
+        Executor::Priority::UserInitiated,
+        [pasteboard, expected, saveExcelCopiesAsText, now](const CancelToken&) {
+            return ClipboardPasteboardReader::captureItem(
+                *pasteboard, expected, saveExcelCopiesAsText, now);
+        },
+        [self, expected, generation](std::optional<ClipboardHistoryItem> item) {
+            if (self) {
+                self->finishCapture(std::move(item), expected, generation);
+            }
+        });
+}
+
+void ClipboardHistoryModel::finishCapture(
+    std::optional<ClipboardHistoryItem> item, qint64 expected, int generation)
+{
+    m_captureTask.release();
+    if (generation == m_captureGeneration && m_clipboardHistoryEnabled &&
+        m_pasteboard.changeCount() == expected && item) {
+        insertCapturedItem(*item);
+    }
+    if (!m_clipboardHistoryEnabled) {
+        return;
+    }
+    const qint64 changeCount = m_pasteboard.changeCount();
+    if (changeCount != m_lastChangeCount) {
+        m_lastChangeCount = changeCount;
+        m_pendingCaptureChangeCount = changeCount;
+    }
+    startPendingPasteboardCaptureIfNeeded();
+}
+
+void ClipboardHistoryModel::insertCapturedItem(const ClipboardHistoryItem& item)
+{
+    if (!m_items.isEmpty() && m_items.first().fingerprint == item.fingerprint) {
+        return;
+    }
+    QList<ClipboardHistoryItem> items;
+    items.reserve(m_items.size() + 1);
+    items.append(item);
+    for (const ClipboardHistoryItem& existing : std::as_const(m_items)) {
+        if (existing.fingerprint != item.fingerprint) {
+            items.append(existing);
+        }
+    }
+    replaceItems(std::move(items));
+    prepareImagePreviews({item});
+    trimHistory();
+    saveItems();
+}
+
+void ClipboardHistoryModel::trimHistoryIfNeeded()
+{
+    if (trimHistory()) {
+        saveItems();
+    }
+}
+
+bool ClipboardHistoryModel::trimHistory()
+{
+    int texts = 0;
+    int urls = 0;
+    int images = 0;
+    QList<ClipboardHistoryItem> kept;
+    kept.reserve(m_items.size());
+    for (const ClipboardHistoryItem& item : std::as_const(m_items)) {
+        int* counter = nullptr;
+        int limit = 0;
+        switch (item.kind) {
+        case ClipboardHistoryKind::Text:
+            counter = &texts;
+            limit = m_maxTextHistoryCount;
+            break;
+        case ClipboardHistoryKind::Url:
+            counter = &urls;
+            limit = m_maxURLHistoryCount;
+            break;
+        case ClipboardHistoryKind::Image:
+            counter = &images;
+            limit = m_maxImageHistoryCount;
+            break;
+        }
+        if (*counter < limit) {
+            ++*counter;
+            kept.append(item);
+        }
+    }
+    if (kept.size() == m_items.size()) {
+        return false;
+    }
+    replaceItems(std::move(kept));
+    return true;
+}
+
+// Copy back
+
+void ClipboardHistoryModel::copyToClipboard(const ClipboardHistoryItem& item)
+{
+    // One write of the whole content: clipboard daemons refill a cleared clipboard, and their
+    // refill could replace the entry the user chose. Only an entry without content clears.
+    if (item.kind == ClipboardHistoryKind::Image) {
+        if (!item.imageData) {
+            m_pasteboard.clear();
+            return;
+        }
+        const QString type =
+            item.imageData->startsWith(pngSignature) ? PasteboardType::png : PasteboardType::tiff;
+        m_pasteboard.write({{type, *item.imageData}});
+    } else {
+        if (!item.text) {
+            m_pasteboard.clear();
+            return;
+        }
+        m_pasteboard.write({{PasteboardType::string, item.text->toUtf8()}});
+    }
+    promoteItemToTopIfNeeded(item.id);
+    m_lastChangeCount = m_pasteboard.changeCount();
+    setStatusMessage(QStringLiteral("クリップボードに戻しました"));
+}
+
+void ClipboardHistoryModel::promoteItemToTopIfNeeded(const QUuid& itemID)
+{
+    if (!m_moveSelectedHistoryItemToTop) {
+        return;
+    }
+    const auto found = std::find_if(m_items.cbegin(), m_items.cend(),
+        [&itemID](const ClipboardHistoryItem& item) { return item.id == itemID; });
+    if (found == m_items.cend() || found == m_items.cbegin()) {
+        return;
+    }
+    const qsizetype index = std::distance(m_items.cbegin(), found);
+    QList<ClipboardHistoryItem> items = m_items;
+    ClipboardHistoryItem promoted = items.takeAt(index);
+    promoted.createdAt = m_scheduler.now();
+    items.prepend(std::move(promoted));
+    replaceItems(std::move(items));
+    saveItems();
+}
+
+// Saving
+
+void ClipboardHistoryModel::saveItems()
+{
+    // A bad file that could not be moved aside stays untouched for the whole run.
+    if (m_storage->isWriteProtected()) {
+        return;
+    }
+    m_savePending = true;
+    if (m_saveFlight) {
+        return;
+    }
+    startNextSave();
+}
+
+void ClipboardHistoryModel::startNextSave()
+{
+    if (!m_savePending) {
+        return;
+    }
+    m_savePending = false;
+    auto flight = std::make_shared<SaveFlight>();
+    m_saveFlight = flight;
+    const QList<ClipboardHistoryItem> snapshot = m_items; // shared, not copied
+    std::shared_ptr<const ClipboardHistoryStorage> storage = m_storage;
+    QPointer<ClipboardHistoryModel> self(this);
+    m_saveTask = m_executor.start(
+        Executor::Priority::Utility,
+        [storage, snapshot, flight](const CancelToken&) {
+            QString error;
+            const bool ok = storage->saveSynchronously(snapshot, &error);
+            flight->finish(ok, error);
+        },
+        [self, flight] {
+            if (self) {
+                self->finishSave(flight);
+            }
+        });
+}
+
+void ClipboardHistoryModel::finishSave(const std::shared_ptr<SaveFlight>& flight)
+{
+    if (flight != m_saveFlight) {
+        return;
+    }
+    m_saveTask.release();
+    m_saveFlight.reset();
+    if (!flight->ok) {
+        setStatusMessage(QStringLiteral("保存に失敗しました: ") + flight->error);
+    }
+    startNextSave();
+}
+
+bool ClipboardHistoryModel::waitForPendingSave(int msecs)
+{
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, msecs));
+    while (m_saveFlight) {
+        const std::shared_ptr<SaveFlight> flight = m_saveFlight;
+        if (!flight->waitUntil(deadline)) {
+            return false;
+        }
+        // The completion would come through the event loop; apply it here instead and make
+        // sure it does not run a second time.
+        m_saveTask.cancel();
+        finishSave(flight);
+    }
+    return true;
+}
+
+// Previews
+
+void ClipboardHistoryModel::prepareImagePreviews(const QList<ClipboardHistoryItem>& items)
+{
+    const ClipboardHistoryImageCache& cache = ClipboardHistoryImageCache::shared();
+    for (const ClipboardHistoryItem& item : items) {
+        if (item.kind != ClipboardHistoryKind::Image || !item.imageData ||
+            cache.hasImage(item.fingerprint) || m_previewsInFlight.contains(item.fingerprint)) {
+            continue;
+        }
+        if (!m_pendingImagePreviewItems.items.contains(item.fingerprint)) {
+            m_pendingImagePreviewItems.order.append(item.fingerprint);
+        }
+        m_pendingImagePreviewItems.items.insert(item.fingerprint, item);
+    }
+    if (m_imagePreviewTask.isEmpty() && !m_pendingImagePreviewItems.order.isEmpty()) {
+        startNextPreviewBatch();
+    }
+}
+
+void ClipboardHistoryModel::startNextPreviewBatch()
+{
+    QList<ClipboardHistoryItem> batch;
+    batch.reserve(m_pendingImagePreviewItems.order.size());
+    for (const QString& fingerprint : std::as_const(m_pendingImagePreviewItems.order)) {
+        batch.append(m_pendingImagePreviewItems.items.value(fingerprint));
+    }
+    m_previewsInFlight = QSet<QString>(
+        m_pendingImagePreviewItems.order.cbegin(), m_pendingImagePreviewItems.order.cend());
+    m_pendingImagePreviewItems = {};
+    QPointer<ClipboardHistoryModel> self(this);
+    m_imagePreviewTask = m_executor.run<QList<ClipboardHistoryImagePreview>>(
+        Executor::Priority::Utility,
+        [batch](const CancelToken& token) {
+            return ClipboardHistoryImagePreviewRenderer::render(batch, &token);
+        },
+        [self](QList<ClipboardHistoryImagePreview> previews) {
+            if (self) {
+                self->finishPreviewBatch(previews);
+            }
+        });
+}
+
+void ClipboardHistoryModel::finishPreviewBatch(const QList<ClipboardHistoryImagePreview>& previews)
+{
+    m_imagePreviewTask.release();
+    m_previewsInFlight.clear();
+    ClipboardHistoryImageCache::shared().store(previews);
+    ++m_imagePreviewGeneration;
+    Q_EMIT imagePreviewGenerationChanged();
+    if (!m_pendingImagePreviewItems.order.isEmpty()) {
+        startNextPreviewBatch();
+    }
+}
