@@ -1,9 +1,3 @@
-// GCC 12 reports moved-from and released TaskHandles as "maybe uninitialized" at -O2 (a false
-// positive inside std::optional); every handle here is initialized.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
 #include "FixedPhraseModel.h"
 
 #include "FixedPhraseOrdering.h"

@@ -1,9 +1,3 @@
-// GCC 12 reports a TaskHandle destroyed after release() as "maybe uninitialized" at -O2
-// (a false positive inside std::optional); the handles here are always initialized.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
 #include "FixedPhrasePersistence.h"
 
 #include <QSemaphore>
