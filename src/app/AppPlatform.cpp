@@ -2,9 +2,18 @@
 
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
+#include "platform/linux/LinuxDefaultsStore.h"
+#include "platform/linux/LinuxDisplays.h"
+#include "platform/linux/LinuxPasteboard.h"
+#include "platform/linux/LinuxSyntheticKeyboard.h"
+#include "platform/linux/LinuxWorkspace.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimSyntheticKeyboard.h"
+#include "platform/sim/SimWorkspace.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 PlatformKind choosePlatformKind(const QStringList& arguments, const QByteArray& environmentValue)
@@ -32,8 +41,24 @@ AppPlatform AppPlatform::create(PlatformKind kind)
             platform.simulatedDataDirectory->filePath(QStringLiteral("Norvale")));
         platform.defaults = std::make_unique<MemoryDefaultsStore>();
         platform.pasteboard = std::make_unique<SimPasteboard>();
+        auto workspace = std::make_unique<SimWorkspace>(*platform.scheduler,
+            QCoreApplication::applicationPid(), QCoreApplication::applicationName());
+        platform.keyboard =
+            std::make_unique<SimSyntheticKeyboard>(*platform.scheduler, workspace.get());
+        platform.workspace = std::move(workspace);
+        // One full-HD display with the pointer in its middle: enough for demos and screenshots.
+        auto displays = std::make_unique<SimDisplays>();
+        displays->setDisplays(
+            {SimDisplays::display(QStringLiteral("SIM-1"), QRect(0, 0, 1920, 1080), true)});
+        displays->setPointerLocation(QPoint(960, 540));
+        platform.displays = std::move(displays);
     } else {
         platform.files.emplace(FileLocations::standard());
+        platform.defaults = std::make_unique<LinuxDefaultsStore>();
+        platform.pasteboard = std::make_unique<LinuxPasteboard>();
+        platform.workspace = std::make_unique<LinuxWorkspace>();
+        platform.keyboard = std::make_unique<LinuxSyntheticKeyboard>();
+        platform.displays = std::make_unique<LinuxDisplays>();
     }
     return platform;
 }

@@ -9,10 +9,13 @@
 // memory, so a demo never touches the user's real history or settings.
 
 #include "platform/DefaultsStore.h"
+#include "platform/Displays.h"
 #include "platform/Executor.h"
 #include "platform/FileLocations.h"
 #include "platform/Pasteboard.h"
 #include "platform/Scheduler.h"
+#include "platform/SyntheticKeyboard.h"
+#include "platform/Workspace.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,6 +42,9 @@ struct AppPlatform final
     std::unique_ptr<Executor> executor;
     std::unique_ptr<DefaultsStore> defaults;
     std::unique_ptr<Pasteboard> pasteboard;
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<SyntheticKeyboard> keyboard;
+    std::unique_ptr<Displays> displays;
     std::optional<FileLocations> files;
 
     AppPlatform();

@@ -1,0 +1,426 @@
+#include "AppDelegate.h"
+
+#include "AppPlatform.h"
+#include "AppSettingsModel.h"
+#include "StatusItem.h"
+#include "clipboard/ClipboardHistoryModel.h"
+#include "panel/QuickPanelHistoryList.h"
+#include "panel/QuickPanelPlacement.h"
+#include "panel/QuickPanelWindow.h"
+#include "phrases/FixedPhraseModel.h"
+#include "settings/SettingsWindow.h"
+
+#include <QCoreApplication>
+#include <QKeySequence>
+
+#include <cmath>
+
+namespace {
+
+// Runs reaction with the current value at once and then after every change signal. With a
+// last value to compare against, a change that leaves the value as it was is not passed on.
+template<typename Value, typename Sender, typename Signal>
+void observe(QObject* context, Sender* sender, Signal signal, std::function<Value()> current,
+    std::optional<Value>* last, std::function<void(const Value&)> reaction)
+{
+    auto deliver = [current = std::move(current), last, reaction = std::move(reaction)] {
+        const Value value = current();
+        if (last != nullptr) {
+            if (*last == value) {
+                return;
+            }
+            *last = value;
+        }
+        reaction(value);
+    };
+    deliver();
+    QObject::connect(sender, signal, context, deliver);
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
+    : QObject(parent)
+    , m_platform(platform)
+{
+    // The models, in their fixed order; each starts its own monitoring from its constructor.
+    m_clipboardHistory = std::make_unique<ClipboardHistoryModel>(*platform.pasteboard,
+        *platform.defaults, *platform.scheduler, *platform.executor, *platform.files);
+    m_fixedPhrases = std::make_unique<FixedPhraseModel>(
+        *platform.scheduler, *platform.executor, *platform.files);
+    m_appSettings = std::make_unique<AppSettingsModel>(*platform.defaults);
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The panel's content calls back into the models: it goes first.
+    m_quickPanel.reset();
+    m_settingsWindow.reset();
+    m_statusItem.reset();
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    if (m_launched) {
+        return;
+    }
+    m_launched = true;
+    m_statusItem = std::make_unique<StatusItem>();
+    connect(m_statusItem.get(), &StatusItem::leftClicked, this,
+        [this](const QRect& iconGeometry) { toggleQuickPanelAtStatusItem(iconGeometry); });
+    connect(m_statusItem.get(), &StatusItem::contextMenuRequested, this,
+        [this](const QPoint& position) { showContextMenu(position); });
+    updateStatusItem();
+    m_statusItem->install();
+    configureQuickPanel();
+    startTrackingFrontmostApplication();
+    subscribe();
+}
+
+void AppDelegate::updateStatusItem()
+{
+    if (m_statusItem) {
+        m_statusItem->setToolTip(statusToolTip());
+    }
+}
+
+QString AppDelegate::statusToolTip() const
+{
+    return m_clipboardHistory->clipboardHistoryEnabled()
+        ? QStringLiteral("Norvale - クリップボード監視: オン")
+        : QStringLiteral("Norvale - クリップボード監視: オフ");
+}
+
+void AppDelegate::configureQuickPanel()
+{
+    m_quickPanel = std::make_unique<QuickPanelWindow>(*m_platform.workspace, *m_platform.displays);
+    connect(m_quickPanel.get(), &QuickPanelWindow::closed, this, &AppDelegate::quickPanelDidClose);
+    resizeAndRebuildQuickPanel();
+}
+
+void AppDelegate::resizeAndRebuildQuickPanel()
+{
+    if (!m_quickPanel) {
+        return;
+    }
+    const QSizeF size = AppSettingsModel::leftClickMenuBaseSize(
+        m_clipboardHistory->displayHistoryRowCount(), m_appSettings->leftClickUIScale());
+    m_quickPanel->setPanelSize(QSize(
+        static_cast<int>(std::lround(size.width())), static_cast<int>(std::lround(size.height()))));
+
+    auto* list = new QuickPanelHistoryList([this] {
+        QList<QuickPanelRow> rows;
+        for (const ClipboardHistoryItem& item : m_clipboardHistory->items()) {
+            QuickPanelRow row;
+            row.id = item.id;
+            row.text = item.kind == ClipboardHistoryKind::Image ? item.detail()
+                                                                : item.normalizedTextPreview();
+            row.detail = item.detail();
+            row.thumbnail = item.image();
+            rows.append(row);
+        }
+        return rows;
+    });
+    connect(list, &QuickPanelHistoryList::rowActivated, this,
+        [this](const QUuid& id) { copyHistoryItem(id); });
+    m_quickPanel->setContent(list);
+    if (m_quickPanel->isOpen()) {
+        list->reload();
+    }
+}
+
+QuickPanelHistoryList* AppDelegate::quickPanelHistoryList() const
+{
+    return m_quickPanel ? qobject_cast<QuickPanelHistoryList*>(m_quickPanel->content()) : nullptr;
+}
+
+bool AppDelegate::isQuickPanelOpen() const
+{
+    return m_quickPanel && m_quickPanel->isOpen();
+}
+
+QSize AppDelegate::quickPanelSize() const
+{
+    return m_quickPanel ? m_quickPanel->panelSize() : QSize();
+}
+
+void AppDelegate::toggleQuickPanelAtStatusItem(const QRect& iconGeometry)
+{
+    if (!m_quickPanel || m_applicationIsTerminating) {
+        return;
+    }
+    if (m_quickPanel->isOpen()) {
+        m_quickPanel->dismiss();
+        return;
+    }
+    const QRect anchor = iconGeometry.isValid()
+        ? iconGeometry
+        : QuickPanelPlacement::anchorAtPointer(m_platform.displays->pointerLocation());
+    openQuickPanel(anchor);
+}
+
+void AppDelegate::toggleQuickPanelAtPointer()
+{
+    if (!m_quickPanel || m_applicationIsTerminating) {
+        return;
+    }
+    if (m_quickPanel->isOpen()) {
+        m_quickPanel->dismiss();
+        return;
+    }
+    openQuickPanel(QuickPanelPlacement::anchorAtPointer(m_platform.displays->pointerLocation()));
+}
+
+void AppDelegate::openQuickPanel(const QRect& anchor)
+{
+    // Remember where the user came from before our own window takes the focus.
+    captureActivePasteTarget();
+    m_clipboardMenuState.renewResetToken();
+    if (auto* list = quickPanelHistoryList()) {
+        list->reload();
+    }
+    m_quickPanel->open(anchor);
+}
+
+void AppDelegate::quickPanelDidClose()
+{
+    const bool restore = std::exchange(m_shouldRestoreApplicationAfterPopoverClose, false);
+    if (restore && !m_applicationIsTerminating && m_lastNonSelfFrontmostApplication &&
+        !m_platform.workspace->isTerminated(*m_lastNonSelfFrontmostApplication)) {
+        m_platform.workspace->activate(*m_lastNonSelfFrontmostApplication);
+    }
+}
+
+void AppDelegate::startTrackingFrontmostApplication()
+{
+    captureActivePasteTarget();
+    connect(m_platform.workspace.get(), &Workspace::applicationActivated, this,
+        &AppDelegate::rememberApplication);
+}
+
+void AppDelegate::captureActivePasteTarget()
+{
+    if (const auto frontmost = m_platform.workspace->frontmostApplication()) {
+        rememberApplication(*frontmost);
+    }
+}
+
+void AppDelegate::rememberApplication(const RunningApplication& application)
+{
+    if (application.windowId == 0 || m_platform.workspace->isOwnApplication(application)) {
+        return;
+    }
+    m_lastNonSelfFrontmostApplication = application;
+}
+
+void AppDelegate::subscribe()
+{
+    auto* history = m_clipboardHistory.get();
+    auto* settings = m_appSettings.get();
+    observe<bool>(
+        this, history, &ClipboardHistoryModel::clipboardHistoryEnabledChanged,
+        [history] { return history->clipboardHistoryEnabled(); }, nullptr,
+        [this](const bool&) { updateStatusItem(); });
+    observe<double>(
+        this, settings, &AppSettingsModel::leftClickUIScaleChanged,
+        [settings] { return settings->leftClickUIScale(); }, &m_lastLeftClickUIScale,
+        [this](const double&) { resizeAndRebuildQuickPanel(); });
+    observe<double>(
+        this, settings, &AppSettingsModel::settingsUIScaleChanged,
+        [settings] { return settings->settingsUIScale(); }, &m_lastSettingsUIScale,
+        [this](const double& scale) {
+            if (m_settingsWindow) {
+                m_settingsWindow->setUIScale(scale);
+            }
+        });
+    observe<int>(
+        this, history, &ClipboardHistoryModel::displayHistoryRowCountChanged,
+        [history] { return history->displayHistoryRowCount(); }, &m_lastRowCount,
+        [this](const int&) { resizeAndRebuildQuickPanel(); });
+
+    // The open panel follows the history (new captures, previews that arrived).
+    auto reloadOpenPanel = [this] {
+        if (isQuickPanelOpen()) {
+            if (auto* list = quickPanelHistoryList()) {
+                list->reload();
+            }
+        }
+    };
+    connect(history, &ClipboardHistoryModel::itemsChanged, this, reloadOpenPanel);
+    connect(history, &ClipboardHistoryModel::imagePreviewGenerationChanged, this, reloadOpenPanel);
+}
+
+QList<StatusMenuEntry> AppDelegate::statusMenuEntries()
+{
+    QList<StatusMenuEntry> entries;
+
+    StatusMenuEntry history;
+    history.title = QStringLiteral("クリップボード監視");
+    history.checked = m_clipboardHistory->clipboardHistoryEnabled();
+    history.action = [this] {
+        toggleClipboardHistory();
+    };
+    entries.append(history);
+
+    StatusMenuEntry show;
+    show.title = QStringLiteral("履歴を表示");
+    show.action = [this] {
+        toggleQuickPanelAtStatusItem(m_statusItem ? m_statusItem->iconGeometry() : QRect());
+    };
+    entries.append(show);
+
+    entries.append(StatusMenuEntry::makeSeparator());
+
+    StatusMenuEntry settings;
+    settings.title = QStringLiteral("設定");
+    settings.shortcut = QKeySequence(Qt::CTRL | Qt::Key_Comma);
+    settings.action = [this] {
+        openSettingsWindow();
+    };
+    entries.append(settings);
+
+    entries.append(StatusMenuEntry::makeSeparator());
+
+    StatusMenuEntry quit;
+    quit.title = QStringLiteral("終了");
+    quit.shortcut = QKeySequence(Qt::CTRL | Qt::Key_Q);
+    quit.action = [this] {
+        terminate();
+    };
+    entries.append(quit);
+    return entries;
+}
+
+void AppDelegate::showContextMenu(const QPoint& position)
+{
+    if (m_quickPanel && m_quickPanel->isOpen()) {
+        m_quickPanel->dismiss();
+    }
+    if (m_statusItem) {
+        m_statusItem->showMenu(statusMenuEntries(), position);
+    }
+}
+
+void AppDelegate::toggleClipboardHistory()
+{
+    m_clipboardHistory->setClipboardHistoryEnabled(!m_clipboardHistory->clipboardHistoryEnabled());
+}
+
+void AppDelegate::openSettingsWindow()
+{
+    if (m_applicationIsTerminating) {
+        return;
+    }
+    m_appSettings->refresh();
+    if (!m_settingsWindow) {
+        m_settingsWindow = std::make_unique<SettingsWindow>(
+            *m_platform.displays, *m_platform.workspace, *m_platform.scheduler);
+    }
+    m_settingsWindow->open(m_appSettings->settingsUIScale());
+}
+
+void AppDelegate::copyHistoryItem(const QUuid& id)
+{
+    const QList<ClipboardHistoryItem> items = m_clipboardHistory->items();
+    const auto found = std::find_if(items.cbegin(), items.cend(),
+        [&id](const ClipboardHistoryItem& item) { return item.id == id; });
+    if (found == items.cend()) {
+        return;
+    }
+    m_clipboardHistory->copyToClipboard(*found);
+    handleClipboardMenuCopy(ClipboardHistoryMenuCopySource::History);
+}
+
+void AppDelegate::handleClipboardMenuCopy(ClipboardHistoryMenuCopySource source)
+{
+    bool autoPaste = false;
+    switch (source) {
+    case ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste:
+        // The phrase is on the clipboard now; it is not a copy the history should record.
+        m_clipboardHistory->setLastChangeCount(m_clipboardHistory->pasteboard().changeCount());
+        autoPaste = true;
+        break;
+    case ClipboardHistoryMenuCopySource::History:
+        autoPaste = m_clipboardHistory->autoPasteAfterSelectingHistory();
+        break;
+    }
+    const bool closeOnCopy = m_appSettings->closeLeftClickMenuOnCopy();
+    if (!autoPaste && !closeOnCopy) {
+        return;
+    }
+    // The one-shot restore request belongs to the close that follows; with no open panel
+    // there is none, and a stale request must not fire at some later close.
+    m_shouldRestoreApplicationAfterPopoverClose = !autoPaste && isQuickPanelOpen();
+    if (m_quickPanel) {
+        m_quickPanel->dismiss();
+    }
+    if (autoPaste) {
+        pasteToLastActiveApplication();
+    }
+}
+
+void AppDelegate::pasteToLastActiveApplication()
+{
+    const std::optional<RunningApplication> target = m_lastNonSelfFrontmostApplication;
+    Scheduler& scheduler = *m_platform.scheduler;
+    m_pasteStep = scheduler.postDelayed(pasteActivationDelay, [this, target, &scheduler] {
+        if (target && !m_platform.workspace->isTerminated(*target)) {
+            m_platform.workspace->activate(*target);
+        }
+        m_pasteStep = scheduler.postDelayed(pasteKeystrokeDelay, [this, target, &scheduler] {
+            m_suppressShortcutHandling = true;
+            postPasteShortcut(target);
+            m_pasteStep = scheduler.postDelayed(
+                pasteSuppressionDuration, [this] { m_suppressShortcutHandling = false; });
+        });
+    });
+}
+
+void AppDelegate::postPasteShortcut(const std::optional<RunningApplication>& target)
+{
+    SyntheticKeyboard& keyboard = *m_platform.keyboard;
+    if (!keyboard.isTrusted() || !target) {
+        return;
+    }
+    // Only into the window the user came from: if it has gone or the window manager did not
+    // bring it to the front, the keystroke would land somewhere the user never chose.
+    const auto frontmost = m_platform.workspace->frontmostApplication();
+    if (!frontmost || frontmost->windowId != target->windowId ||
+        m_platform.workspace->isTerminated(*target)) {
+        return;
+    }
+    keyboard.postPasteShortcut();
+}
+
+void AppDelegate::terminate()
+{
+    // aboutToQuit runs the termination sequence once the event loop has stopped.
+    QCoreApplication::quit();
+}
+
+void AppDelegate::prepareForSessionEnd()
+{
+    // The session manager may still cancel the logout, so everything keeps running; only the
+    // data is brought to disk.
+    m_fixedPhrases->prepareForApplicationTermination();
+    m_clipboardHistory->waitForPendingSave(terminationSaveWaitMs);
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_applicationIsTerminating) {
+        return;
+    }
+    m_applicationIsTerminating = true;
+    if (m_quickPanel) {
+        m_quickPanel->dismiss();
+    }
+    // Edits of the phrases still waiting for their delayed save, and a history save in flight,
+    // would die with the process.
+    m_fixedPhrases->prepareForApplicationTermination();
+    m_clipboardHistory->waitForPendingSave(terminationSaveWaitMs);
+    if (m_statusItem) {
+        m_statusItem->remove();
+    }
+    Q_EMIT terminated();
+}

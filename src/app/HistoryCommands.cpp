@@ -1,0 +1,192 @@
+// history list and history copy, and the clipboard history's status line.
+//
+// Indices are positions in the whole history, 0 = newest; --kind filters the rows but keeps
+// their indices, so an index printed by `history list --kind image` can be given to
+// `history copy`. Without a running instance `history list` reads "ClipboardHistory.json"
+// itself, read-only: it never moves or rewrites the file (the instance owns that), and it
+// shows kinds as the instance would after loading (a text that starts with a web address is a
+// URL).
+
+#include "AppDelegate.h"
+#include "ApplicationCommands.h"
+#include "clipboard/ClipboardHistoryModel.h"
+#include "clipboard/ClipboardHistoryStorage.h"
+#include "support/IsoDate.h"
+#include "support/JsonWriter.h"
+#include "support/Uuid.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+namespace {
+
+const QString historyFileName = QStringLiteral("ClipboardHistory.json");
+
+QString imageSummary(const ClipboardHistoryItem& item)
+{
+    if (!item.imageData) {
+        return QStringLiteral("no image data");
+    }
+    QByteArray bytes = *item.imageData;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const QSize size = QImageReader(&buffer).size();
+    const QString count = QStringLiteral("%1 bytes").arg(item.imageData->size());
+    return size.isValid()
+        ? QStringLiteral("%1 x %2, %3").arg(size.width()).arg(size.height()).arg(count)
+        : count;
+}
+
+CommandResult listResult(
+    const QList<ClipboardHistoryItem>& items, const CommandInvocation& invocation)
+{
+    CommandResult result;
+    result.standardOutput = HistoryCommands::formatList(items,
+        invocation.option(QStringLiteral("kind")), invocation.hasOption(QStringLiteral("json")));
+    return result;
+}
+
+CommandResult listFromFile(const CommandInvocation& invocation, LocalCommandContext& context)
+{
+    if (!context.files) {
+        return listResult({}, invocation);
+    }
+    const QString path = context.files->filePath(historyFileName);
+    QFile file(path);
+    if (!file.exists()) {
+        return listResult({}, invocation);
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        return CommandResult::failure(
+            QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return CommandResult::failure(
+            QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    }
+    auto items = ClipboardHistoryStorage::decode(bytes);
+    if (!items) {
+        return CommandResult::failure(QStringLiteral(
+            "%1 is not a readable history file (Norvale moves it aside at its next start)")
+                                          .arg(path));
+    }
+    for (ClipboardHistoryItem& item : *items) {
+        if (item.kind == ClipboardHistoryKind::Text && item.text) {
+            item.kind = ClipboardHistoryItem::kindFor(*item.text);
+        }
+    }
+    return listResult(*items, invocation);
+}
+
+} // namespace
+
+QByteArray HistoryCommands::formatList(
+    const QList<ClipboardHistoryItem>& items, const QString& kind, bool json)
+{
+    JsonWriter writer(JsonWriter::Style::Pretty);
+    QByteArray text;
+    if (json) {
+        writer.beginArray();
+    }
+    for (qsizetype index = 0; index < items.size(); ++index) {
+        const ClipboardHistoryItem& item = items.at(index);
+        const QString kindName = clipboardHistoryKindName(item.kind);
+        if (!kind.isEmpty() && kindName != kind) {
+            continue;
+        }
+        if (!json) {
+            const QString preview = item.kind == ClipboardHistoryKind::Image
+                ? imageSummary(item)
+                : item.normalizedTextPreview();
+            text += QStringLiteral("%1\t%2\t%3\t%4\n")
+                        .arg(index)
+                        .arg(kindName, IsoDate::format(item.createdAt), preview)
+                        .toUtf8();
+            continue;
+        }
+        writer.beginObject();
+        writer.key(u"createdAt");
+        writer.value(IsoDate::format(item.createdAt));
+        writer.key(u"fingerprint");
+        writer.value(item.fingerprint);
+        writer.key(u"id");
+        writer.value(Uuid::toText(item.id));
+        if (item.imageData) {
+            writer.key(u"imageByteCount");
+            writer.value(static_cast<qint64>(item.imageData->size()));
+        }
+        writer.key(u"index");
+        writer.value(static_cast<qint64>(index));
+        writer.key(u"kind");
+        writer.value(kindName);
+        if (item.text) {
+            writer.key(u"text");
+            writer.value(*item.text);
+        }
+        writer.endObject();
+    }
+    if (!json) {
+        return text;
+    }
+    writer.endArray();
+    writer.finish();
+    return writer.result() + '\n';
+}
+
+void registerHistoryCommands(CommandRegistry& registry)
+{
+    registry.addStatusLine([](AppDelegate& app) {
+        const ClipboardHistoryModel& history = app.clipboardHistory();
+        return QStringLiteral("clipboardHistory\t%1\t%2")
+            .arg(history.clipboardHistoryEnabled() ? QStringLiteral("on") : QStringLiteral("off"),
+                history.statusMessage().value_or(QString()));
+    });
+
+    CommandSpec list;
+    list.words = QStringList {QStringLiteral("history"), QStringLiteral("list")};
+    list.summary = QStringLiteral(
+        "List the clipboard history, newest first: index, kind, date and a preview per line.");
+    list.options = {
+        {QStringLiteral("kind"), QStringLiteral("KIND"),
+            {QStringLiteral("text"), QStringLiteral("url"), QStringLiteral("image")},
+            QStringLiteral("only entries of this kind (indices stay those of the whole history)")},
+        {QStringLiteral("json"), QString(), {},
+            QStringLiteral("print JSON; images give imageByteCount instead of their data")},
+    };
+    list.route = CommandRoute::InstancePreferred;
+    list.inInstance = [](const CommandInvocation& invocation, AppDelegate& app) {
+        return listResult(app.clipboardHistory().items(), invocation);
+    };
+    list.locally = listFromFile;
+    registry.add(std::move(list));
+
+    CommandSpec copy;
+    copy.words = QStringList {QStringLiteral("history"), QStringLiteral("copy")};
+    copy.summary = QStringLiteral("Put the entry at <index> back on the clipboard.");
+    copy.arguments = {
+        {QStringLiteral("index"), QStringLiteral("position in the history, 0 = newest")}};
+    copy.inInstance = [](const CommandInvocation& invocation, AppDelegate& app) {
+        bool ok = false;
+        const QString text = invocation.arguments.first();
+        const qlonglong index = text.toLongLong(&ok);
+        if (!ok || index < 0 || text.startsWith(QLatin1Char('+'))) {
+            return CommandResult::failure(
+                QStringLiteral("<index> must be a whole number from 0, not '%1'").arg(text),
+                CommandExit::usage);
+        }
+        const QList<ClipboardHistoryItem> items = app.clipboardHistory().items();
+        if (index >= items.size()) {
+            return CommandResult::failure(items.isEmpty()
+                    ? QStringLiteral("the history is empty")
+                    : QStringLiteral("no entry at index %1 (the history has %2, 0 to %3)")
+                          .arg(index)
+                          .arg(items.size())
+                          .arg(items.size() - 1));
+        }
+        app.clipboardHistory().copyToClipboard(items.at(index));
+        return CommandResult();
+    };
+    registry.add(std::move(copy));
+}
