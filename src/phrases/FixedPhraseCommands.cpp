@@ -126,3 +126,40 @@ FixedPhraseCommands::Outcome FixedPhraseCommands::runStandalone(
     executor.waitForDone(-1);
     return outcome;
 }
+
+FixedPhraseTransferLog::FixedPhraseTransferLog(FixedPhraseModel& model)
+    : QObject(&model)
+    , m_model(model)
+{ }
+
+FixedPhraseTransferLog& FixedPhraseTransferLog::of(FixedPhraseModel& model)
+{
+    auto* log = model.findChild<FixedPhraseTransferLog*>(QString(), Qt::FindDirectChildrenOnly);
+    if (log == nullptr) {
+        log = new FixedPhraseTransferLog(model);
+    }
+    return *log;
+}
+
+std::optional<qint64> FixedPhraseTransferLog::start(
+    FixedPhraseCommands::Transfer transfer, const QString& path)
+{
+    if (m_model.isFileTransferInProgress()) {
+        return std::nullopt;
+    }
+    const qint64 number = ++m_lastNumber;
+    m_outcomes.insert(number, std::nullopt);
+    QPointer<FixedPhraseTransferLog> self(this);
+    FixedPhraseCommands::start(
+        m_model, transfer, path, [self, number](FixedPhraseCommands::Outcome outcome) {
+            if (self) {
+                self->m_outcomes.insert(number, std::move(outcome));
+            }
+        });
+    return number;
+}
+
+std::optional<FixedPhraseCommands::Outcome> FixedPhraseTransferLog::outcome(qint64 number) const
+{
+    return m_outcomes.value(number);
+}

@@ -14,6 +14,8 @@
 #include "FixedPhrase.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -56,3 +58,28 @@ Outcome runAndWait(FixedPhraseModel& model, Transfer transfer, const QString& pa
 Outcome runStandalone(const FileLocations& locations, Transfer transfer, const QString& path);
 
 } // namespace FixedPhraseCommands
+
+// Transfers started for the command line in a running instance, numbered, with how each
+// ended: a client starts one, gets its number at once, and asks for its outcome until it has
+// one, so that no request keeps the instance waiting while a 50 MB file is read. Lives as a
+// child of the model.
+class FixedPhraseTransferLog final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static FixedPhraseTransferLog& of(FixedPhraseModel& model);
+
+    // The new transfer's number; nothing when another transfer runs (the request is ignored).
+    std::optional<qint64> start(FixedPhraseCommands::Transfer transfer, const QString& path);
+    bool contains(qint64 number) const { return m_outcomes.contains(number); }
+    // Nothing while that transfer runs (or for a number never given out).
+    std::optional<FixedPhraseCommands::Outcome> outcome(qint64 number) const;
+
+private:
+    explicit FixedPhraseTransferLog(FixedPhraseModel& model);
+
+    FixedPhraseModel& m_model;
+    qint64 m_lastNumber = 0;
+    QHash<qint64, std::optional<FixedPhraseCommands::Outcome>> m_outcomes;
+};

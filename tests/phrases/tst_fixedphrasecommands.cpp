@@ -91,6 +91,33 @@ private Q_SLOTS:
         QVERIFY(third->statusLine.startsWith(QStringLiteral("定型文を読み込めませんでした: ")));
     }
 
+    // A running instance answers at once with a number and keeps each outcome for later.
+    void transferLogNumbersTransfersAndKeepsTheirOutcomes()
+    {
+        PhraseModelHarness h;
+        FixedPhraseModel& model = h.create();
+        FixedPhraseTransferLog& log = FixedPhraseTransferLog::of(model);
+        QCOMPARE(&FixedPhraseTransferLog::of(model), &log);
+        const std::optional<qint64> first =
+            log.start(Transfer::importCSV, h.csv(QStringLiteral("in.csv"), "A,,t,c\n"));
+        QCOMPARE(first, std::optional<qint64>(1));
+        QCOMPARE(
+            log.start(Transfer::exportCSV, h.dir.filePath(QStringLiteral("o.csv"))), std::nullopt);
+        QVERIFY(log.contains(1));
+        QVERIFY(!log.contains(2));
+        QVERIFY(!log.outcome(1));
+        h.drain();
+        QVERIFY(log.outcome(1));
+        QVERIFY(log.outcome(1)->succeeded);
+        QCOMPARE(log.outcome(1)->statusLine, QStringLiteral("定型文を読み込みました"));
+
+        QCOMPARE(log.start(Transfer::importCSV, h.dir.filePath(QStringLiteral("none.csv"))),
+            std::optional<qint64>(2));
+        h.drain();
+        QVERIFY(!log.outcome(2)->succeeded);
+        QVERIFY(log.outcome(1)->succeeded);
+    }
+
     // The flow of `norvale phrases import|export` with no instance running, on the real
     // scheduler and thread pool.
     void standaloneFlow()
