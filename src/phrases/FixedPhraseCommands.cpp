@@ -148,7 +148,7 @@ std::optional<qint64> FixedPhraseTransferLog::start(
         return std::nullopt;
     }
     const qint64 number = ++m_lastNumber;
-    m_outcomes.insert(number, std::nullopt);
+    m_outcomes.emplace(number);
     QPointer<FixedPhraseTransferLog> self(this);
     FixedPhraseCommands::start(
         m_model, transfer, path, [self, number](FixedPhraseCommands::Outcome outcome) {
