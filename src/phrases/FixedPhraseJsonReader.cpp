@@ -25,32 +25,44 @@ public:
     {
         FixedPhraseFolderList folders;
         skipWhiteSpace();
-        if (!consume('[')) {
+        if (!readArray(
+                &folders, [this](FixedPhraseFolder* folder) { return readFolder(folder); })) {
             return std::nullopt;
-        }
-        skipWhiteSpace();
-        if (!consume(']')) {
-            for (;;) {
-                FixedPhraseFolder folder;
-                if (!readFolder(&folder)) {
-                    return std::nullopt;
-                }
-                folders.append(std::move(folder));
-                skipWhiteSpace();
-                if (consume(']')) {
-                    break;
-                }
-                if (!consume(',')) {
-                    return std::nullopt;
-                }
-                skipWhiteSpace();
-            }
         }
         skipWhiteSpace();
         if (m_p != m_end) {
             return std::nullopt;
         }
         return folders;
+    }
+
+    // Reads "[" element ("," element)* "]" into list; readElement reads one element.
+    template<typename T, typename ReadElement>
+    bool readArray(QList<T>* list, ReadElement readElement)
+    {
+        list->clear();
+        if (!consume('[')) {
+            return false;
+        }
+        skipWhiteSpace();
+        if (consume(']')) {
+            return true;
+        }
+        for (;;) {
+            T element;
+            if (!readElement(&element)) {
+                return false;
+            }
+            list->append(std::move(element));
+            skipWhiteSpace();
+            if (consume(']')) {
+                return true;
+            }
+            if (!consume(',')) {
+                return false;
+            }
+            skipWhiteSpace();
+        }
     }
 
 private:
@@ -477,29 +489,7 @@ private:
 
     bool readPhrases(QList<FixedPhrase>* phrases)
     {
-        phrases->clear();
-        if (!consume('[')) {
-            return false;
-        }
-        skipWhiteSpace();
-        if (consume(']')) {
-            return true;
-        }
-        for (;;) {
-            FixedPhrase phrase;
-            if (!readPhrase(&phrase)) {
-                return false;
-            }
-            phrases->append(std::move(phrase));
-            skipWhiteSpace();
-            if (consume(']')) {
-                return true;
-            }
-            if (!consume(',')) {
-                return false;
-            }
-            skipWhiteSpace();
-        }
+        return readArray(phrases, [this](FixedPhrase* phrase) { return readPhrase(phrase); });
     }
 
     bool readFolder(FixedPhraseFolder* folder)
