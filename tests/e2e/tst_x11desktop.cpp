@@ -298,10 +298,17 @@ private Q_SLOTS:
         }
         QVERIFY(firstIsFront);
         activated.clear();
-        m_workspace->activateOwnWindow(own.winId());
-        QTRY_VERIFY_WITH_TIMEOUT(!activated.isEmpty() &&
-                activated.last().at(0).value<RunningApplication>().windowId == own.winId(),
-            5000);
+        const auto ownIsReported = [&] {
+            return !activated.isEmpty() &&
+                activated.last().at(0).value<RunningApplication>().windowId == own.winId();
+        };
+        // Same race as above on a busy machine: ask again, as a user would.
+        bool ownIsFront = false;
+        for (int attempt = 0; attempt < 3 && !ownIsFront; ++attempt) {
+            m_workspace->activateOwnWindow(own.winId());
+            ownIsFront = QTest::qWaitFor(ownIsReported, 7000);
+        }
+        QVERIFY(ownIsFront);
         QVERIFY(m_workspace->isOwnApplication(activated.last().at(0).value<RunningApplication>()));
 
         // Terminated: the window is gone.
