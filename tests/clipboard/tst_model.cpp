@@ -763,6 +763,47 @@ private Q_SLOTS:
         QCOMPARE(kept.readAll(), QByteArray("[{\"id\":1}]"));
     }
 
+    void badFileThatCannotBeMovedAsideIsNeverWritten()
+    {
+        // The kept-aside name would pass PATH_MAX while the file's own path does not, so the
+        // rename fails even for root.
+        World world;
+        QString folder = world.dir.path();
+        constexpr int wanted = 4060;
+        while (folder.size() < wanted) {
+            const int room = wanted - static_cast<int>(folder.size()) - 1;
+            folder += QLatin1Char('/') + QString(std::min(room, 200), QLatin1Char('d'));
+        }
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/ClipboardHistory.json");
+        const QByteArray bad = "[{\"broken\"";
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bad);
+        }
+        ClipboardHistoryModel model(world.pasteboard, world.defaults, world.scheduler,
+            world.executor, FileLocations(folder));
+        QVERIFY(model.isStorageWriteProtected());
+        QVERIFY(model.items().isEmpty());
+
+        world.pasteboard.setText(QStringLiteral("A"));
+        world.scheduler.advance(ClipboardHistoryModel::pollInterval);
+        world.executor.runAll();
+        world.scheduler.runPending();
+        QCOMPARE(model.items().size(), 1); // still recorded for this run
+        QCOMPARE(world.executor.pendingCount(), 0); // but no write is even attempted
+        model.saveItems();
+        QCOMPARE(world.executor.pendingCount(), 0);
+        QVERIFY(model.waitForPendingSave(0));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bad);
+        // Silent, as for any unreadable history.
+        QCOMPARE(model.statusMessage(),
+            std::optional<QString>(QStringLiteral("クリップボード監視: オン")));
+    }
+
     void storageUsage()
     {
         World world;
