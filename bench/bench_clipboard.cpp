@@ -407,6 +407,26 @@ void BM_LoadAtStart(benchmark::State& state)
         static_cast<double>(h.items.size()), longest, longestCpu);
 }
 
+// The file alone, to tell the model's own share of the start-up from the reading.
+void BM_StorageLoad(benchmark::State& state)
+{
+    History& h = history();
+    double longestCpu = 0;
+    for (auto _ : state) {
+        ClipboardHistoryStorage storage(h.dir.path());
+        const double cpu = threadCpuSeconds();
+        const ClipboardHistoryStorage::LoadResult result =
+            storage.load(QDateTime::currentDateTimeUtc());
+        longestCpu = std::max(longestCpu, threadCpuSeconds() - cpu);
+        if (result.items.size() != h.items.size()) {
+            state.SkipWithError("the history did not load completely");
+            return;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * h.fileBytes);
+    note("2b storage load", "  of which reading the file: slowest %.3f s CPU", longestCpu);
+}
+
 struct LiveModel
 {
     QtScheduler scheduler;
@@ -651,6 +671,9 @@ int main(int argc, char** argv)
         ->Iterations(5)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("load_at_start", BM_LoadAtStart)
+        ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("storage_load", BM_StorageLoad)
         ->Iterations(5)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("stall_during_20mp_capture", BM_StallDuringScreenshotCapture)
