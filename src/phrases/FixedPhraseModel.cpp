@@ -99,31 +99,24 @@ QUuid FixedPhraseModel::addFolder()
 {
     const QUuid id = Uuid::create();
     m_folders.append(FixedPhraseFolder {id, nextFolderTitle(), true, {}});
-    Q_EMIT foldersChanged();
-    saveFolders();
+    publishChange();
     return id;
 }
 
 void FixedPhraseModel::updateFolderTitle(const QUuid& id, const QString& title)
 {
-    const qsizetype index = folderIndex(id);
-    if (index < 0) {
-        return;
+    if (FixedPhraseFolder* folder = findFolder(id)) {
+        folder->title = title;
+        publishChange();
     }
-    m_folders[index].title = title;
-    Q_EMIT foldersChanged();
-    saveFolders();
 }
 
 void FixedPhraseModel::setFolderVisible(const QUuid& id, bool isVisible)
 {
-    const qsizetype index = folderIndex(id);
-    if (index < 0) {
-        return;
+    if (FixedPhraseFolder* folder = findFolder(id)) {
+        folder->isVisible = isVisible;
+        publishChange();
     }
-    m_folders[index].isVisible = isVisible;
-    Q_EMIT foldersChanged();
-    saveFolders();
 }
 
 void FixedPhraseModel::setAllFoldersVisible(bool isVisible)
@@ -131,8 +124,7 @@ void FixedPhraseModel::setAllFoldersVisible(bool isVisible)
     for (FixedPhraseFolder& folder : m_folders) {
         folder.isVisible = isVisible;
     }
-    Q_EMIT foldersChanged();
-    saveFolders();
+    publishChange();
 }
 
 void FixedPhraseModel::moveFolder(const QUuid& id, int step)
@@ -142,23 +134,19 @@ void FixedPhraseModel::moveFolder(const QUuid& id, int step)
         return;
     }
     const qsizetype target = FixedPhraseOrdering::stepTarget(index, step, m_folders.size());
-    if (target < 0) {
-        return;
+    if (target >= 0) {
+        m_folders.move(index, target);
+        publishChange();
     }
-    m_folders.move(index, target);
-    Q_EMIT foldersChanged();
-    saveFolders();
 }
 
 void FixedPhraseModel::removeFolders(const QSet<QUuid>& ids)
 {
     const qsizetype removed = m_folders.removeIf(
         [&ids](const FixedPhraseFolder& folder) { return ids.contains(folder.id); });
-    if (removed == 0) {
-        return;
+    if (removed > 0) {
+        publishChange();
     }
-    Q_EMIT foldersChanged();
-    saveFolders();
 }
 
 void FixedPhraseModel::moveFolders(const QSet<int>& fromOffsets, int toOffset)
@@ -168,112 +156,88 @@ void FixedPhraseModel::moveFolders(const QSet<int>& fromOffsets, int toOffset)
 
 std::optional<QUuid> FixedPhraseModel::addPhrase(const QUuid& folderID)
 {
-    const qsizetype index = folderIndex(folderID);
-    if (index < 0) {
+    FixedPhraseFolder* folder = findFolder(folderID);
+    if (!folder) {
         return std::nullopt;
     }
-    FixedPhraseFolder& folder = m_folders[index];
     const QUuid id = Uuid::create();
-    folder.phrases.append(FixedPhrase {id, nextPhraseTitle(folder), QString(), true});
-    Q_EMIT foldersChanged();
-    saveFolders();
+    folder->phrases.append(FixedPhrase {id, nextPhraseTitle(*folder), QString(), true});
+    publishChange();
     return id;
 }
 
 void FixedPhraseModel::updatePhrase(const QUuid& folderID, const QUuid& phraseID,
     const std::optional<QString>& title, const std::optional<QString>& content)
 {
-    const qsizetype index = folderIndex(folderID);
-    if (index < 0) {
+    FixedPhrase* phrase = findPhrase(folderID, phraseID);
+    if (!phrase) {
         return;
     }
-    const qsizetype position = phraseIndex(m_folders[index], phraseID);
-    if (position < 0) {
-        return;
-    }
-    FixedPhrase& phrase = m_folders[index].phrases[position];
     if (title) {
-        phrase.title = *title;
+        phrase->title = *title;
     }
     if (content) {
-        phrase.content = *content;
+        phrase->content = *content;
     }
-    Q_EMIT foldersChanged();
-    saveFolders();
+    publishChange();
 }
 
 void FixedPhraseModel::setPhraseVisible(
     const QUuid& folderID, const QUuid& phraseID, bool isVisible)
 {
-    const qsizetype index = folderIndex(folderID);
-    if (index < 0) {
-        return;
+    if (FixedPhrase* phrase = findPhrase(folderID, phraseID)) {
+        phrase->isVisible = isVisible;
+        publishChange();
     }
-    const qsizetype position = phraseIndex(m_folders[index], phraseID);
-    if (position < 0) {
-        return;
-    }
-    m_folders[index].phrases[position].isVisible = isVisible;
-    Q_EMIT foldersChanged();
-    saveFolders();
 }
 
 void FixedPhraseModel::setAllPhrasesVisible(const QUuid& folderID, bool isVisible)
 {
-    const qsizetype index = folderIndex(folderID);
-    if (index < 0) {
+    FixedPhraseFolder* folder = findFolder(folderID);
+    if (!folder) {
         return;
     }
-    for (FixedPhrase& phrase : m_folders[index].phrases) {
+    for (FixedPhrase& phrase : folder->phrases) {
         phrase.isVisible = isVisible;
     }
-    Q_EMIT foldersChanged();
-    saveFolders();
+    publishChange();
 }
 
 void FixedPhraseModel::removePhrase(const QUuid& folderID, const QUuid& phraseID)
 {
-    const qsizetype index = folderIndex(folderID);
-    if (index < 0 || phraseIndex(m_folders[index], phraseID) < 0) {
-        return;
+    FixedPhraseFolder* folder = findFolder(folderID);
+    if (folder && folder->phrases.removeIf([&phraseID](const FixedPhrase& phrase) {
+            return phrase.id == phraseID;
+        }) > 0) {
+        publishChange();
     }
-    m_folders[index].phrases.removeIf(
-        [&phraseID](const FixedPhrase& phrase) { return phrase.id == phraseID; });
-    Q_EMIT foldersChanged();
-    saveFolders();
 }
 
 void FixedPhraseModel::movePhrase(const QUuid& folderID, const QUuid& phraseID, int step)
 {
-    const qsizetype index = folderIndex(folderID);
-    if (index < 0) {
+    FixedPhraseFolder* folder = findFolder(folderID);
+    if (!folder) {
         return;
     }
-    const qsizetype position = phraseIndex(m_folders[index], phraseID);
+    const qsizetype position = phraseIndex(*folder, phraseID);
     if (position < 0) {
         return;
     }
     const qsizetype target =
-        FixedPhraseOrdering::stepTarget(position, step, m_folders[index].phrases.size());
-    if (target < 0) {
-        return;
+        FixedPhraseOrdering::stepTarget(position, step, folder->phrases.size());
+    if (target >= 0) {
+        folder->phrases.move(position, target);
+        publishChange();
     }
-    m_folders[index].phrases.move(position, target);
-    Q_EMIT foldersChanged();
-    saveFolders();
 }
 
 void FixedPhraseModel::movePhrases(
     const QUuid& folderID, const QSet<int>& fromOffsets, int toOffset)
 {
-    const qsizetype index = folderIndex(folderID);
-    if (index < 0) {
-        return;
+    if (FixedPhraseFolder* folder = findFolder(folderID)) {
+        folder->phrases = FixedPhraseOrdering::movingItems(folder->phrases, fromOffsets, toOffset);
+        publishChange();
     }
-    FixedPhraseFolder& folder = m_folders[index];
-    folder.phrases = FixedPhraseOrdering::movingItems(folder.phrases, fromOffsets, toOffset);
-    Q_EMIT foldersChanged();
-    saveFolders();
 }
 
 QString FixedPhraseModel::nextFolderTitle() const
@@ -393,6 +357,11 @@ bool FixedPhraseModel::prepareForApplicationTermination(std::chrono::millisecond
 void FixedPhraseModel::commit(FixedPhraseFolderList folders)
 {
     m_folders = std::move(folders);
+    publishChange();
+}
+
+void FixedPhraseModel::publishChange()
+{
     Q_EMIT foldersChanged();
     saveFolders();
 }
@@ -464,4 +433,17 @@ qsizetype FixedPhraseModel::folderIndex(const QUuid& id) const
         }
     }
     return -1;
+}
+
+FixedPhraseFolder* FixedPhraseModel::findFolder(const QUuid& id)
+{
+    const qsizetype index = folderIndex(id);
+    return index < 0 ? nullptr : &m_folders[index];
+}
+
+FixedPhrase* FixedPhraseModel::findPhrase(const QUuid& folderID, const QUuid& phraseID)
+{
+    FixedPhraseFolder* folder = findFolder(folderID);
+    const qsizetype index = folder ? phraseIndex(*folder, phraseID) : -1;
+    return index < 0 ? nullptr : &folder->phrases[index];
 }

@@ -112,6 +112,8 @@ private:
     void load();
     // Replaces the store and schedules its save.
     void commit(FixedPhraseFolderList folders);
+    // Tells the views and schedules the save after an edit in place.
+    void publishChange();
     void saveFolders();
     void cancelPendingSave();
     void runScheduledSave(qint64 generation);
@@ -123,6 +125,8 @@ private:
     void setFileTransferInProgress(bool inProgress);
     void endTransfer(const QString& message, bool succeeded);
     qsizetype folderIndex(const QUuid& id) const;
+    FixedPhraseFolder* findFolder(const QUuid& id);
+    FixedPhrase* findPhrase(const QUuid& folderID, const QUuid& phraseID);
 
     Scheduler& m_scheduler;
     Executor& m_executor;
