@@ -452,6 +452,34 @@ struct LiveModel
     }
 };
 
+// Runs one iteration under a stall probe; the iteration's time is the wall time of run.
+template<typename Run>
+bool measureStall(benchmark::State& state, StallProbe::Result& worst, Run run)
+{
+    StallProbe probe;
+    probe.start();
+    QElapsedTimer timer;
+    timer.start();
+    const bool done = run();
+    const StallProbe::Result stall = probe.stop();
+    state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+    worst.wallMs = std::max(worst.wallMs, stall.wallMs);
+    worst.busyMs = std::max(worst.busyMs, stall.busyMs);
+    if (stall.slowest.busyMs > worst.slowest.busyMs) {
+        worst.slowest = stall.slowest;
+    }
+    return done;
+}
+
+void reportStall(benchmark::State& state, const StallProbe::Result& worst)
+{
+    state.counters["gap_wall_ms"] = worst.wallMs;
+    state.counters["gap_busy_ms"] = worst.busyMs;
+    state.counters["slowest_event_ms"] = worst.slowest.busyMs;
+    std::fprintf(stderr, "  slowest main-thread event: type %d to %s, %.1f ms\n",
+        worst.slowest.type, worst.slowest.receiver.constData(), worst.slowest.busyMs);
+}
+
 void BM_StallDuringScreenshotCapture(benchmark::State& state)
 {
     History& h = history();
@@ -465,35 +493,23 @@ void BM_StallDuringScreenshotCapture(benchmark::State& state)
         const int generation = live.model->imagePreviewGeneration();
         const QString fingerprint =
             ClipboardHistoryItem::makeFingerprint(ClipboardHistoryKind::Image, std::nullopt, png);
-        StallProbe probe;
-        probe.start();
-        QElapsedTimer timer;
-        timer.start();
-        live.pasteboard.setContents({{PasteboardType::png, png}});
-        const bool done = runEventLoopUntil(
-            [&] {
-                return !live.model->items().isEmpty() &&
-                    live.model->items().first().fingerprint == fingerprint &&
-                    live.model->imagePreviewGeneration() > generation && !live.model->isSaving();
-            },
-            120000);
-        const StallProbe::Result stall = probe.stop();
-        state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+        const bool done = measureStall(state, worst, [&] {
+            live.pasteboard.setContents({{PasteboardType::png, png}});
+            return runEventLoopUntil(
+                [&] {
+                    return !live.model->items().isEmpty() &&
+                        live.model->items().first().fingerprint == fingerprint &&
+                        live.model->imagePreviewGeneration() > generation &&
+                        !live.model->isSaving();
+                },
+                120000);
+        });
         if (!done) {
             state.SkipWithError("the capture did not finish");
             return;
         }
-        worst.wallMs = std::max(worst.wallMs, stall.wallMs);
-        worst.busyMs = std::max(worst.busyMs, stall.busyMs);
-        if (stall.slowest.busyMs > worst.slowest.busyMs) {
-            worst.slowest = stall.slowest;
-        }
     }
-    state.counters["gap_wall_ms"] = worst.wallMs;
-    state.counters["gap_busy_ms"] = worst.busyMs;
-    state.counters["slowest_event_ms"] = worst.slowest.busyMs;
-    std::fprintf(stderr, "  slowest main-thread event: type %d to %s, %.1f ms\n",
-        worst.slowest.type, worst.slowest.receiver.constData(), worst.slowest.busyMs);
+    reportStall(state, worst);
     note("3 capture",
         "main-thread stall during a 20 MP screenshot capture (read, preview, save): longest gap "
         "%.1f ms wall, "
@@ -509,29 +525,16 @@ void BM_StallDuringSave(benchmark::State& state)
     LiveModel live(copy.path());
     StallProbe::Result worst;
     for (auto _ : state) {
-        StallProbe probe;
-        probe.start();
-        QElapsedTimer timer;
-        timer.start();
-        live.model->saveItems();
-        const bool done = runEventLoopUntil([&] { return !live.model->isSaving(); }, 120000);
-        const StallProbe::Result stall = probe.stop();
-        state.SetIterationTime(timer.nsecsElapsed() / 1e9);
+        const bool done = measureStall(state, worst, [&] {
+            live.model->saveItems();
+            return runEventLoopUntil([&] { return !live.model->isSaving(); }, 120000);
+        });
         if (!done) {
             state.SkipWithError("the save did not finish");
             return;
         }
-        worst.wallMs = std::max(worst.wallMs, stall.wallMs);
-        worst.busyMs = std::max(worst.busyMs, stall.busyMs);
-        if (stall.slowest.busyMs > worst.slowest.busyMs) {
-            worst.slowest = stall.slowest;
-        }
     }
-    state.counters["gap_wall_ms"] = worst.wallMs;
-    state.counters["gap_busy_ms"] = worst.busyMs;
-    state.counters["slowest_event_ms"] = worst.slowest.busyMs;
-    std::fprintf(stderr, "  slowest main-thread event: type %d to %s, %.1f ms\n",
-        worst.slowest.type, worst.slowest.receiver.constData(), worst.slowest.busyMs);
+    reportStall(state, worst);
     note("4 save stall",
         "main-thread stall during a save: longest gap %.1f ms wall, main thread busy %.1f ms   "
         "target <= 10 ms",
