@@ -9,6 +9,7 @@
 #include "platform/sim/ManualExecutor.h"
 #include "platform/sim/ManualScheduler.h"
 
+#include <QDir>
 #include <QMutex>
 #include <QTemporaryDir>
 
@@ -25,10 +26,18 @@ struct PhraseModelHarness
         model = std::make_unique<FixedPhraseModel>(scheduler, executor, locations);
         return *model;
     }
+    // A model that loads folders from its file.
+    FixedPhraseModel& createWith(const FixedPhraseFolderList& folders)
+    {
+        QDir().mkpath(folderPath());
+        PhraseTest::writeFile(storePath(), FixedPhraseStorage::encode(folders));
+        return create();
+    }
 
     QString storePath() const { return locations.filePath(QStringLiteral("FixedPhrases.json")); }
     QString folderPath() const { return locations.applicationSupportDirectory(); }
     QByteArray storeBytes() const { return PhraseTest::readFile(storePath()); }
+    QString status() const { return model->statusMessage().value_or(QString()); }
 
     // Runs queued jobs oldest first and delivers their completions until nothing is left.
     void drain()
@@ -38,6 +47,12 @@ struct PhraseModelHarness
             executor.runAll();
             scheduler.runPending();
         }
+    }
+    // Lets the delayed save fire and finish.
+    void settle()
+    {
+        scheduler.advance(FixedPhraseModel::saveDelay);
+        drain();
     }
     // Runs one job and delivers its completion.
     void runJob(int index = 0)

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <sys/stat.h>
@@ -33,10 +34,7 @@ inline FixedPhraseFolder folder(
 inline QByteArray readFile(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes)
@@ -56,43 +54,22 @@ inline int fileMode(const QString& path)
     return static_cast<int>(info.st_mode & 07777);
 }
 
-// Folders with their identifiers dropped: what survives a CSV round trip.
-struct Shape
-{
-    QString title;
-    bool isVisible;
-    QList<std::tuple<QString, QString, bool>> phrases;
-    friend bool operator==(const Shape&, const Shape&) = default;
-};
-
-inline QList<Shape> shapes(const FixedPhraseFolderList& folders)
-{
-    QList<Shape> result;
-    for (const FixedPhraseFolder& f : folders) {
-        Shape shape {f.title, f.isVisible, {}};
-        for (const FixedPhrase& p : f.phrases) {
-            shape.phrases.append({p.title, p.content, p.isVisible});
-        }
-        result.append(shape);
-    }
-    return result;
-}
-
-// A readable form for failure messages.
-inline QString describe(const QList<Shape>& list)
+// Folders without their identifiers, in a compact form that also reads well in a failure:
+// "A-[x=1, y-=2] | B[]", where "-" after a title marks a hidden item and "=" a phrase's
+// content (left out when empty).
+inline QString notation(const FixedPhraseFolderList& folders)
 {
     QStringList parts;
-    for (const Shape& s : list) {
+    for (const FixedPhraseFolder& f : folders) {
         QStringList phrases;
-        for (const auto& [title, content, visible] : s.phrases) {
-            phrases.append(QStringLiteral("%1=%2%3").arg(
-                title, content, visible ? QString() : QStringLiteral("(hidden)")));
+        for (const FixedPhrase& p : f.phrases) {
+            phrases.append(p.title + (p.isVisible ? QString() : QStringLiteral("-")) +
+                (p.content.isEmpty() ? QString() : QLatin1Char('=') + p.content));
         }
-        parts.append(QStringLiteral("%1%2[%3]")
-                         .arg(s.title, s.isVisible ? QString() : QStringLiteral("(hidden)"),
-                             phrases.join(QLatin1Char('|'))));
+        parts.append(f.title + (f.isVisible ? QString() : QStringLiteral("-")) + QLatin1Char('[') +
+            phrases.join(QStringLiteral(", ")) + QLatin1Char(']'));
     }
-    return parts.join(QStringLiteral("; "));
+    return parts.join(QStringLiteral(" | "));
 }
 
 } // namespace PhraseTest
