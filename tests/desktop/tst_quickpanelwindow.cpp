@@ -19,98 +19,81 @@ private Q_SLOTS:
     {
         m_displays.setDisplays(
             {SimDisplays::display(QStringLiteral("A"), {0, 0, 1920, 1080}, true)});
+        m_workspace = std::make_unique<SimWorkspace>(m_scheduler);
+        m_panel = std::make_unique<QuickPanelWindow>(*m_workspace, m_displays);
+    }
+    void cleanup()
+    {
+        m_panel.reset();
+        m_workspace.reset();
     }
 
     void opensAtThePlacementAndActivatesItself()
     {
-        SimWorkspace workspace(m_scheduler);
-        QuickPanelWindow panel(workspace, m_displays);
-        QCOMPARE(panel.windowType(), Qt::Tool); // not Qt::Popup
-        QVERIFY(panel.windowFlags().testFlag(Qt::FramelessWindowHint));
-        panel.setPanelSize(QSize(780, 1148));
-        panel.open(QRect(1800, 0, 32, 32));
-        QVERIFY(panel.isOpen());
-        QVERIFY(panel.isVisible());
-        QCOMPARE(panel.geometry(), QRect(1140, 0, 780, 1080)); // height capped
-        QCOMPARE(panel.placement().edge, QuickPanelPlacement::Edge::Below);
-        QCOMPARE(workspace.activations().size(), 1);
-        QVERIFY(workspace.activations().first().own);
-        QCOMPARE(workspace.activations().first().application.windowId, quint64(panel.winId()));
+        QCOMPARE(m_panel->windowType(), Qt::Tool); // not Qt::Popup
+        QVERIFY(m_panel->windowFlags().testFlag(Qt::FramelessWindowHint));
+        m_panel->setPanelSize(QSize(780, 1148));
+        m_panel->open(QRect(1800, 0, 32, 32));
+        QVERIFY(m_panel->isOpen());
+        QVERIFY(m_panel->isVisible());
+        QCOMPARE(m_panel->geometry(), QRect(1140, 0, 780, 1080)); // height capped
+        QCOMPARE(m_panel->placement().edge, QuickPanelPlacement::Edge::Below);
+        QCOMPARE(m_workspace->activations().size(), 1);
+        QVERIFY(m_workspace->activations().first().own);
+        QCOMPARE(
+            m_workspace->activations().first().application.windowId, quint64(m_panel->winId()));
+
+        // A panel appearing on the screen's edge moves it.
+        DisplayInfo withPanel = m_displays.displays().first();
+        withPanel.visibleFrame = QRect(0, 40, 1920, 1040);
+        m_displays.setDisplays({withPanel});
+        QCOMPARE(m_panel->geometry(), QRect(1140, 40, 780, 1040));
     }
 
-    void dismissEmitsClosedOnce()
+    void escapeOrDismissClosesOnce()
     {
-        SimWorkspace workspace(m_scheduler);
-        QuickPanelWindow panel(workspace, m_displays);
-        QSignalSpy closed(&panel, &QuickPanelWindow::closed);
-        panel.open(QRect(100, 100, 1, 1));
-        panel.dismiss();
-        panel.dismiss();
+        QSignalSpy closed(m_panel.get(), &QuickPanelWindow::closed);
+        m_panel->open(QRect(100, 100, 1, 1));
+        QTest::keyClick(m_panel.get(), Qt::Key_Escape);
+        m_panel->dismiss();
         QCOMPARE(closed.size(), 1);
-        QVERIFY(!panel.isVisible());
-        QVERIFY(!panel.isOpen());
+        QVERIFY(!m_panel->isVisible());
+        QVERIFY(!m_panel->isOpen());
     }
 
     void focusLeavingNorvaleClosesThePanel()
     {
-        SimWorkspace workspace(m_scheduler);
-        QuickPanelWindow panel(workspace, m_displays);
-        QSignalSpy closed(&panel, &QuickPanelWindow::closed);
+        QSignalSpy closed(m_panel.get(), &QuickPanelWindow::closed);
         QWidget settings; // another of Norvale's windows
         settings.show();
-        panel.open(QRect(100, 100, 1, 1));
-        QVERIFY(QTest::qWaitForWindowActive(&panel));
-
+        m_panel->open(QRect(100, 100, 1, 1));
+        QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
         settings.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&settings));
         QCOMPARE(closed.size(), 0); // focus stayed with Norvale
-        QVERIFY(panel.isVisible());
 
         // A late focus-out while the window manager still has Norvale active is ignored.
         QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::SynchronousDelivery>(
             nullptr);
         QCOMPARE(closed.size(), 0);
-        QVERIFY(panel.isVisible());
+        QVERIFY(m_panel->isVisible());
 
-        panel.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&panel));
-        workspace.setFrontmost(editor()); // another application takes the focus
+        m_panel->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
+        m_workspace->setFrontmost(
+            RunningApplication {0x1200001, 501, QStringLiteral("Kate"), QStringLiteral("notes")});
         QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::SynchronousDelivery>(
             nullptr);
         QCOMPARE(closed.size(), 1);
-        QVERIFY(!panel.isVisible());
-    }
-
-    void escapeCloses()
-    {
-        SimWorkspace workspace(m_scheduler);
-        QuickPanelWindow panel(workspace, m_displays);
-        QSignalSpy closed(&panel, &QuickPanelWindow::closed);
-        panel.open(QRect(100, 100, 1, 1));
-        QTest::keyClick(&panel, Qt::Key_Escape);
-        QCOMPARE(closed.size(), 1);
-    }
-
-    void displayChangeWhileOpenReplacesThePanel()
-    {
-        SimWorkspace workspace(m_scheduler);
-        QuickPanelWindow panel(workspace, m_displays);
-        panel.setPanelSize(QSize(780, 600));
-        panel.open(QRect(1800, 0, 32, 32));
-        DisplayInfo withPanel = m_displays.displays().first();
-        withPanel.visibleFrame = QRect(0, 40, 1920, 1040);
-        m_displays.setDisplays({withPanel});
-        QCOMPARE(panel.geometry(), QRect(1140, 40, 780, 600));
+        QVERIFY(!m_panel->isVisible());
     }
 
     void contentIsReplaceable()
     {
-        SimWorkspace workspace(m_scheduler);
-        QuickPanelWindow panel(workspace, m_displays);
         QPointer<QWidget> first = new QWidget;
-        panel.setContent(first);
-        QCOMPARE(panel.content(), first.data());
-        panel.setContent(new QWidget);
+        m_panel->setContent(first);
+        QCOMPARE(m_panel->content(), first.data());
+        m_panel->setContent(new QWidget);
         QVERIFY(first.isNull()); // the old content went with the replacement
     }
 
@@ -122,7 +105,6 @@ private Q_SLOTS:
             {b, QStringLiteral("https://example.org"), QStringLiteral("URL"), {}}};
         QuickPanelHistoryList list([&rows] { return rows; });
         QSignalSpy activated(&list, &QuickPanelHistoryList::rowActivated);
-        QCOMPARE(list.rowCount(), 2);
         list.resize(400, 300);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
@@ -130,12 +112,10 @@ private Q_SLOTS:
         QCOMPARE(widget->item(0)->text(), QStringLiteral("first\n5文字"));
         const QRect second = widget->visualItemRect(widget->item(1));
         QTest::mouseClick(widget->viewport(), Qt::LeftButton, {}, second.center());
-        QCOMPARE(activated.size(), 1);
-        QCOMPARE(activated.at(0).at(0).toUuid(), b);
-
         widget->setCurrentRow(0);
         QTest::keyClick(widget, Qt::Key_Return);
         QCOMPARE(activated.size(), 2);
+        QCOMPARE(activated.at(0).at(0).toUuid(), b);
         QCOMPARE(activated.at(1).at(0).toUuid(), a);
 
         rows.removeFirst();
@@ -144,13 +124,10 @@ private Q_SLOTS:
     }
 
 private:
-    static RunningApplication editor()
-    {
-        return RunningApplication {0x1200001, 501, QStringLiteral("Kate"), QStringLiteral("notes")};
-    }
-
     ManualScheduler m_scheduler;
     SimDisplays m_displays;
+    std::unique_ptr<SimWorkspace> m_workspace;
+    std::unique_ptr<QuickPanelWindow> m_panel;
 };
 
 NORVALE_TEST_CLASS(QuickPanelWindowTest)

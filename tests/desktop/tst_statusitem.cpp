@@ -14,7 +14,7 @@ private Q_SLOTS:
     void menuFollowsTheEntries()
     {
         QStringList ran;
-        const auto entry = [&](const QString& title, std::optional<bool> checked,
+        const auto entry = [&ran](const QString& title, std::optional<bool> checked,
                                QKeySequence shortcut = {}) {
             StatusMenuEntry e;
             e.title = title;
@@ -25,40 +25,23 @@ private Q_SLOTS:
             };
             return e;
         };
-        const QList<StatusMenuEntry> entries {
-            entry(QStringLiteral("クリップボード監視"), true),
-            entry(QStringLiteral("Dock移動抑止"), false),
-            entry(QStringLiteral("履歴を表示"), std::nullopt),
-            StatusMenuEntry::makeSeparator(),
-            entry(QStringLiteral("設定"), std::nullopt, QKeySequence(Qt::CTRL | Qt::Key_Comma)),
+        const auto menu = StatusItem::buildMenu({
+            entry(QStringLiteral("監視"), true),
+            entry(QStringLiteral("抑止"), false),
             StatusMenuEntry::makeSeparator(),
             entry(QStringLiteral("終了"), std::nullopt, QKeySequence(Qt::CTRL | Qt::Key_Q)),
-        };
-        const auto menu = StatusItem::buildMenu(entries);
-        const QList<QAction*> actions = menu->actions();
-        QCOMPARE(actions.size(), 7);
-        QStringList titles;
-        for (QAction* action : actions) {
-            titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        });
+        QStringList described;
+        for (QAction* action : menu->actions()) {
+            described << (action->isSeparator() ? QStringLiteral("-")
+                                                : action->text() +
+                        (action->isCheckable() ? (action->isChecked() ? "[x]" : "[ ]") : "") +
+                        action->shortcut().toString(QKeySequence::PortableText));
         }
-        QCOMPARE(titles,
-            QStringList({QStringLiteral("クリップボード監視"), QStringLiteral("Dock移動抑止"),
-                QStringLiteral("履歴を表示"), QStringLiteral("-"), QStringLiteral("設定"),
-                QStringLiteral("-"), QStringLiteral("終了")}));
-        QVERIFY(actions.at(0)->isCheckable());
-        QVERIFY(actions.at(0)->isChecked());
-        QVERIFY(actions.at(1)->isCheckable());
-        QVERIFY(!actions.at(1)->isChecked());
-        QVERIFY(!actions.at(2)->isCheckable());
-        QCOMPARE(actions.at(4)->shortcut().toString(QKeySequence::PortableText),
-            QStringLiteral("Ctrl+,"));
-        QCOMPARE(actions.at(6)->shortcut().toString(QKeySequence::PortableText),
-            QStringLiteral("Ctrl+Q"));
-        QVERIFY(actions.at(0)->shortcut().isEmpty());
-
-        actions.at(6)->trigger();
-        actions.at(0)->trigger();
-        QCOMPARE(ran, QStringList({QStringLiteral("終了"), QStringLiteral("クリップボード監視")}));
+        QCOMPARE(described, QStringList({"監視[x]", "抑止[ ]", "-", "終了Ctrl+Q"}));
+        menu->actions().at(3)->trigger();
+        menu->actions().at(0)->trigger();
+        QCOMPARE(ran, QStringList({"終了", "監視"}));
     }
 
     void showMenuReplacesTheOpenMenu()
@@ -67,35 +50,27 @@ private Q_SLOTS:
         StatusMenuEntry entry;
         entry.title = QStringLiteral("A");
         item.showMenu({entry}, QPoint(10, 10));
-        QVERIFY(item.isMenuVisible());
         entry.title = QStringLiteral("B");
         item.showMenu({entry}, QPoint(10, 10));
         QVERIFY(item.isMenuVisible());
-        int menus = 0;
-        const QWidgetList widgets = QApplication::topLevelWidgets();
-        for (QWidget* widget : widgets) {
+        QStringList visible;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (auto* menu = qobject_cast<QMenu*>(widget); menu != nullptr && menu->isVisible()) {
-                ++menus;
-                QCOMPARE(menu->actions().first()->text(), QStringLiteral("B"));
+                visible << menu->actions().first()->text();
             }
         }
-        QCOMPARE(menus, 1);
+        QCOMPARE(visible, QStringList {"B"});
         item.closeMenu();
         QVERIFY(!item.isMenuVisible());
     }
 
-    void shippedIconIsTheDrawnN()
+    void shippedIconIsDrawn()
     {
-        const QIcon icon = StatusItem::icon();
-        QVERIFY(!icon.isNull());
-        QVERIFY(icon.availableSizes().contains(QSize(18, 18)));
-        const QImage image = icon.pixmap(QSize(18, 18)).toImage();
+        const QImage image = StatusItem::icon().pixmap(QSize(18, 18)).toImage();
         QCOMPARE(image.size(), QSize(18, 18));
         QCOMPARE(qAlpha(image.pixel(0, 0)), 0); // rounded corner outside the tile
-        const QColor tile = image.pixelColor(2, 9); // left of the letter
-        QVERIFY(tile.blue() > 150 && tile.red() < 100);
-        const QColor stroke = image.pixelColor(5, 9); // the N's left stem
-        QVERIFY(stroke.red() > 200 && stroke.green() > 200 && stroke.blue() > 200);
+        QVERIFY(image.pixelColor(2, 9).blue() > 150); // the tile
+        QVERIFY(qGray(image.pixel(5, 9)) > 200); // the N's white stem
     }
 };
 
