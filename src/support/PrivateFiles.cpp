@@ -151,9 +151,9 @@ bool writeAtomically(
         if (file.error() != QFileDevice::NoError) {
             text = file.errorString();
         } else if (device.failed()) {
-            text = QDir::toNativeSeparators(path) + QStringLiteral(": incomplete write");
+            text = QDir::toNativeSeparators(path) + QStringLiteral(": 書き込みが途中で止まりました");
         } else {
-            text = QDir::toNativeSeparators(path) + QStringLiteral(": writing was abandoned");
+            text = QDir::toNativeSeparators(path) + QStringLiteral(": 書き込みを中止しました");
         }
         setError(error, text);
         // The temporary file is removed when file goes out of scope.
