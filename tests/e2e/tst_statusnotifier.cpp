@@ -1,7 +1,7 @@
-// The tray icon on a StatusNotifierItem host. e2e_x11_desktop.sh runs this class in its own
-// process (Qt chooses between StatusNotifierItem and XEmbed once per process) on a session bus
-// where a fake org.kde.StatusNotifierWatcher appears only after the icon was requested, and
-// registers a host later still. The watcher runs on its own thread and bus connection, since
+// The tray icon on a StatusNotifierItem host: run by e2e_tst.sh in a process of its own (Qt
+// chooses between StatusNotifierItem and XEmbed once per process) on a private session bus,
+// where a fake org.kde.StatusNotifierWatcher appears only after the icon was requested and a
+// host registers with it later still. The watcher has its own thread and bus connection, since
 // Qt asks it synchronously from the main thread.
 
 #include "app/StatusItem.h"
@@ -41,22 +41,19 @@ public:
     }
     int protocolVersion() const { return 0; }
 
-    // Called on the watcher's thread.
-    bool start()
+    // The rest runs on the watcher's thread.
+    void start()
     {
         m_connection = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
             QDBusConnection::SessionBus, QStringLiteral("fake-watcher")));
-        return m_connection->isConnected() &&
-            m_connection->registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
-                QDBusConnection::ExportAllContents) &&
-            m_connection->registerService(watcherService);
+        m_connection->registerObject(
+            QStringLiteral("/StatusNotifierWatcher"), this, QDBusConnection::ExportAllContents);
+        m_connection->registerService(watcherService);
     }
     void stop()
     {
-        m_connection->unregisterService(watcherService);
-        m_connection->unregisterObject(QStringLiteral("/StatusNotifierWatcher"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("fake-watcher"));
         m_connection.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake-watcher"));
     }
     void registerHost()
     {
@@ -66,15 +63,13 @@ public:
         }
         Q_EMIT StatusNotifierHostRegistered();
     }
-    // Sends a method call to the registered item (no reply awaited).
-    void callItem(const QString& method, int x, int y)
+    // A click as a host sends it to the registered item (no reply awaited).
+    void callItem(const QString& method)
     {
-        const QString service = items().value(0);
         QDBusMessage call =
-            QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
+            QDBusMessage::createMethodCall(items().value(0), QStringLiteral("/StatusNotifierItem"),
                 QStringLiteral("org.kde.StatusNotifierItem"), method);
-        call << x << y;
-        call.setAutoStartService(false);
+        call << 10 << 10;
         m_connection->send(call);
     }
 
@@ -99,21 +94,6 @@ private:
     std::unique_ptr<QDBusConnection> m_connection;
 };
 
-template<typename Fn>
-auto onThread(QObject* object, Fn fn)
-{
-    decltype(fn()) result {};
-    QMetaObject::invokeMethod(
-        object, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
-    return result;
-}
-
-template<typename Fn>
-void runOnThread(QObject* object, Fn fn)
-{
-    QMetaObject::invokeMethod(object, fn, Qt::BlockingQueuedConnection);
-}
-
 } // namespace
 
 class StatusNotifierTest final : public QObject
@@ -121,19 +101,18 @@ class StatusNotifierTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
+    void iconWaitsForARegisteredHost()
     {
         if (!QDBusConnection::sessionBus().isConnected()) {
             QSKIP("needs the e2e desktop's session bus");
         }
-    }
-
-    void iconWaitsForARegisteredHost()
-    {
         QThread thread;
         thread.start();
-        auto* watcher = new FakeWatcher;
-        watcher->moveToThread(&thread);
+        FakeWatcher watcher;
+        watcher.moveToThread(&thread);
+        const auto onWatcher = [&watcher](auto function) {
+            QMetaObject::invokeMethod(&watcher, function, Qt::BlockingQueuedConnection);
+        };
 
         StatusItem item;
         QSignalSpy shown(&item, &StatusItem::shown);
@@ -141,38 +120,36 @@ private Q_SLOTS:
         QTest::qWait(300);
         QVERIFY(!item.isShown()); // no watcher on the bus at all
 
-        QVERIFY(onThread(watcher, [watcher] { return watcher->start(); }));
+        onWatcher([&watcher] { watcher.start(); });
         QTRY_VERIFY_WITH_TIMEOUT(
             QDBusConnection::sessionBus().interface()->isServiceRegistered(watcherService), 5000);
         QTest::qWait(500);
         QVERIFY(!item.isShown()); // a watcher, but no host registered with it
 
-        runOnThread(watcher, [watcher] { watcher->registerHost(); });
+        onWatcher([&watcher] { watcher.registerHost(); });
         QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 5000);
         QVERIFY(item.isShown());
         // Qt chose StatusNotifierItem: the item registered itself with the watcher.
-        QTRY_VERIFY_WITH_TIMEOUT(!watcher->items().isEmpty(), 5000);
-        QVERIFY(!watcher->items().first().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!watcher.items().isEmpty(), 5000);
+        QVERIFY(!watcher.items().first().isEmpty());
         QCOMPARE(item.iconGeometry(), QRect()); // hosts do not say where the icon is
 
         QSignalSpy leftClicks(&item, &StatusItem::leftClicked);
         QSignalSpy contextRequests(&item, &StatusItem::contextMenuRequested);
-        runOnThread(watcher, [watcher] { watcher->callItem(QStringLiteral("Activate"), 10, 10); });
+        onWatcher([&watcher] { watcher.callItem(QStringLiteral("Activate")); });
         QTRY_COMPARE_WITH_TIMEOUT(leftClicks.size(), 1, 5000);
         QCOMPARE(leftClicks.at(0).at(0).toRect(), QRect());
-        runOnThread(
-            watcher, [watcher] { watcher->callItem(QStringLiteral("ContextMenu"), 10, 10); });
+        onWatcher([&watcher] { watcher.callItem(QStringLiteral("ContextMenu")); });
         QTRY_COMPARE_WITH_TIMEOUT(contextRequests.size(), 1, 5000);
 
         item.remove();
         QThread* mainThread = QThread::currentThread();
-        runOnThread(watcher, [watcher, mainThread] {
-            watcher->stop();
-            watcher->moveToThread(mainThread);
+        onWatcher([&watcher, mainThread] {
+            watcher.stop();
+            watcher.moveToThread(mainThread);
         });
         thread.quit();
         thread.wait();
-        delete watcher;
     }
 };
 

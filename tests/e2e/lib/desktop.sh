@@ -1,50 +1,29 @@
 # shellcheck shell=bash
-# A private desktop for one end-to-end test. Source this file, then call desktop_start:
+# The one harness of the end-to-end tests: a private desktop per test script.
 #
-#   source "$(dirname "$0")/lib/desktop.sh"
-#   desktop_start --wm --tray --dbus --monitors '*LEFT:1920x1080+0+0 RIGHT:1920x1080+1920+0'
-#   e2e_spawn norvale "$NORVALE"            # dies with the script, stopped in reverse order
-#   e2e_wait_until 10 "the tray icon" e2e_has_selection_owner _NET_SYSTEM_TRAY_S0
-#   desktop_screenshot tray
+#   source "$E2E_LIB/desktop.sh"
+#   desktop_start --wm --dbus --monitors '*LEFT:1920x1080+0+0 RIGHT:1920x1080+1920+0'
+#   norvale_start                      # the real application, answering on its socket
+#   e2e_copy name --type text/plain --text "copied"
 #
-# Every helper runs under `setpriv --pdeathsig KILL`, so it dies with this shell even when the
-# test runner kills it; on a normal exit desktop_stop (an EXIT trap) stops the helpers in the
-# reverse order of their start, then removes the temporary folder. HOME, the XDG folders and
-# the runtime folder (0700) are private to the test, so nothing touches the real home and no
-# clipboard, window or setting leaks between tests. When Xvfb is missing the script exits with
-# 77, which CTest reports as skipped.
-#
-# Environment read: E2E_ARTIFACTS (screenshots and helper logs; defaults to
-# ./e2e-artifacts/<script>), E2E_KEEP_TMP=1 keeps the temporary folder for inspection.
-# Environment set: DISPLAY, HOME, XDG_*_HOME, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS,
-# QT_QPA_PLATFORM=xcb, E2E_TMP (the private folder), E2E_DISPLAY_NUMBER.
+# Helpers run under `setpriv --pdeathsig KILL`, so they die with the script even when CTest
+# kills it; on exit they are stopped in reverse order and the private folder goes. HOME, the
+# XDG folders and the runtime folder are private, so nothing reaches the real home and nothing
+# leaks between tests. Without Xvfb (or another tool) the script exits 77: CTest skips it.
+# E2E_ARTIFACTS receives screenshots and helper logs; E2E_KEEP_TMP=1 keeps the private folder.
 
-E2E_SKIP=77
 E2E_SCRIPT_NAME=$(basename "${0%.sh}")
 E2E_ARTIFACTS=${E2E_ARTIFACTS:-$PWD/e2e-artifacts/$E2E_SCRIPT_NAME}
-E2E_LAST_PID=
 _E2E_PIDS=()
-_E2E_NAMES=()
 
-e2e_log() {
-    printf '[%s %s] %s\n' "$E2E_SCRIPT_NAME" "$(date +%H:%M:%S.%3N)" "$*" >&2
-}
-
-e2e_fail() {
-    e2e_log "FAIL: $*"
-    exit 1
-}
-
-e2e_skip() {
-    e2e_log "SKIP: $*"
-    exit "$E2E_SKIP"
-}
+e2e_log() { printf '[%s %s] %s\n' "$E2E_SCRIPT_NAME" "$(date +%H:%M:%S.%3N)" "$*" >&2; }
+e2e_fail() { e2e_log "FAIL: $*"; exit 1; }
 
 # e2e_require_tools TOOL... — skip the test when a tool is missing.
 e2e_require_tools() {
     local tool
     for tool in "$@"; do
-        command -v "$tool" >/dev/null 2>&1 || e2e_skip "$tool is not installed"
+        command -v "$tool" >/dev/null 2>&1 || { e2e_log "SKIP: $tool is not installed"; exit 77; }
     done
 }
 
@@ -52,218 +31,169 @@ e2e_require_tools() {
 e2e_require_programs() {
     local variable
     for variable in "$@"; do
-        [[ -n "${!variable:-}" && -x "${!variable}" ]] \
-            || e2e_fail "$variable does not name a built program ('${!variable:-}')"
+        [[ -x "${!variable:-}" ]] || e2e_fail "$variable does not name a built program"
     done
 }
 
-# e2e_spawn NAME COMMAND [ARGUMENTS...] — start a helper in the background. Its stdout and
-# stderr go to $E2E_ARTIFACTS/logs/NAME.log unless E2E_STDOUT names another file for stdout.
-# The PID is left in E2E_LAST_PID (do not call this in a $(...) subshell).
+# e2e_spawn NAME COMMAND... — start a helper; stdout and stderr go to logs/NAME.log unless
+# E2E_STDOUT names a file for stdout. Its PID is left in E2E_LAST_PID (no $(...) around this).
 e2e_spawn() {
     local name=$1
     shift
     local log="$E2E_ARTIFACTS/logs/$name.log"
-    local out=${E2E_STDOUT:-$log}
-    mkdir -p "$E2E_ARTIFACTS/logs"
-    setpriv --pdeathsig KILL "$@" >>"$out" 2>>"$log" </dev/null &
+    setpriv --pdeathsig KILL "$@" >>"${E2E_STDOUT:-$log}" 2>>"$log" </dev/null &
     E2E_LAST_PID=$!
     _E2E_PIDS+=("$E2E_LAST_PID")
-    _E2E_NAMES+=("$name")
 }
 
-# e2e_alive PID — the helper is still running (a zombie waiting to be reaped is not).
+# e2e_alive PID — still running (a zombie waiting to be reaped is not).
 e2e_alive() {
-    kill -0 "$1" 2>/dev/null || return 1
     local state
-    state=$(ps -o stat= -p "$1" 2>/dev/null) || return 1
-    [[ "$state" != Z* ]]
+    state=$(ps -o stat= -p "$1" 2>/dev/null) && [[ "$state" != Z* ]]
 }
+e2e_gone() { ! e2e_alive "$1"; }
 
-# e2e_stop PID — stop one helper: SIGTERM, then SIGKILL after 3 s. Returns its exit status.
+# e2e_stop PID — SIGTERM, SIGKILL after 3 s; returns the helper's exit status.
 e2e_stop() {
-    local pid=$1 i
-    if e2e_alive "$pid"; then
-        kill -TERM "$pid" 2>/dev/null || true
-        for ((i = 0; i < 60; i++)); do
-            e2e_alive "$pid" || break
-            sleep 0.05
-        done
-        if e2e_alive "$pid"; then
-            kill -KILL "$pid" 2>/dev/null || true
-        fi
+    if e2e_alive "$1"; then
+        kill -TERM "$1" 2>/dev/null || true
+        e2e_poll 3 e2e_gone "$1" || kill -KILL "$1" 2>/dev/null || true
     fi
     local status=0
-    wait "$pid" 2>/dev/null || status=$?
+    wait "$1" 2>/dev/null || status=$?
     return "$status"
 }
 
-# e2e_wait_until SECONDS DESCRIPTION COMMAND [ARGUMENTS...] — poll COMMAND every 50 ms until
-# it succeeds; fail the test with DESCRIPTION when it does not within SECONDS.
-e2e_wait_until() {
-    local seconds=$1 description=$2
-    shift 2
-    local deadline=$((SECONDS + seconds))
-    local start
-    start=$(date +%s%N)
+# e2e_poll SECONDS COMMAND... — run COMMAND every 50 ms until it succeeds or time runs out.
+e2e_poll() {
+    local deadline=$((SECONDS + $1))
+    shift
     until "$@" >/dev/null 2>&1; do
-        if ((SECONDS >= deadline)); then
-            e2e_fail "timed out after ${seconds}s waiting for $description"
-        fi
+        ((SECONDS < deadline)) || return 1
         sleep 0.05
     done
+}
+
+# e2e_wait_until SECONDS DESCRIPTION COMMAND... — e2e_poll, failing the test on a time-out.
+e2e_wait_until() {
+    local seconds=$1 description=$2 start
+    shift 2
+    start=$(date +%s%N)
+    e2e_poll "$seconds" "$@" || e2e_fail "timed out after ${seconds}s waiting for $description"
     e2e_log "ready after $((($(date +%s%N) - start) / 1000000)) ms: $description"
 }
 
-# e2e_file_has_line FILE LINE — FILE contains LINE as a whole line.
-e2e_file_has_line() {
-    [[ -f "$1" ]] && grep -qxF -- "$2" "$1"
-}
+e2e_file_has_line() { [[ -f "$1" ]] && grep -qxF -- "$2" "$1"; }
+e2e_has_selection_owner() { "$E2E_SELECTION_OWNER" "$1" >/dev/null; }
 
-# e2e_has_selection_owner NAME — an X client owns the selection (needs E2E_SELECTION_OWNER).
-e2e_has_selection_owner() {
-    "$E2E_SELECTION_OWNER" "$1" >/dev/null
-}
-
-# desktop_screenshot NAME — save the whole screen as $E2E_ARTIFACTS/NAME.png.
 desktop_screenshot() {
-    mkdir -p "$E2E_ARTIFACTS"
-    import -display "$DISPLAY" -window root "$E2E_ARTIFACTS/$1.png"
-    e2e_log "screenshot $E2E_ARTIFACTS/$1.png"
+    import -display "$DISPLAY" -window root "$E2E_ARTIFACTS/$1.png" \
+        || e2e_fail "no screenshot $1"
 }
 
-_desktop_wm_ready() {
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id #'
-}
-
-_desktop_dbus_ready() {
-    [[ -S "$E2E_TMP/bus" ]] && dbus-send --bus="$DBUS_SESSION_BUS_ADDRESS" --print-reply \
-        --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId
-}
-
-# desktop_add_monitor NAME GEOMETRY [OUTPUT] — define a RandR monitor (NAME with a leading *
-# is the primary one; GEOMETRY is WxH+X+Y at 96 dpi). Qt reports it as a screen.
-desktop_add_monitor() {
-    local name=$1 geometry=$2 output=${3:-none}
-    local w h x y
-    IFS='x+' read -r w h x y <<<"$geometry"
-    local mmw=$((w * 254 / 960)) mmh=$((h * 254 / 960))
-    xrandr --setmonitor "$name" "$w/${mmw}x$h/$mmh+$x+$y" "$output" >/dev/null \
-        || e2e_fail "xrandr --setmonitor $name $geometry"
-}
-
-# desktop_remove_monitor NAME — delete a RandR monitor (in its own xrandr call: Qt 6.4 can miss
-# a deletion and an addition made in one call).
-desktop_remove_monitor() {
-    xrandr --delmonitor "${1#\*}" || e2e_fail "xrandr --delmonitor $1"
-}
-
-# desktop_start [--screen WxH] [--monitors 'NAME:WxH+X+Y ...'] [--wm] [--tray] [--dbus]
+# desktop_start [--monitors 'NAME:WxH+X+Y ...'] [--wm] [--dbus] on a 3840x1080 screen.
+# A monitor NAME with a leading * is the primary one; Qt reports each monitor as a screen.
 desktop_start() {
-    local screen=1920x1080 monitors='' wm=0 tray=0 dbus=0
+    local monitors='' wm=0 dbus=0
     while (($#)); do
         case $1 in
-        --screen) screen=$2; shift 2 ;;
-        --monitors) monitors=$2; shift 2 ;;
-        --wm) wm=1; shift ;;
-        --tray) tray=1; shift ;;
-        --dbus) dbus=1; shift ;;
+        --monitors) monitors=$2; shift ;;
+        --wm) wm=1 ;;
+        --dbus) dbus=1 ;;
         *) e2e_fail "desktop_start: unknown option $1" ;;
         esac
+        shift
     done
-    command -v Xvfb >/dev/null 2>&1 || e2e_skip "Xvfb is not installed"
-    e2e_require_tools setpriv
-    ((wm)) && e2e_require_tools openbox xprop
-    ((tray)) && e2e_require_tools trayer
-    ((dbus)) && e2e_require_tools dbus-daemon dbus-send
-    [[ -n "$monitors" ]] && e2e_require_tools xrandr
+    # What the whole suite uses (scripts/install-deps.sh test installs it).
+    e2e_require_tools Xvfb setpriv xprop xwininfo import xrandr dbus-daemon dbus-send openbox \
+        trayer xclip xdotool jq base64 sha256sum convert identify
+    e2e_require_programs E2E_SELECTION_OWNER E2E_CLIPBOARD_OWNER E2E_PASTE_TARGET
 
     mkdir -p "$E2E_ARTIFACTS/logs"
     E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/norvale-e2e.XXXXXX")
     trap desktop_stop EXIT
     trap 'exit 143' TERM
     trap 'exit 130' INT
-    export E2E_TMP
-    export HOME="$E2E_TMP/home"
-    export XDG_CONFIG_HOME="$HOME/.config"
-    export XDG_DATA_HOME="$HOME/.local/share"
-    export XDG_CACHE_HOME="$HOME/.cache"
-    export XDG_STATE_HOME="$HOME/.local/state"
-    export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
+    export E2E_TMP HOME="$E2E_TMP/home" XDG_RUNTIME_DIR="$E2E_TMP/runtime"
+    export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
+    export XDG_CACHE_HOME="$HOME/.cache" XDG_STATE_HOME="$HOME/.local/state"
     mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
     mkdir -m 0700 "$XDG_RUNTIME_DIR"
     unset WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP SESSION_MANAGER
-    # No session bus unless asked for; a reachable-nowhere address stops libdbus from
-    # autolaunching a daemon that would outlive the test.
-    export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/no-bus"
-    export QT_QPA_PLATFORM=xcb
-    export NO_AT_BRIDGE=1
+    # Without a bus of its own, an address that leads nowhere keeps libdbus from autolaunching
+    # a daemon that would outlive the test.
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/no-bus" QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1
 
-    local w h
-    IFS='x' read -r w h <<<"$screen"
-    E2E_STDOUT="$E2E_TMP/display-number" e2e_spawn xvfb \
-        Xvfb -displayfd 1 -screen 0 "${w}x${h}x24" -nolisten tcp -noreset
-    local xvfb=$E2E_LAST_PID
-    local deadline=$((SECONDS + 15))
-    until [[ -s "$E2E_TMP/display-number" ]]; do
-        e2e_alive "$xvfb" || e2e_fail "Xvfb exited: $(tail -n 5 "$E2E_ARTIFACTS/logs/xvfb.log")"
-        ((SECONDS < deadline)) || e2e_fail "Xvfb did not report a display"
-        sleep 0.02
+    # -noreset: otherwise the server resets when its last client leaves and monitors vanish.
+    E2E_STDOUT="$E2E_TMP/display" e2e_spawn xvfb \
+        Xvfb -displayfd 1 -screen 0 3840x1080x24 -nolisten tcp -noreset
+    e2e_wait_until 15 "Xvfb" test -s "$E2E_TMP/display"
+    export DISPLAY=":$(head -n 1 "$E2E_TMP/display")"
+    e2e_log "Xvfb on $DISPLAY, private folder $E2E_TMP"
+
+    local spec output=screen w h x y
+    for spec in $monitors; do
+        IFS='x+' read -r w h x y <<<"${spec#*:}"
+        xrandr --setmonitor "${spec%%:*}" "$w/$((w * 254 / 960))x$h/$((h * 254 / 960))+$x+$y" \
+            "$output" >/dev/null || e2e_fail "xrandr --setmonitor $spec"
+        output=none
     done
-    E2E_DISPLAY_NUMBER=$(head -n 1 "$E2E_TMP/display-number")
-    export E2E_DISPLAY_NUMBER
-    export DISPLAY=":$E2E_DISPLAY_NUMBER"
-    e2e_log "Xvfb on $DISPLAY (${w}x$h), private folder $E2E_TMP"
-
-    if [[ -n "$monitors" ]]; then
-        local first=1 spec
-        for spec in $monitors; do
-            desktop_add_monitor "${spec%%:*}" "${spec#*:}" "$( ((first)) && echo screen || echo none)"
-            first=0
-        done
-    fi
     if ((dbus)); then
         export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/bus"
         e2e_spawn dbus dbus-daemon --session --nofork --nopidfile \
             --address="$DBUS_SESSION_BUS_ADDRESS"
-        e2e_wait_until 10 "the session bus" _desktop_dbus_ready
+        e2e_wait_until 10 "the session bus" dbus-send --print-reply \
+            --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId
     fi
     if ((wm)); then
         e2e_spawn openbox openbox --sm-disable
-        e2e_wait_until 10 "the window manager" _desktop_wm_ready
-    fi
-    if ((tray)); then
-        desktop_start_tray
+        e2e_wait_until 10 "the window manager" eval \
+            "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id #'"
     fi
 }
 
-# desktop_start_tray — start the XEmbed tray host (also usable after the application, to test
-# a tray that appears late). Needs E2E_SELECTION_OWNER for the ready check.
+# desktop_start_tray — the XEmbed tray host.
 desktop_start_tray() {
-    e2e_require_tools trayer
-    e2e_require_programs E2E_SELECTION_OWNER
     e2e_spawn trayer trayer --edge top --align right --widthtype request --height 32 \
         --SetDockType true --SetPartialStrut true --transparent false --expand false
-    E2E_TRAY_PID=$E2E_LAST_PID
-    e2e_wait_until 10 "the tray host" e2e_has_selection_owner "_NET_SYSTEM_TRAY_S${E2E_SCREEN:-0}"
+    e2e_wait_until 10 "the tray host" e2e_has_selection_owner _NET_SYSTEM_TRAY_S0
 }
 
-# desktop_stop — stop every helper in reverse order and remove the private folder.
 desktop_stop() {
-    local status=$?
+    local status=$? i
     trap - EXIT
-    local i
     for ((i = ${#_E2E_PIDS[@]} - 1; i >= 0; i--)); do
         e2e_stop "${_E2E_PIDS[i]}" || true
     done
-    _E2E_PIDS=()
-    _E2E_NAMES=()
-    if [[ -n "${E2E_TMP:-}" && -d "$E2E_TMP" ]]; then
-        if [[ "${E2E_KEEP_TMP:-0}" == 1 ]]; then
-            e2e_log "kept $E2E_TMP"
-        else
-            rm -rf "$E2E_TMP"
-        fi
+    if [[ "${E2E_KEEP_TMP:-0}" == 1 ]]; then
+        e2e_log "kept $E2E_TMP"
+    else
+        rm -rf "$E2E_TMP"
     fi
     exit "$status"
+}
+
+# norvale_start — the real application; returns once it answers on its socket.
+norvale_start() {
+    e2e_spawn norvale "$NORVALE"
+    NORVALE_PID=$E2E_LAST_PID
+    e2e_wait_until 15 "norvale answering on its socket" "$NORVALE" status
+}
+
+norvale_check_alive() {
+    e2e_alive "$NORVALE_PID" || e2e_fail "norvale exited: $(tail -n 20 "$E2E_ARTIFACTS/logs/norvale.log")"
+}
+
+# e2e_copy NAME (--type TYPE (--text S | --file F))... — a new clipboard-owner takes the
+# clipboard with all these formats at once, as desktop applications copy. Its output ("ready",
+# "served TYPE" for each type a reader fetched) goes to OWNER_OUT; its PID is E2E_LAST_PID.
+E2E_COPIES=0
+e2e_copy() {
+    local name=$1
+    shift
+    E2E_COPIES=$((E2E_COPIES + 1))
+    OWNER_OUT="$E2E_TMP/owner-$E2E_COPIES-$name.out"
+    E2E_STDOUT=$OWNER_OUT e2e_spawn "owner-$E2E_COPIES-$name" "$E2E_CLIPBOARD_OWNER" "$@"
+    e2e_wait_until 10 "clipboard-owner '$name' to own the clipboard" \
+        e2e_file_has_line "$OWNER_OUT" ready
 }
