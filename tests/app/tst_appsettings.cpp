@@ -10,17 +10,26 @@ class AppSettingsModelTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void defaultsAreWrittenWhenAbsent()
+    void defaultsAreWrittenWhenAbsentAndReadBack()
     {
         MemoryDefaultsStore store;
-        AppSettingsModel model(store);
-        QCOMPARE(store.value(QStringLiteral("settings.uiScale")), DefaultsValue(1.0));
-        QCOMPARE(store.value(QStringLiteral("menu.uiScale")), DefaultsValue(1.0));
-        QCOMPARE(store.value(QStringLiteral("menu.closeOnCopy")), DefaultsValue(false));
-        QCOMPARE(store.keys().size(), 3);
-        QCOMPARE(model.settingsUIScale(), 1.0);
-        QCOMPARE(model.leftClickUIScale(), 1.0);
-        QVERIFY(!model.closeLeftClickMenuOnCopy());
+        {
+            AppSettingsModel model(store);
+            QCOMPARE(store.value(QStringLiteral("settings.uiScale")), DefaultsValue(1.0));
+            QCOMPARE(store.value(QStringLiteral("menu.uiScale")), DefaultsValue(1.0));
+            QCOMPARE(store.value(QStringLiteral("menu.closeOnCopy")), DefaultsValue(false));
+            QCOMPARE(store.keys().size(), 3);
+            QVERIFY(!model.closeLeftClickMenuOnCopy());
+            QSignalSpy spy(&model, &AppSettingsModel::closeLeftClickMenuOnCopyChanged);
+            model.setCloseLeftClickMenuOnCopy(true);
+            model.setCloseLeftClickMenuOnCopy(true);
+            QCOMPARE(spy.size(), 1);
+            model.setSettingsUIScale(1.4);
+        }
+        AppSettingsModel reopened(store);
+        QVERIFY(reopened.closeLeftClickMenuOnCopy());
+        QCOMPARE(reopened.settingsUIScale(), 1.4);
+        QCOMPARE(reopened.leftClickUIScale(), 1.0);
     }
 
     void storedScaleIsNormalisedOnRead_data()
@@ -30,14 +39,11 @@ private Q_SLOTS:
         QTest::newRow("zero reads as one") << DefaultsValue(0.0) << 1.0;
         QTest::newRow("integer zero") << DefaultsValue(qint64(0)) << 1.0;
         QTest::newRow("below range") << DefaultsValue(0.5) << 0.8;
-        QTest::newRow("negative") << DefaultsValue(-3.0) << 0.8;
         QTest::newRow("above range") << DefaultsValue(2.5) << 1.8;
         QTest::newRow("rounds up to step") << DefaultsValue(1.23) << 1.25;
-        QTest::newRow("rounds down to step") << DefaultsValue(1.22) << 1.2;
         QTest::newRow("half step away from zero") << DefaultsValue(1.025) << 1.05;
         QTest::newRow("integer two") << DefaultsValue(qint64(2)) << 1.8;
         QTest::newRow("string is unreadable") << DefaultsValue(QStringLiteral("1.5")) << 1.0;
-        QTest::newRow("data is unreadable") << DefaultsValue(QByteArray("1.5")) << 1.0;
         QTest::newRow("not a number") << DefaultsValue(std::nan("")) << 1.0;
         QTest::newRow("infinity") << DefaultsValue(std::numeric_limits<double>::infinity()) << 1.8;
         QTest::newRow("in range stays") << DefaultsValue(1.35) << 1.35;
@@ -52,9 +58,9 @@ private Q_SLOTS:
             MemoryDefaultsStore store;
             store.set(key, stored);
             AppSettingsModel model(store);
-            const double read = key == QStringLiteral("menu.uiScale") ? model.leftClickUIScale()
-                                                                      : model.settingsUIScale();
-            QCOMPARE(read, expected);
+            QCOMPARE(key == QStringLiteral("menu.uiScale") ? model.leftClickUIScale()
+                                                           : model.settingsUIScale(),
+                expected);
             // Reading never writes the normalised value back (NaN never equals itself).
             const DefaultsValue after = store.value(key);
             const auto* number = std::get_if<double>(&after);
@@ -62,20 +68,19 @@ private Q_SLOTS:
         }
     }
 
+    // From 1.5, each setter stores the normalised value and signals only a change.
     void scaleIsNormalisedOnSet_data()
     {
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("stored");
         QTest::newRow("rounds to step") << 1.03 << 1.05;
+        QTest::newRow("half step") << 1.125 << 1.15;
         QTest::newRow("far below") << 0.1 << 0.8;
         QTest::newRow("zero is not special when set") << 0.0 << 0.8;
-        QTest::newRow("just above minimum rounds down to it") << 0.82 << 0.8;
         QTest::newRow("minimum") << 0.8 << 0.8;
         QTest::newRow("above maximum") << 7.0 << 1.8;
-        QTest::newRow("maximum") << 1.8 << 1.8;
-        QTest::newRow("on step") << 1.45 << 1.45;
-        QTest::newRow("half step") << 1.125 << 1.15;
-        QTest::newRow("negative") << -1.0 << 0.8;
+        QTest::newRow("the same value") << 1.5 << 1.5;
+        QTest::newRow("not a number is ignored") << std::nan("") << 1.5;
     }
 
     void scaleIsNormalisedOnSet()
@@ -84,48 +89,21 @@ private Q_SLOTS:
         QFETCH(double, stored);
         MemoryDefaultsStore store;
         AppSettingsModel model(store);
+        model.setSettingsUIScale(1.5);
+        model.setLeftClickUIScale(1.5);
         QSignalSpy settingsSpy(&model, &AppSettingsModel::settingsUIScaleChanged);
-        model.setSettingsUIScale(value);
-        QCOMPARE(model.settingsUIScale(), stored);
-        QCOMPARE(store.value(QStringLiteral("settings.uiScale")), DefaultsValue(stored));
-        QCOMPARE(settingsSpy.size(), stored == 1.0 ? 0 : 1);
-
         QSignalSpy menuSpy(&model, &AppSettingsModel::leftClickUIScaleChanged);
+        model.setSettingsUIScale(value);
         model.setLeftClickUIScale(value);
+        QCOMPARE(model.settingsUIScale(), stored);
         QCOMPARE(model.leftClickUIScale(), stored);
+        QCOMPARE(store.value(QStringLiteral("settings.uiScale")), DefaultsValue(stored));
         QCOMPARE(store.value(QStringLiteral("menu.uiScale")), DefaultsValue(stored));
-        QCOMPARE(menuSpy.size(), stored == 1.0 ? 0 : 1);
+        QCOMPARE(settingsSpy.size(), stored == 1.5 ? 0 : 1);
+        QCOMPARE(menuSpy.size(), stored == 1.5 ? 0 : 1);
         if (!menuSpy.isEmpty()) {
             QCOMPARE(menuSpy.first().first().toDouble(), stored);
         }
-    }
-
-    void notANumberIsIgnoredOnSet()
-    {
-        MemoryDefaultsStore store;
-        AppSettingsModel model(store);
-        model.setLeftClickUIScale(1.5);
-        model.setLeftClickUIScale(std::nan(""));
-        QCOMPARE(model.leftClickUIScale(), 1.5);
-        QCOMPARE(store.value(QStringLiteral("menu.uiScale")), DefaultsValue(1.5));
-    }
-
-    void closeOnCopyIsStoredAndReadBack()
-    {
-        MemoryDefaultsStore store;
-        {
-            AppSettingsModel model(store);
-            QSignalSpy spy(&model, &AppSettingsModel::closeLeftClickMenuOnCopyChanged);
-            model.setCloseLeftClickMenuOnCopy(true);
-            model.setCloseLeftClickMenuOnCopy(true);
-            QCOMPARE(spy.size(), 1);
-            QCOMPARE(store.value(QStringLiteral("menu.closeOnCopy")), DefaultsValue(true));
-            model.setSettingsUIScale(1.4);
-        }
-        AppSettingsModel reopened(store);
-        QVERIFY(reopened.closeLeftClickMenuOnCopy());
-        QCOMPARE(reopened.settingsUIScale(), 1.4);
-        QCOMPARE(reopened.leftClickUIScale(), 1.0);
     }
 
     void quickPanelSize_data()
@@ -135,14 +113,10 @@ private Q_SLOTS:
         QTest::addColumn<double>("height");
         // (imageRows - 1) * 8 + max(124 s, 136) * imageRows + 62 + 310 + 70 rows + 2
         QTest::newRow("5 rows at 1.0") << 5 << 1.0 << 1148.0;
-        QTest::newRow("1 row") << 1 << 1.0 << 136.0 + 62 + 380 + 2;
         QTest::newRow("0 rows as 1") << 0 << 1.0 << 136.0 + 62 + 380 + 2;
-        QTest::newRow("negative rows as 1") << -4 << 1.0 << 136.0 + 62 + 380 + 2;
         QTest::newRow("2 rows, 2 image rows") << 2 << 1.0 << 8 + 272.0 + 62 + 450 + 2;
-        QTest::newRow("12 rows") << 12 << 1.0 << 16 + 408.0 + 62 + 1150 + 2;
         QTest::newRow("20 rows as 12") << 20 << 1.0 << 16 + 408.0 + 62 + 1150 + 2;
         QTest::newRow("scale 0.5 keeps 136 image rows") << 5 << 0.5 << 1148.0;
-        QTest::newRow("scale 1.5 grows image rows") << 5 << 1.5 << 16 + 3 * 186.0 + 62 + 660 + 2;
         QTest::newRow("scale 1.15 fractional") << 4 << 1.15 << 16 + 3 * 142.6 + 62 + 590 + 2;
     }
 
@@ -150,10 +124,9 @@ private Q_SLOTS:
     {
         QFETCH(int, rows);
         QFETCH(double, scale);
-        QFETCH(double, height);
         const QSizeF size = AppSettingsModel::leftClickMenuBaseSize(rows, scale);
         QCOMPARE(size.width(), 780.0);
-        QCOMPARE(size.height(), height);
+        QTEST(size.height(), "height");
     }
 };
 
