@@ -69,9 +69,6 @@ private Q_SLOTS:
         QTest::newRow("no display at all: 0, 0, 1440, 900")
             << QList<DisplayInfo>() << QuickPanelPlacement::anchorAtPointer({100, 100}) << panel
             << QRect(0, 101, 780, 600) << Edge::Below << QRect(0, 0, 1440, 900);
-        QTest::newRow("no display, lower half")
-            << QList<DisplayInfo>() << QRect(1000, 700, 1, 1) << panel << QRect(610, 100, 780, 600)
-            << Edge::Above << QRect(0, 0, 1440, 900);
 
         QList<DisplayInfo> primaryLast {SimDisplays::display(QStringLiteral("A"), {0, 0, 800, 600}),
             withVisible(SimDisplays::display(QStringLiteral("B"), {800, 0, 1600, 1200}, true),

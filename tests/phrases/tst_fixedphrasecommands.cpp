@@ -3,6 +3,7 @@
 #include "phrases/FixedPhraseCommands.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace PhraseTest;
@@ -116,6 +117,7 @@ private Q_SLOTS:
         const auto store = FixedPhraseCommands::readStore(h.locations, &error);
         QCOMPARE(notation(store.value()), QStringLiteral("A-[t=a,b]"));
         QCOMPARE(fileMode(h.storePath()), 0600);
+        QVERIFY(!QFileInfo::exists(h.storePath() + QStringLiteral(".before-import")));
 
         const QString out = h.dir.filePath(QStringLiteral("out.csv"));
         const Outcome exported =

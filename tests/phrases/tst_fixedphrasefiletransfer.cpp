@@ -120,22 +120,6 @@ private Q_SLOTS:
         QVERIFY(std::holds_alternative<QString>(written->reason()));
         QVERIFY(!QFileInfo::exists(path));
     }
-
-    void exportsWithByteOrderMark()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Norvale-定型文.csv"));
-        const QByteArray head = QByteArray("\xef\xbb\xbf") +
-            QStringLiteral("分類,分類の表示,タイトル,内容,定型文の表示\n").toUtf8();
-        QVERIFY(!FixedPhraseFileTransfer::writeCSV({}, path));
-        QCOMPARE(readFile(path), head);
-
-        const FixedPhraseFolderList folders {folder(1, QStringLiteral("A"),
-            {phrase(2, QStringLiteral("t"), QStringLiteral("a,\"b\"\nc"))})};
-        QVERIFY(!FixedPhraseFileTransfer::writeCSV(folders, path));
-        QCOMPARE(
-            readFile(path), head + QStringLiteral("A,表示,t,\"a,\"\"b\"\"\nc\",表示\n").toUtf8());
-    }
 };
 
 NORVALE_TEST_CLASS(FixedPhraseFileTransferTest)

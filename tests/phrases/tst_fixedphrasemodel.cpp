@@ -45,8 +45,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("gap") << QStringList {"新規フォルダ", "新規フォルダ 3"}
-                             << QStringLiteral("新規フォルダ 2");
         QTest::newRow("user title 2, base free")
             << QStringList {"新規フォルダ 2"} << QStringLiteral("新規フォルダ");
         QTest::newRow("compared exactly")

@@ -2,7 +2,6 @@
 #include "common/TestMain.h"
 #include "phrases/FixedPhraseStorage.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace PhraseTest;
@@ -143,24 +142,6 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const std::optional<FixedPhraseFolderList> folders = FixedPhraseStorage::decode(json);
         QCOMPARE(folders ? notation(*folders) : QStringLiteral("refused"), expected);
-    }
-
-    // An import on a first run has nothing to keep; later ones keep the file privately.
-    void keepsTheFileBeforeAnImport()
-    {
-        QTemporaryDir dir;
-        const FixedPhraseStorage storage(dir.filePath(QStringLiteral("FixedPhrases.json")));
-        QString error;
-        QVERIFY(storage.keepBeforeImport(&error));
-        QCOMPARE(fileMode(storage.beforeImportPath()), -1);
-
-        const FixedPhraseFolderList first {folder(1, QStringLiteral("first"))};
-        QVERIFY(storage.save(first, &error));
-        QVERIFY(storage.keepBeforeImport(&error));
-        QVERIFY(storage.save({}, &error));
-        QCOMPARE(readFile(storage.beforeImportPath()), FixedPhraseStorage::encode(first));
-        QCOMPARE(fileMode(storage.beforeImportPath()), 0600);
-        QCOMPARE(storage.load().folders, FixedPhraseFolderList());
     }
 
     void visibleFoldersKeepOrderAndDropHiddenItems()
