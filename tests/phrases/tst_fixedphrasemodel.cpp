@@ -80,6 +80,9 @@ private Q_SLOTS:
         QCOMPARE(notation(model.folders()),
             QStringLiteral("新規フォルダ[新規定型文, 新規定型文 2] | 新規フォルダ 3[新規定型文] | "
                            "新規フォルダ 2[]"));
+        const QUuid phraseOfFirst = model.folder(first)->phrases.at(1).id;
+        QCOMPARE(model.phrase(first, phraseOfFirst)->title, QStringLiteral("新規定型文 2"));
+        QCOMPARE(model.phrase(other, phraseOfFirst), std::nullopt);
     }
 
     void movingItems_data()
