@@ -9,12 +9,10 @@
 #include "common/TestMain.h"
 #include "platform/linux/LinuxPasteboard.h"
 
-#include <QBuffer>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
 #include <QMimeData>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -27,6 +25,7 @@
 #include <poll.h>
 #include <xcb/xcb.h>
 
+using ByteArrays = QList<QByteArray>;
 using Items = QList<QPair<QString, QByteArray>>;
 using namespace std::chrono_literals;
 
@@ -88,13 +87,9 @@ public:
                 const std::uint32_t size = 50u * 1024u * 1024u;
                 xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request->requestor,
                     request->property, atom("INCR"), 32, 1, &size);
-                xcb_selection_notify_event_t notify {};
-                notify.response_type = XCB_SELECTION_NOTIFY;
-                notify.time = request->time;
-                notify.requestor = request->requestor;
-                notify.selection = request->selection;
-                notify.target = request->target;
-                notify.property = request->property;
+                const xcb_selection_notify_event_t notify {XCB_SELECTION_NOTIFY, 0, 0,
+                    request->time, request->requestor, request->selection, request->target,
+                    request->property};
                 xcb_send_event(m_connection, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
                     reinterpret_cast<const char*>(&notify));
                 xcb_flush(m_connection);
@@ -130,43 +125,6 @@ auto onWorker(Function function, qint64* longestGapMs = nullptr)
     return future.get();
 }
 
-QByteArray pngOf(const QImage& image)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG", 50);
-    return buffer.data();
-}
-
-// A 20-megapixel gradient with noise in the low bits, about 18 MB as PNG: far beyond what one
-// X request carries, so every owner sends it with INCR.
-const QByteArray& largePng()
-{
-    static const QByteArray bytes = [] {
-        QImage image(5472, 3648, QImage::Format_RGB32);
-        quint32 state = 12345;
-        for (int y = 0; y < image.height(); ++y) {
-            auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                state ^= state << 13;
-                state ^= state >> 17;
-                state ^= state << 5;
-                line[x] = 0xff000000u | (quint32(x & 0xff) << 16) | (quint32(y & 0xff) << 8) |
-                    (state & 0x0f);
-            }
-        }
-        return pngOf(image);
-    }();
-    return bytes;
-}
-
-QByteArray smallPng()
-{
-    QImage image(3, 2, QImage::Format_ARGB32);
-    image.fill(QColor(10, 20, 30, 40));
-    return pngOf(image);
-}
-
 QByteArray someBytes(int size, quint32 seed)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -174,6 +132,14 @@ QByteArray someBytes(int size, quint32 seed)
         seed = seed * 1664525u + 1013904223u;
         byte = char(seed >> 24);
     }
+    return bytes;
+}
+
+// The pasteboard passes image bytes through undecoded, so any bytes serve. 18 MB (a 20 MP
+// photo as PNG) are far beyond what one X request carries: every owner sends them with INCR.
+const QByteArray& largePng()
+{
+    static const QByteArray bytes = someBytes(18 << 20, 12345);
     return bytes;
 }
 
@@ -242,7 +208,7 @@ private Q_SLOTS:
         const qint64 before = m_pasteboard->changeCount();
         if (action == QLatin1String("owner")) {
             startOwner(QStringLiteral("qt"),
-                {{PasteboardType::string, "a"}, {PasteboardType::png, smallPng()}});
+                {{PasteboardType::string, "a"}, {PasteboardType::png, someBytes(70, 1)}});
         } else if (action == QLatin1String("same-window-twice")) {
             QVERIFY(sameWindow.own("CLIPBOARD"));
             QVERIFY(waitForCount(before + 1));
@@ -263,10 +229,10 @@ private Q_SLOTS:
     void ownWriteTakesTheSelectionAndCountsOnce_data()
     {
         QTest::addColumn<Items>("items");
-        QTest::newRow("text, PNG, TIFF and a custom type")
-            << Items {{PasteboardType::string, QStringLiteral("貼り付け ✓ text").toUtf8()},
-                   {PasteboardType::png, smallPng()}, {PasteboardType::tiff, someBytes(3000, 7)},
-                   {QStringLiteral("application/x-norvale-test"), someBytes(100, 9)}};
+        QTest::newRow("text, PNG, TIFF and a custom type") << Items {
+            {PasteboardType::string, QStringLiteral("貼り付け ✓ text").toUtf8()},
+            {PasteboardType::png, someBytes(70, 1)}, {PasteboardType::tiff, someBytes(3000, 7)},
+            {QStringLiteral("application/x-norvale-test"), someBytes(100, 9)}};
         // Qt's QClipboard::clear() does nothing while another client owns the selection.
         QTest::newRow("clear") << Items {};
     }
@@ -338,7 +304,7 @@ private Q_SLOTS:
             {QStringLiteral("application/vnd.oasis.opendocument.spreadsheet"), someBytes(5000, 3)},
             {QStringLiteral("com.microsoft.appbundleid"), "com.microsoft.Excel"}};
         QTest::newRow("a Qt application, a spreadsheet copy") << "qt" << spreadsheet << spreadsheet;
-        const Items image {{PasteboardType::png, smallPng()},
+        const Items image {{PasteboardType::png, someBytes(70, 1)},
             {PasteboardType::tiff, someBytes(2000, 5)}, {PasteboardType::string, "caption"}};
         QTest::newRow("a Qt application, an image with a caption") << "qt" << image << image;
         QTest::newRow("a Qt application, a large PNG over INCR") << "qt" << png << png;
@@ -555,5 +521,78 @@ private:
     int m_fileNumber = 0;
 };
 
+// The pure parts (target mapping, text decoding) and, without an X display, a count that follows
+// QClipboard while reads give nothing: run by the plain, offscreen tst_e2e.
+class LinuxPasteboardOffscreenTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void typesForTargets_data()
+    {
+        QTest::addColumn<ByteArrays>("targets");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("text reported once, where the first text target stands")
+            << ByteArrays {"image/png", "STRING", "text/tab-separated-values", "UTF8_STRING",
+                   "text/plain;charset=UTF-8", "COMPOUND_TEXT", "TEXT"}
+            << QStringList {QStringLiteral("image/png"), QStringLiteral("text/plain"),
+                   QStringLiteral("text/tab-separated-values")};
+        QTest::newRow("protocol targets only")
+            << ByteArrays {"TARGETS", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS", "DELETE"}
+            << QStringList {};
+        QTest::newRow("a repeated target once, names kept as offered")
+            << ByteArrays {"Biff8", "XML Spreadsheet", "Biff8", "text/html"}
+            << QStringList {QStringLiteral("Biff8"), QStringLiteral("XML Spreadsheet"),
+                   QStringLiteral("text/html")};
+    }
+
+    void typesForTargets()
+    {
+        QFETCH(ByteArrays, targets);
+        QFETCH(QStringList, expected);
+        QCOMPARE(LinuxPasteboard::typesForTargets(targets), expected);
+    }
+
+    void decodeCompoundText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<std::optional<QString>>("expected");
+        QTest::newRow("ASCII") << QByteArray("plain ascii")
+                               << std::optional<QString>(QStringLiteral("plain ascii"));
+        QTest::newRow("an escape sequence")
+            << QByteArray("\x1b$)B\xa4\xa2") << std::optional<QString>();
+    }
+
+    void decodeCompoundText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(std::optional<QString>, expected);
+        QCOMPARE(LinuxPasteboard::decodeText("COMPOUND_TEXT", bytes), expected);
+    }
+
+    void withoutDisplayCountsChangesAndReadsNothing()
+    {
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+            QSKIP("runs without an X display");
+        }
+        LinuxPasteboard pasteboard;
+        QVERIFY(!pasteboard.canReadContents());
+        const qint64 start = pasteboard.changeCount();
+        pasteboard.write({{PasteboardType::string, "text"}, {PasteboardType::png, "png"}});
+        QCOMPARE(pasteboard.changeCount(), start + 1);
+        pasteboard.clear();
+        QCOMPARE(pasteboard.changeCount(), start + 2);
+        // Another part of the process copying counts as well; PRIMARY does not.
+        QGuiApplication::clipboard()->setText(QStringLiteral("widget"));
+        QCOMPARE(pasteboard.changeCount(), start + 3);
+        QGuiApplication::clipboard()->setText(QStringLiteral("primary"), QClipboard::Selection);
+        QCOMPARE(pasteboard.changeCount(), start + 3);
+        QCOMPARE(pasteboard.types(), QStringList());
+        QCOMPARE(pasteboard.string(PasteboardType::string), std::nullopt);
+        QCOMPARE(pasteboard.data(PasteboardType::string), std::nullopt);
+    }
+};
+
 NORVALE_TEST_CLASS(LinuxPasteboardTest)
+NORVALE_TEST_CLASS(LinuxPasteboardOffscreenTest)
 #include "tst_linuxpasteboard.moc"

@@ -181,7 +181,7 @@ private Q_SLOTS:
 
         // Focus passing to another application closes it.
         PasteTarget other(QStringLiteral("other"), QStringLiteral("400x40+100+600"));
-        QTRY_VERIFY_WITH_TIMEOUT(frontPid() == other.processId(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(front().processId == other.processId(), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 20000);
         QVERIFY(!panel.isVisible());
 
@@ -205,9 +205,10 @@ private Q_SLOTS:
 
     void activeWindowTrackingAndPagerActivation()
     {
-        QSignalSpy activated(m_workspace.get(), &Workspace::applicationActivated);
         PasteTarget first(QStringLiteral("first"), QStringLiteral("400x40+100+100"));
-        QTRY_VERIFY_WITH_TIMEOUT(first.said(QStringLiteral("active")), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(front().processId, first.processId(), 30000);
+        const RunningApplication firstApp = front();
+        QSignalSpy activated(m_workspace.get(), &Workspace::applicationActivated);
         PasteTarget second(QStringLiteral("second"), QStringLiteral("400x40+100+300"));
         QTRY_VERIFY_WITH_TIMEOUT(second.said(QStringLiteral("active")), 30000);
         QTRY_VERIFY_WITH_TIMEOUT(!activated.isEmpty() &&
@@ -217,13 +218,6 @@ private Q_SLOTS:
         QCOMPARE(secondApp.applicationId, QStringLiteral("paste-target")); // WM_CLASS class
         QCOMPARE(secondApp.title, QStringLiteral("second"));
         QVERIFY(!m_workspace->isOwnApplication(secondApp));
-        RunningApplication firstApp;
-        for (int i = 0; i < activated.size(); ++i) {
-            if (application(activated, i).processId == first.processId()) {
-                firstApp = application(activated, i);
-            }
-        }
-        QVERIFY(firstApp.windowId != 0);
 
         // A pager-style request brings another client's window to the front.
         QVERIFY(m_workspace->activate(firstApp));
@@ -287,16 +281,11 @@ private Q_SLOTS:
     }
 
 private:
-    quint64 frontWindow() const
+    RunningApplication front() const
     {
-        const auto front = m_workspace->frontmostApplication();
-        return front ? front->windowId : 0;
+        return m_workspace->frontmostApplication().value_or(RunningApplication {});
     }
-    qint64 frontPid() const
-    {
-        const auto front = m_workspace->frontmostApplication();
-        return front ? front->processId : 0;
-    }
+    quint64 frontWindow() const { return front().windowId; }
 
     std::unique_ptr<LinuxWorkspace> m_workspace;
     std::unique_ptr<LinuxDisplays> m_displays;

@@ -128,7 +128,8 @@ desktop_start() {
     E2E_STDOUT="$E2E_TMP/display" e2e_spawn xvfb \
         Xvfb -displayfd 1 -screen 0 3840x1080x24 -nolisten tcp -noreset
     e2e_wait_until 15 "Xvfb" test -s "$E2E_TMP/display"
-    export DISPLAY=":$(head -n 1 "$E2E_TMP/display")"
+    DISPLAY=":$(head -n 1 "$E2E_TMP/display")"
+    export DISPLAY
     e2e_log "Xvfb on $DISPLAY, private folder $E2E_TMP"
 
     local spec output=screen w h x y
