@@ -28,7 +28,7 @@ public:
 
     QTabWidget* tabs() const { return m_tabs; }
 
-    // Sizes the window (centred on the first opening), shows it and activates it.
+    // Sizes the window (centred when it was not on screen), shows it and activates it.
     void open(double scale);
     // A scale change: resize without centring, keeping the window inside its screen.
     void setUIScale(double scale);
