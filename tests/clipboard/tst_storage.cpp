@@ -1,28 +1,27 @@
+#include "ClipboardTestSupport.h"
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "common/TestMain.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
-#include <sys/stat.h>
 #include <unistd.h>
+
+using namespace ClipboardTest;
 
 namespace {
 
-const QDateTime Now = QDateTime(QDate(2024, 5, 1), QTime(9, 30), Qt::UTC);
+using Items = QList<ClipboardHistoryItem>;
+
 const QString ValidId = QStringLiteral("1B4E28BA-2FA1-11D2-883F-0016D3CCA427");
-
-// One valid member list; rows replace or add members.
-const QByteArray GoodObject = "{\"createdAt\":\"2024-05-01T09:30:00Z\",\"id\":\"1B4E28BA-2FA1-11D2-"
-                              "883F-0016D3CCA427\",\"kind\":\"text\",\"text\":\"a\"}";
-
-ClipboardHistoryItem item(const QString& id, ClipboardHistoryKind kind, const QDateTime& createdAt,
-    std::optional<QString> text, std::optional<QByteArray> imageData)
+ClipboardHistoryItem item(ClipboardHistoryKind kind, std::optional<QString> text,
+    std::optional<QByteArray> imageData = std::nullopt, const QString& id = ValidId,
+    const QDateTime& createdAt = Now)
 {
     ClipboardHistoryItem result;
     result.id = QUuid::fromString(id);
@@ -34,43 +33,38 @@ ClipboardHistoryItem item(const QString& id, ClipboardHistoryKind kind, const QD
     return result;
 }
 
-QByteArray readFile(const QString& path)
+ClipboardHistoryItem textItem(const QString& text)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
+    return item(ClipboardHistoryKind::Text, text);
+}
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
+    return bytes;
+}
+
+// A good element (a text without text) with some keys given other values, or removed
+// (nullptr); other keys are added at the end.
+QByteArray element(std::initializer_list<std::pair<const char*, const char*>> changes = {})
+{
+    QList<QPair<QByteArray, QByteArray>> members {{"createdAt", "\"2024-05-01T09:30:00Z\""},
+        {"id", "\"1B4E28BA-2FA1-11D2-883F-0016D3CCA427\""}, {"kind", "\"text\""}};
+    for (const auto& [key, value] : changes) {
+        members.removeIf([key](const auto& member) { return member.first == key; });
+        if (value != nullptr) {
+            members.append(qMakePair(QByteArray(key), QByteArray(value)));
+        }
     }
-    return file.readAll();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-int modeOf(const QString& path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        return -1;
+    QByteArray json = "{";
+    for (const auto& [name, text] : std::as_const(members)) {
+        json += (json.size() > 1 ? "," : "") + ('"' + name + "\":") + text;
     }
-    return static_cast<int>(info.st_mode & 07777);
+    return json + '}';
 }
 
-class UmaskScope final
-{
-public:
-    explicit UmaskScope(mode_t mask)
-        : m_previous(::umask(mask))
-    { }
-    ~UmaskScope() { ::umask(m_previous); }
-    UmaskScope(const UmaskScope&) = delete;
-    UmaskScope& operator=(const UmaskScope&) = delete;
-
-private:
-    mode_t m_previous;
-};
+const QByteArray GoodObject = element({{"text", "\"a\""}});
 
 } // namespace
 
@@ -81,19 +75,18 @@ class ClipboardStorageTest final : public QObject
 private Q_SLOTS:
     void encodeIsByteExact()
     {
-        const QList<ClipboardHistoryItem> items {
-            item(
-                ValidId, ClipboardHistoryKind::Url, Now, QStringLiteral("https://a"), std::nullopt),
+        const Items items {
+            item(ClipboardHistoryKind::Url, QStringLiteral("https://a")),
             // A date in another zone is written in UTC; "+/+/" proves slashes in Base64 are
             // escaped like any other.
-            item(QStringLiteral("6ba7b810-9dad-11d1-80b4-00c04fd430c8"),
-                ClipboardHistoryKind::Image,
-                QDateTime(QDate(2024, 5, 1), QTime(18, 30, 5), QTimeZone(9 * 3600)), std::nullopt,
-                QByteArray::fromHex("fbffbf0001")),
-            item(QStringLiteral("00000000-0000-0000-0000-000000000000"), ClipboardHistoryKind::Text,
-                Now, QString::fromUtf8("q\"b\\s/\b\f\n\r\t\x01\x1f\x7f é 日本 😀"), std::nullopt),
-            item(ValidId, ClipboardHistoryKind::Text, Now, QString(), std::nullopt),
-            item(ValidId, ClipboardHistoryKind::Text, Now, std::nullopt, std::nullopt),
+            item(ClipboardHistoryKind::Image, std::nullopt, QByteArray::fromHex("fbffbf0001"),
+                QStringLiteral("6ba7b810-9dad-11d1-80b4-00c04fd430c8"),
+                QDateTime(QDate(2024, 5, 1), QTime(18, 30, 5), QTimeZone(9 * 3600))),
+            item(ClipboardHistoryKind::Text,
+                QString::fromUtf8("q\"b\\s/\b\f\n\r\t\x01\x1f\x7f é 日本 😀"), std::nullopt,
+                QStringLiteral("00000000-0000-0000-0000-000000000000")),
+            textItem(QString()),
+            item(ClipboardHistoryKind::Text, std::nullopt),
         };
         // Written out as C strings: the escapes are the point of this test.
         const QByteArray expected = QByteArray(
@@ -140,49 +133,26 @@ private Q_SLOTS:
         QCOMPARE(ClipboardHistoryStorage::encode({}), QByteArray("[\n\n]"));
     }
 
-    void decodeReadsWhatEncodeWrites()
+    // Over 16 MB, so the file is decoded in several parts at once: the items still come back
+    // in file order, and a bad element in any part still spoils the whole file.
+    void largeFileRoundTrip()
     {
-        QByteArray large(1 << 20, Qt::Uninitialized);
-        QRandomGenerator generator(7);
-        generator.fillRange(reinterpret_cast<quint32*>(large.data()), large.size() / 4);
-        const QList<ClipboardHistoryItem> items {
-            item(ValidId, ClipboardHistoryKind::Image, Now.addSecs(-5), std::nullopt, large),
-            item(QStringLiteral("00000000-0000-0000-0000-000000000001"), ClipboardHistoryKind::Text,
-                Now.addDays(-400), QStringLiteral("}]{[\"\\ \\\"\n"), std::nullopt),
-            item(QStringLiteral("00000000-0000-0000-0000-000000000002"), ClipboardHistoryKind::Url,
-                Now, QStringLiteral("  https://a/b?c=d"), std::nullopt),
-            item(QStringLiteral("00000000-0000-0000-0000-000000000003"),
-                ClipboardHistoryKind::Image, Now, std::nullopt, std::nullopt),
+        Items items {
+            item(ClipboardHistoryKind::Text, QStringLiteral("}]{[\"\\ \\\"\n"), std::nullopt,
+                QStringLiteral("00000000-0000-0000-0000-000000000001"), Now.addDays(-400)),
+            item(ClipboardHistoryKind::Url, QStringLiteral("  https://a/b?c=d")),
+            item(ClipboardHistoryKind::Image, std::nullopt),
         };
-        const std::optional<QList<ClipboardHistoryItem>> decoded =
-            ClipboardHistoryStorage::decode(ClipboardHistoryStorage::encode(items));
-        QVERIFY(decoded);
-        QCOMPARE(decoded->size(), items.size());
-        for (qsizetype i = 0; i < items.size(); ++i) {
-            QVERIFY2(decoded->at(i) == items.at(i), qPrintable(QString::number(i)));
-        }
-    }
-
-    // Large files are decoded in several parts at once: the items still come back in file
-    // order, and a bad element in any part still spoils the whole file.
-    void largeFileKeepsOrderAndStrictness()
-    {
-        QList<ClipboardHistoryItem> items;
-        QByteArray image(256 * 1024, Qt::Uninitialized);
-        QRandomGenerator generator(11);
-        generator.fillRange(reinterpret_cast<quint32*>(image.data()), image.size() / 4);
+        QByteArray image = randomBytes(256 * 1024, 11);
         for (int i = 0; i < 48; ++i) {
             image[0] = static_cast<char>(i);
             items.append(
-                item(ValidId, ClipboardHistoryKind::Image, Now.addSecs(-i), std::nullopt, image));
-            items.append(item(ValidId, ClipboardHistoryKind::Text, Now.addSecs(-i),
-                QString::number(i), std::nullopt));
+                item(ClipboardHistoryKind::Image, std::nullopt, image, ValidId, Now.addSecs(-i)));
+            items.append(textItem(QString::number(i)));
         }
         const QByteArray json = ClipboardHistoryStorage::encode(items);
         QVERIFY(json.size() > 16 * 1024 * 1024);
-        const auto decoded = ClipboardHistoryStorage::decode(json);
-        QVERIFY(decoded);
-        QVERIFY(*decoded == items);
+        QVERIFY(ClipboardHistoryStorage::decode(json) == items);
 
         for (const double at : {0.1, 0.5, 0.9}) {
             QByteArray broken = json;
@@ -193,11 +163,13 @@ private Q_SLOTS:
             QVERIFY2(!ClipboardHistoryStorage::decode(broken), QByteArray::number(at).constData());
         }
 
+        // The streamed save writes the same bytes, into folders it creates.
         QTemporaryDir dir;
-        ClipboardHistoryStorage storage(dir.path());
+        ClipboardHistoryStorage storage(dir.path() + QStringLiteral("/a/b/Norvale"));
         QString error;
         QVERIFY2(storage.saveSynchronously(items, &error), qPrintable(error));
-        const auto loaded = ClipboardHistoryStorage(dir.path()).load(Now);
+        QVERIFY(readFile(storage.fileURL()) == json);
+        const auto loaded = ClipboardHistoryStorage(storage.directory()).load(Now);
         QCOMPARE(loaded.status, ClipboardHistoryStorage::LoadStatus::Loaded);
         QVERIFY(loaded.items == items);
     }
@@ -205,186 +177,113 @@ private Q_SLOTS:
     void decodeAccepts_data()
     {
         QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<std::optional<QString>>("text");
-        QTest::addColumn<std::optional<QByteArray>>("imageData");
-        QTest::addColumn<QString>("fingerprint");
-        QTest::addColumn<QString>("id");
+        QTest::addColumn<Items>("expected");
 
-        const std::optional<QString> noText;
-        const std::optional<QByteArray> noBytes;
-        const QByteArray base = "\"createdAt\":\"2024-05-01T09:30:00Z\",\"id\":\"1B4E28BA-2FA1-"
-                                "11D2-883F-0016D3CCA427\"";
-        auto doc = [&base](const QByteArray& members) -> QByteArray {
-            return QByteArray("[{") + base + ',' + members + "}]";
+        const auto one =
+            [](std::initializer_list<std::pair<const char*, const char*>> changes) -> QByteArray {
+            return "[" + element(changes) + "]";
         };
+        const auto image = [](const QByteArray& hex) {
+            return Items {
+                item(ClipboardHistoryKind::Image, std::nullopt, QByteArray::fromHex(hex))};
+        };
+        const Items plain {item(ClipboardHistoryKind::Text, std::nullopt)};
+        ClipboardHistoryItem storedFingerprint = textItem(QStringLiteral("a"));
+        storedFingerprint.fingerprint = QStringLiteral("text:b");
 
         QTest::newRow("missing fingerprint of a text is computed")
-            << doc("\"kind\":\"url\",\"text\":\"https:\\/\\/a\"") << QStringLiteral("url")
-            << std::optional(QStringLiteral("https://a")) << noBytes
-            << QStringLiteral("text:https://a") << ValidId;
+            << one({{"kind", "\"url\""}, {"text", "\"https:\\/\\/a\""}})
+            << Items {item(ClipboardHistoryKind::Url, QStringLiteral("https://a"))};
         QTest::newRow("missing fingerprint of an image is computed")
-            << doc("\"kind\":\"image\",\"imageData\":\"q83v\"") << QStringLiteral("image") << noText
-            << std::optional(QByteArray::fromHex("abcdef"))
-            << QStringLiteral(
-                   "image:3:995da3cf545787d65f9ced52674e92ee8171c87c7a4008aa4349ec47d21609a7")
-            << ValidId;
+            << one({{"kind", "\"image\""}, {"imageData", "\"q83v\""}}) << image("abcdef");
         QTest::newRow("stored fingerprint is kept")
-            << doc("\"kind\":\"text\",\"text\":\"a\",\"fingerprint\":\"text:b\"")
-            << QStringLiteral("text") << std::optional(QStringLiteral("a")) << noBytes
-            << QStringLiteral("text:b") << ValidId;
+            << one({{"text", "\"a\""}, {"fingerprint", "\"text:b\""}}) << Items {storedFingerprint};
         QTest::newRow("null optionals are absent")
-            << doc("\"kind\":\"image\",\"text\":null,\"imageData\":null,\"fingerprint\":null")
-            << QStringLiteral("image") << noText << noBytes << QStringLiteral("image:") << ValidId;
+            << one({{"text", "null"}, {"imageData", "null"}, {"fingerprint", "null"}}) << plain;
         QTest::newRow("lower-case id")
-            << QByteArray(
-                   "[{\"createdAt\":\"2024-05-01T09:30:00Z\",\"id\":\"1b4e28ba-2fa1-11d2-883f-"
-                   "0016d3cca427\",\"kind\":\"text\"}]")
-            << QStringLiteral("text") << noText << noBytes << QStringLiteral("text:") << ValidId;
+            << one({{"id", "\"1b4e28ba-2fa1-11d2-883f-0016d3cca427\""}}) << plain;
         QTest::newRow("all-zero id")
-            << QByteArray(
-                   "[{\"createdAt\":\"2024-05-01T09:30:00Z\",\"id\":\"00000000-0000-0000-0000-"
-                   "000000000000\",\"kind\":\"text\"}]")
-            << QStringLiteral("text") << noText << noBytes << QStringLiteral("text:")
-            << QStringLiteral("00000000-0000-0000-0000-000000000000");
+            << one({{"id", "\"00000000-0000-0000-0000-000000000000\""}})
+            << Items {item(ClipboardHistoryKind::Text, std::nullopt, std::nullopt,
+                   QStringLiteral("00000000-0000-0000-0000-000000000000"))};
         QTest::newRow("unknown keys of any type are ignored")
-            << doc("\"kind\":\"text\",\"x\":{\"a\":[1,2,{\"}\":\"]\"}]},\"y\":null,\"z\":-1.5e3,"
-                   "\"w\":true")
-            << QStringLiteral("text") << noText << noBytes << QStringLiteral("text:") << ValidId;
+            << one({{"x", "{\"a\":[1,2,{\"}\":\"]\"}]}"}, {"y", "null"}, {"z", "-1.5e3"},
+                   {"w", "true"}})
+            << plain;
         QTest::newRow("escapes in strings")
-            << doc("\"kind\":\"text\",\"text\":\"\\u00e9\\ud83d\\ude00 \\\"}]\\\\\"")
-            << QStringLiteral("text") << std::optional(QStringLiteral("\u00e9\U0001F600 \"}]\\"))
-            << noBytes << QStringLiteral("text:\u00e9\U0001F600 \"}]\\") << ValidId;
+            << one({{"text", "\"\\u00e9\\ud83d\\ude00 \\\"}]\\\\\""}})
+            << Items {textItem(QStringLiteral("\u00e9\U0001F600 \"}]\\"))};
         QTest::newRow("text ending in a backslash")
-            << doc("\"kind\":\"text\",\"text\":\"\\\\\"") << QStringLiteral("text")
-            << std::optional(QStringLiteral("\\")) << noBytes << QStringLiteral("text:\\")
-            << ValidId;
+            << one({{"text", "\"\\\\\""}}) << Items {textItem(QStringLiteral("\\"))};
         QTest::newRow("slashes unescaped in Base64")
-            << doc("\"kind\":\"image\",\"imageData\":\"+/+/AAE=\"") << QStringLiteral("image")
-            << noText << std::optional(QByteArray::fromHex("fbffbf0001"))
-            << QStringLiteral(
-                   "image:5:0a7bcec50ede227010f09dd62aed4b9373a8b0accca7aeee206f85a7df95d80b")
-            << ValidId;
+            << one({{"kind", "\"image\""}, {"imageData", "\"+/+/AAE=\""}}) << image("fbffbf0001");
         QTest::newRow("white space everywhere")
-            << QByteArray(
-                   QByteArray(
-                       " \r\n\t[ \n {\"createdAt\" : \"2024-05-01T09:30:00Z\" ,\n\"id\":\"") +
+            << QByteArray(" \r\n\t[ \n {\"createdAt\" : \"2024-05-01T09:30:00Z\" ,\n\"id\":\"" +
                    ValidId.toLatin1() + "\", \"kind\" :\"text\" }\n ]\n\n")
-            << QStringLiteral("text") << noText << noBytes << QStringLiteral("text:") << ValidId;
+            << plain;
+        QTest::newRow("file order kept")
+            << "[" + element({{"text", "\"a\""}}) + "," + element({{"text", "\"b\""}}) + "]"
+            << Items {textItem(QStringLiteral("a")), textItem(QStringLiteral("b"))};
+        QTest::newRow("empty compact") << QByteArray("[]") << Items();
+        QTest::newRow("empty pretty") << QByteArray("[\n\n]") << Items();
+        QTest::newRow("empty with blanks") << QByteArray(" [ ] \n") << Items();
     }
 
     void decodeAccepts()
     {
         QFETCH(QByteArray, json);
-        QFETCH(QString, kind);
-        QFETCH(std::optional<QString>, text);
-        QFETCH(std::optional<QByteArray>, imageData);
-        QFETCH(QString, fingerprint);
-        QFETCH(QString, id);
-
-        const std::optional<QList<ClipboardHistoryItem>> items =
-            ClipboardHistoryStorage::decode(json);
+        QFETCH(Items, expected);
+        const std::optional<Items> items = ClipboardHistoryStorage::decode(json);
         QVERIFY(items);
-        QCOMPARE(items->size(), 1);
-        const ClipboardHistoryItem& decoded = items->first();
-        QCOMPARE(clipboardHistoryKindName(decoded.kind), kind);
-        QVERIFY(decoded.text == text);
-        QVERIFY(decoded.imageData == imageData);
-        QCOMPARE(decoded.fingerprint, fingerprint);
-        QCOMPARE(decoded.id, QUuid::fromString(id));
-        QCOMPARE(decoded.createdAt, Now);
-        QCOMPARE(decoded.createdAt.timeSpec(), Qt::UTC);
-    }
-
-    void decodeEmptyArrays()
-    {
-        for (const QByteArray& json :
-            {QByteArray("[]"), QByteArray("[\n\n]"), QByteArray(" [ ] \n")}) {
-            const auto items = ClipboardHistoryStorage::decode(json);
-            QVERIFY2(items && items->isEmpty(), json.constData());
+        QCOMPARE(*items, expected);
+        for (const ClipboardHistoryItem& decoded : *items) {
+            QCOMPARE(decoded.createdAt.timeSpec(), Qt::UTC);
         }
     }
 
-    void decodeKeepsOrder()
-    {
-        QByteArray json = "[";
-        for (int i = 0; i < 3; ++i) {
-            json += QByteArray(i > 0 ? "," : "") +
-                "{\"createdAt\":\"2024-05-01T09:30:00Z\",\"id\":\"1B4E28BA-2FA1-11D2-883F-"
-                "0016D3CCA427\",\"kind\":\"text\",\"text\":\"" +
-                QByteArray::number(i) + "\"}";
-        }
-        json += "]";
-        const auto items = ClipboardHistoryStorage::decode(json);
-        QVERIFY(items);
-        QCOMPARE(items->size(), 3);
-        for (int i = 0; i < 3; ++i) {
-            QCOMPARE(items->at(i).text.value_or(QString()), QString::number(i));
-        }
-    }
-
-    // Every row is one broken element after a good one: the whole file is refused.
+    // Every row is one broken element: after a good one or alone, the whole file is refused.
     void decodeRejectsElement_data()
     {
-        QTest::addColumn<QByteArray>("members");
-        const auto row = [](const char* name, const QByteArray& members) {
-            QTest::newRow(name) << members;
+        QTest::addColumn<QByteArray>("element");
+        const auto row = [](const char* name, const char* key, const char* value) {
+            QTest::newRow(name) << element({{key, value}});
         };
-        const QByteArray date = "\"createdAt\":\"2024-05-01T09:30:00Z\"";
-        const QByteArray id = "\"id\":\"1B4E28BA-2FA1-11D2-883F-0016D3CCA427\"";
-        const QByteArray kind = "\"kind\":\"text\"";
-
-        row("missing id", date + ',' + kind);
-        row("missing kind", date + ',' + id);
-        row("missing createdAt", id + ',' + kind);
-        row("null id", date + ',' + kind + ",\"id\":null");
-        row("null kind", date + ',' + id + ",\"kind\":null");
-        row("null createdAt", id + ',' + kind + ",\"createdAt\":null");
-        row("number id", date + ',' + kind + ",\"id\":1");
-        row("number kind", date + ',' + id + ",\"kind\":0");
-        row("number createdAt", id + ',' + kind + ",\"createdAt\":736000000");
-        row("number text", date + ',' + id + ',' + kind + ",\"text\":5");
-        row("boolean text", date + ',' + id + ',' + kind + ",\"text\":true");
-        row("object text", date + ',' + id + ',' + kind + ",\"text\":{}");
-        row("array imageData", date + ',' + id + ',' + kind + ",\"imageData\":[\"QQ==\"]");
-        row("number fingerprint", date + ',' + id + ',' + kind + ",\"fingerprint\":1");
-        row("unknown kind", date + ',' + id + ",\"kind\":\"file\"");
-        row("kind in other case", date + ',' + id + ",\"kind\":\"Text\"");
-        row("date with fraction", id + ',' + kind + ",\"createdAt\":\"2024-05-01T09:30:00.5Z\"");
-        row("date without zone", id + ',' + kind + ",\"createdAt\":\"2024-05-01T09:30:00\"");
-        row("date with offset", id + ',' + kind + ",\"createdAt\":\"2024-05-01T09:30:00+00:00\"");
-        row("date only", id + ',' + kind + ",\"createdAt\":\"2024-05-01\"");
-        row("date with blank", id + ',' + kind + ",\"createdAt\":\"2024-05-01 09:30:00Z\"");
-        row("impossible date", id + ',' + kind + ",\"createdAt\":\"2024-02-30T09:30:00Z\"");
-        row("id without dashes",
-            date + ',' + kind + ",\"id\":\"1B4E28BA2FA111D2883F0016D3CCA427\"");
-        row("id in braces",
-            date + ',' + kind + ",\"id\":\"{1B4E28BA-2FA1-11D2-883F-0016D3CCA427}\"");
-        row("id too short", date + ',' + kind + ",\"id\":\"1B4E28BA-2FA1-11D2-883F-0016D3CCA42\"");
-        row("id not hex", date + ',' + kind + ",\"id\":\"1B4E28BA-2FA1-11D2-883F-0016D3CCA42G\"");
-        row("empty id", date + ',' + kind + ",\"id\":\"\"");
-        row("Base64 bad character", date + ',' + id + ',' + kind + ",\"imageData\":\"QQ=*\"");
-        row("Base64 without padding", date + ',' + id + ',' + kind + ",\"imageData\":\"QQ\"");
-        row("Base64 with blank", date + ',' + id + ',' + kind + ",\"imageData\":\"QU Jj\"");
-        row("Base64 with line break",
-            date + ',' + id + ',' + kind + ",\"imageData\":\"QUJj\\nREVG\"");
-        row("Base64 URL alphabet", date + ',' + id + ',' + kind + ",\"imageData\":\"-_-_AAE=\"");
-        row("duplicate known key", date + ',' + id + ',' + kind + ",\"kind\":\"url\"");
-        row("duplicate text", date + ',' + id + ',' + kind + ",\"text\":\"a\",\"text\":\"b\"");
-        row("broken unknown value", date + ',' + id + ',' + kind + ",\"x\":tru");
-        row("raw line break in string", date + ',' + id + ',' + kind + ",\"text\":\"a\nb\"");
-        row("invalid UTF-8", date + ',' + id + ',' + kind + ",\"text\":\"\xff\"");
-        row("bad escape", date + ',' + id + ',' + kind + ",\"text\":\"\\x41\"");
-        row("unbalanced brackets", date + ',' + id + ',' + kind + ",\"x\":[}");
+        row("missing id", "id", nullptr);
+        row("missing kind", "kind", nullptr);
+        row("missing createdAt", "createdAt", nullptr);
+        row("null id", "id", "null");
+        row("null kind", "kind", "null");
+        row("null createdAt", "createdAt", "null");
+        row("number id", "id", "1");
+        row("number text", "text", "5");
+        row("object text", "text", "{}");
+        row("array imageData", "imageData", "[\"QQ==\"]");
+        row("number fingerprint", "fingerprint", "1");
+        row("unknown kind", "kind", "\"file\"");
+        row("kind in other case", "kind", "\"Text\"");
+        row("date with fraction", "createdAt", "\"2024-05-01T09:30:00.5Z\"");
+        row("date without zone", "createdAt", "\"2024-05-01T09:30:00\"");
+        row("date with offset", "createdAt", "\"2024-05-01T09:30:00+00:00\"");
+        row("impossible date", "createdAt", "\"2024-02-30T09:30:00Z\"");
+        row("id without dashes", "id", "\"1B4E28BA2FA111D2883F0016D3CCA427\"");
+        row("id in braces", "id", "\"{1B4E28BA-2FA1-11D2-883F-0016D3CCA427}\"");
+        row("id not hex", "id", "\"1B4E28BA-2FA1-11D2-883F-0016D3CCA42G\"");
+        row("Base64 bad character", "imageData", "\"QQ=*\"");
+        row("Base64 with line break", "imageData", "\"QUJj\\nREVG\"");
+        row("Base64 URL alphabet", "imageData", "\"-_-_AAE=\"");
+        row("duplicate known key", "kind", "\"text\",\"kind\":\"url\"");
+        row("broken unknown value", "x", "tru");
+        row("raw line break in string", "text", "\"a\nb\"");
+        row("invalid UTF-8", "text", "\"\xff\"");
+        row("bad escape", "text", "\"\\x41\"");
+        row("unbalanced brackets", "x", "[}");
     }
 
     void decodeRejectsElement()
     {
-        QFETCH(QByteArray, members);
-        const QByteArray json = "[" + GoodObject + ",{" + members + "}]";
-        QVERIFY(!ClipboardHistoryStorage::decode(json));
-        // The same element alone is refused too; a good element alone is read.
-        QVERIFY(!ClipboardHistoryStorage::decode("[{" + members + "}]"));
+        QFETCH(QByteArray, element);
+        QVERIFY(!ClipboardHistoryStorage::decode("[" + GoodObject + "," + element + "]"));
+        QVERIFY(!ClipboardHistoryStorage::decode("[" + element + "]"));
         QVERIFY(ClipboardHistoryStorage::decode("[" + GoodObject + "]"));
     }
 
@@ -395,27 +294,19 @@ private Q_SLOTS:
             QTest::newRow(name) << json;
         };
         row("empty file", QByteArray());
-        row("only white space", QByteArray(" \n"));
         row("top-level object", GoodObject);
-        row("top-level string", QByteArray("\"[]\""));
         row("null", QByteArray("null"));
         row("number element", QByteArray("[1]"));
-        row("null element", QByteArray("[null]"));
         row("array element", QByteArray("[[]]"));
         row("object then number", "[" + GoodObject + ",1]");
         row("trailing garbage", "[" + GoodObject + "] x");
-        row("second array", QByteArray("[][]"));
         row("extra bracket", "[" + GoodObject + "]]");
-        row("object after array", "[" + GoodObject + "]" + GoodObject);
         row("trailing comma", "[" + GoodObject + ",]");
-        row("leading comma", "[," + GoodObject + "]");
         row("missing comma", "[" + GoodObject + " " + GoodObject + "]");
         row("unterminated array", "[" + GoodObject);
         row("unterminated object", "[" + GoodObject.chopped(1));
         row("unterminated string", QByteArray("[{\"id\":\"abc"));
-        row("only opening bracket", QByteArray("["));
         row("nul after document", QByteArray("[]\0", 3));
-        row("comment", "[" + GoodObject + "] // x");
     }
 
     void decodeRejectsDocument()
@@ -437,57 +328,32 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(storage.directory()));
     }
 
-    void saveThenLoad()
-    {
-        QTemporaryDir dir;
-        ClipboardHistoryStorage storage(dir.path() + QStringLiteral("/a/b/Norvale"));
-        const QList<ClipboardHistoryItem> items {
-            item(ValidId, ClipboardHistoryKind::Text, Now, QStringLiteral("日本語"), std::nullopt),
-            item(QStringLiteral("00000000-0000-0000-0000-00000000000a"),
-                ClipboardHistoryKind::Image, Now.addSecs(-60), std::nullopt,
-                QByteArray(300, '\xfe')),
-        };
-        QString error;
-        QVERIFY2(storage.saveSynchronously(items, &error), qPrintable(error));
-        QCOMPARE(readFile(storage.fileURL()), ClipboardHistoryStorage::encode(items));
-
-        ClipboardHistoryStorage reopened(storage.directory());
-        const auto result = reopened.load(Now);
-        QCOMPARE(result.status, ClipboardHistoryStorage::LoadStatus::Loaded);
-        QVERIFY(result.items == items);
-
-        QVERIFY(storage.saveSynchronously({}, &error));
-        const auto empty = reopened.load(Now);
-        QCOMPARE(empty.status, ClipboardHistoryStorage::LoadStatus::Loaded);
-        QVERIFY(empty.items.isEmpty());
-    }
-
     void loadMovesABadFileAside_data()
     {
         QTest::addColumn<QByteArray>("contents");
-        QTest::addColumn<bool>("directory");
-        QTest::newRow("not JSON") << QByteArray("garbage") << false;
+        QTest::addColumn<int>("mode"); // -1: a folder in the file's place
+        QTest::newRow("not JSON") << QByteArray("garbage") << 0644;
         QTest::newRow("one bad element")
-            << QByteArray("[" + GoodObject +
-                   ",{\"id\":\"x\",\"kind\":\"text\",\"createdAt\":\"2024-05-01T09:30:00Z\"}]")
-            << false;
-        QTest::newRow("empty file") << QByteArray() << false;
-        QTest::newRow("a folder in the file's place") << QByteArray() << true;
+            << QByteArray("[" + GoodObject + "," + element({{"id", "\"x\""}}) + "]") << 0644;
+        QTest::newRow("empty file") << QByteArray() << 0644;
+        QTest::newRow("good file we cannot read") << QByteArray("[" + GoodObject + "]") << 0;
+        QTest::newRow("a folder in the file's place") << QByteArray() << -1;
     }
 
     void loadMovesABadFileAside()
     {
         QFETCH(QByteArray, contents);
-        QFETCH(bool, directory);
+        QFETCH(int, mode);
+        if (mode == 0 && ::geteuid() == 0) {
+            QSKIP("file permissions do not stop root from reading");
+        }
         QTemporaryDir dir;
         ClipboardHistoryStorage storage(dir.path());
-        if (directory) {
+        if (mode < 0) {
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ClipboardHistory.json")));
         } else {
             QVERIFY(writeFile(storage.fileURL(), contents));
-            QVERIFY(QFile::setPermissions(storage.fileURL(),
-                QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                    QFileDevice::ReadOther));
+            QVERIFY(::chmod(QFile::encodeName(storage.fileURL()).constData(), mode_t(mode)) == 0);
         }
 
         const auto result = storage.load(Now);
@@ -497,18 +363,17 @@ private Q_SLOTS:
             dir.path() + QStringLiteral("/ClipboardHistory.json.unreadable-20240501T093000"));
         QVERIFY(!QFileInfo::exists(storage.fileURL()));
         QVERIFY(!storage.isWriteProtected());
-        if (!directory) {
-            QCOMPARE(readFile(result.movedAsidePath), contents);
+        if (mode >= 0) {
             QCOMPARE(modeOf(result.movedAsidePath), 0600);
+            QCOMPARE(readFile(result.movedAsidePath), contents);
         }
 
         // The next save writes a fresh file and leaves the kept copy alone.
-        const QList<ClipboardHistoryItem> items {
-            item(ValidId, ClipboardHistoryKind::Text, Now, QStringLiteral("new"), std::nullopt)};
+        const Items items {textItem(QStringLiteral("new"))};
         QString error;
         QVERIFY2(storage.saveSynchronously(items, &error), qPrintable(error));
         QCOMPARE(readFile(storage.fileURL()), ClipboardHistoryStorage::encode(items));
-        if (!directory) {
+        if (mode >= 0) {
             QCOMPARE(readFile(result.movedAsidePath), contents);
         }
 
@@ -519,34 +384,10 @@ private Q_SLOTS:
         QCOMPARE(second.movedAsidePath, result.movedAsidePath + QStringLiteral("-2"));
     }
 
-    void loadMovesAFileWeCannotReadAside()
-    {
-        if (::geteuid() == 0) {
-            QSKIP("file permissions do not stop root from reading");
-        }
-        QTemporaryDir dir;
-        ClipboardHistoryStorage storage(dir.path());
-        QVERIFY(writeFile(storage.fileURL(), "[" + GoodObject + "]"));
-        QVERIFY(QFile::setPermissions(storage.fileURL(), QFileDevice::Permissions()));
-        const auto result = storage.load(Now);
-        QCOMPARE(result.status, ClipboardHistoryStorage::LoadStatus::MovedAside);
-        QCOMPARE(modeOf(result.movedAsidePath), 0600);
-        QVERIFY(!QFileInfo::exists(storage.fileURL()));
-    }
-
-    // The rename fails because the kept-aside name would pass PATH_MAX while the file's own
-    // path does not: this fails for root as well as for anyone else.
     void untouchableFileIsNeverWrittenOver()
     {
         QTemporaryDir dir;
-        QString folder = dir.path();
-        constexpr int Wanted = 4060; // + "/ClipboardHistory.json" < 4096 <= + ".unreadable-..."
-        while (folder.size() < Wanted) {
-            const int room = Wanted - static_cast<int>(folder.size()) - 1;
-            folder += QLatin1Char('/') + QString(std::min(room, 200), QLatin1Char('d'));
-        }
-        QCOMPARE(folder.size(), Wanted);
-        QVERIFY(QDir().mkpath(folder));
+        const QString folder = folderNearPathMax(dir.path());
         ClipboardHistoryStorage storage(folder);
         const QByteArray bad = "[{\"broken\"";
         QVERIFY(writeFile(storage.fileURL(), bad));
@@ -558,24 +399,11 @@ private Q_SLOTS:
         QVERIFY(storage.isWriteProtected());
 
         QString error;
-        QVERIFY(!storage.saveSynchronously(
-            {item(ValidId, ClipboardHistoryKind::Text, Now, QStringLiteral("x"), std::nullopt)},
-            &error));
+        QVERIFY(!storage.saveSynchronously({textItem(QStringLiteral("x"))}, &error));
         QVERIFY(!error.isEmpty());
         QCOMPARE(readFile(storage.fileURL()), bad);
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList {QStringLiteral("ClipboardHistory.json")});
-    }
-
-    void saveFailureIsReported()
-    {
-        QTemporaryDir dir;
-        QVERIFY(writeFile(dir.path() + QStringLiteral("/file"), "x"));
-        ClipboardHistoryStorage storage(dir.path() + QStringLiteral("/file/Norvale"));
-        QString error;
-        QVERIFY(!storage.saveSynchronously({}, &error));
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!storage.saveSynchronously({}, nullptr));
     }
 
     void fileAndFolderModes_data()
@@ -589,7 +417,8 @@ private Q_SLOTS:
     void fileAndFolderModes()
     {
         QFETCH(int, mask);
-        const UmaskScope umaskScope(static_cast<mode_t>(mask));
+        const mode_t oldMask = ::umask(static_cast<mode_t>(mask));
+        const auto restoreMask = qScopeGuard([oldMask] { ::umask(oldMask); });
         QTemporaryDir dir;
         ClipboardHistoryStorage storage(dir.path() + QStringLiteral("/Norvale"));
         QString error;
@@ -597,24 +426,16 @@ private Q_SLOTS:
         QCOMPARE(modeOf(storage.directory()), 0700);
         QCOMPARE(modeOf(storage.fileURL()), 0600);
         // Overwriting keeps it private and leaves no temporary file behind.
-        QVERIFY(QFile::setPermissions(storage.fileURL(),
-            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+        QVERIFY(::chmod(QFile::encodeName(storage.fileURL()).constData(), 0644) == 0);
         QVERIFY(storage.saveSynchronously({}, &error));
         QCOMPARE(modeOf(storage.fileURL()), 0600);
+        // A folder left open by an earlier build is tightened at load.
+        QVERIFY(::chmod(QFile::encodeName(storage.directory()).constData(), 0755) == 0);
+        QCOMPARE(storage.load(Now).status, ClipboardHistoryStorage::LoadStatus::Loaded);
+        QCOMPARE(modeOf(storage.directory()), 0700);
         QCOMPARE(QDir(storage.directory())
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList {QStringLiteral("ClipboardHistory.json")});
-    }
-
-    void loadTightensAnOpenFolder()
-    {
-        QTemporaryDir dir;
-        const QString folder = dir.path() + QStringLiteral("/Norvale");
-        QVERIFY(QDir().mkdir(folder));
-        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
-        ClipboardHistoryStorage storage(folder);
-        QCOMPARE(storage.load(Now).status, ClipboardHistoryStorage::LoadStatus::Missing);
-        QCOMPARE(modeOf(folder), 0700);
     }
 };
 

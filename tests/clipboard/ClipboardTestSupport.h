@@ -1,0 +1,144 @@
+#pragma once
+
+// Fixtures shared by the clipboard tests: files, images, and a history model on mock time
+// whose captures, saves and renders run only when the test drains the executor.
+
+#include "clipboard/ClipboardHistoryModel.h"
+#include "clipboard/ClipboardHistoryStorage.h"
+#include "platform/FileLocations.h"
+#include "platform/sim/ManualExecutor.h"
+#include "platform/sim/ManualScheduler.h"
+#include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/SimPasteboard.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+
+namespace ClipboardTest {
+
+inline const QDateTime Now = QDateTime(QDate(2024, 5, 1), QTime(9, 30), Qt::UTC);
+
+inline QByteArray encodeImage(const QImage& image, const char* format = "PNG")
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+inline QImage solid(int width, int height, QRgb color)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+inline QByteArray pngBytes(int width, int height, QRgb color)
+{
+    return encodeImage(solid(width, height, color));
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+inline int modeOf(const QString& path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return -1;
+    }
+    return static_cast<int>(info.st_mode & 07777);
+}
+
+// A folder whose history file path stays under PATH_MAX while the kept-aside name would pass
+// it, so that moving a bad file aside fails even for root.
+inline QString folderNearPathMax(const QString& base)
+{
+    QString folder = base;
+    constexpr int Wanted = 4060;
+    while (folder.size() < Wanted) {
+        const int room = Wanted - static_cast<int>(folder.size()) - 1;
+        folder += QLatin1Char('/') + QString(std::min(room, 200), QLatin1Char('d'));
+    }
+    QDir().mkpath(folder);
+    return folder;
+}
+
+struct World
+{
+    ManualScheduler scheduler;
+    ManualExecutor executor {scheduler};
+    SimPasteboard pasteboard;
+    MemoryDefaultsStore defaults;
+    QTemporaryDir dir;
+    std::unique_ptr<ClipboardHistoryModel> model;
+
+    QString historyPath() const { return dir.filePath(QStringLiteral("ClipboardHistory.json")); }
+
+    ClipboardHistoryModel& start(const QString& folder = QString())
+    {
+        model = std::make_unique<ClipboardHistoryModel>(pasteboard, defaults, scheduler, executor,
+            FileLocations(folder.isEmpty() ? dir.path() : folder));
+        return *model;
+    }
+
+    // Runs queued background work and its completions until nothing is left.
+    void settle()
+    {
+        for (int round = 0; round < 100; ++round) {
+            scheduler.runPending();
+            if (executor.pendingCount() == 0) {
+                return;
+            }
+            executor.runAll();
+        }
+    }
+
+    void copy(const QString& text)
+    {
+        pasteboard.setText(text);
+        scheduler.advance(ClipboardHistoryModel::pollInterval);
+        settle();
+    }
+
+    static QStringList textsOf(const QList<ClipboardHistoryItem>& items)
+    {
+        QStringList result;
+        for (const ClipboardHistoryItem& item : items) {
+            result << item.text.value_or(QStringLiteral("<image>"));
+        }
+        return result;
+    }
+    QStringList texts() const { return textsOf(model->items()); }
+    QStringList savedTexts() const
+    {
+        return textsOf(ClipboardHistoryStorage::decode(readFile(historyPath()))
+                           .value_or(QList<ClipboardHistoryItem>()));
+    }
+
+    void writeHistory(const QList<ClipboardHistoryItem>& items)
+    {
+        QString error;
+        QVERIFY2(ClipboardHistoryStorage(dir.path()).saveSynchronously(items, &error),
+            qPrintable(error));
+    }
+};
+
+} // namespace ClipboardTest
