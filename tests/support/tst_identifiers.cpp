@@ -4,51 +4,30 @@
 
 #include <QTest>
 
-// UUIDs and dates as the data files write and read them.
+// UUIDs and dates as the data files write and read them. The history file tests pin the
+// written forms and the common refusals; these are the finer points of reading.
 class IdentifiersTest final : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void uuidText()
-    {
-        const QUuid uuid = QUuid::fromString(u"1b4e28ba-2fa1-11d2-883f-0016d3cca427");
-        QCOMPARE(Uuid::toText(uuid), QStringLiteral("1B4E28BA-2FA1-11D2-883F-0016D3CCA427"));
-        QCOMPARE(Uuid::toText(QUuid()), QStringLiteral("00000000-0000-0000-0000-000000000000"));
-
-        const QUuid created = Uuid::create();
-        QCOMPARE(created.version(), QUuid::Random);
-        QCOMPARE(created.variant(), QUuid::DCE);
-        QVERIFY(created != Uuid::create());
-        QCOMPARE(Uuid::parse(Uuid::toText(created)), created);
-    }
-
     void uuidParse_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
 
-        QTest::newRow("upper case")
-            << QStringLiteral("1B4E28BA-2FA1-11D2-883F-0016D3CCA427") << true;
-        QTest::newRow("lower case")
-            << QStringLiteral("1b4e28ba-2fa1-11d2-883f-0016d3cca427") << true;
         QTest::newRow("mixed case")
             << QStringLiteral("1b4E28bA-2Fa1-11d2-883F-0016d3CCA427") << true;
-        QTest::newRow("all zero") << QStringLiteral("00000000-0000-0000-0000-000000000000") << true;
         QTest::newRow("braces") << QStringLiteral("{1B4E28BA-2FA1-11D2-883F-0016D3CCA427}")
                                 << false;
-        QTest::newRow("no dashes") << QStringLiteral("1B4E28BA2FA111D2883F0016D3CCA427") << false;
         QTest::newRow("dash moved")
             << QStringLiteral("1B4E28B-A2FA1-11D2-883F-0016D3CCA427") << false;
-        QTest::newRow("leading space")
-            << QStringLiteral(" 1B4E28BA-2FA1-11D2-883F-0016D3CCA42") << false;
         QTest::newRow("trailing newline")
             << QStringLiteral("1B4E28BA-2FA1-11D2-883F-0016D3CCA427\n") << false;
         QTest::newRow("non-hex letter")
             << QStringLiteral("1B4E28BG-2FA1-11D2-883F-0016D3CCA427") << false;
         QTest::newRow("full-width digit")
             << QStringLiteral("１B4E28BA-2FA1-11D2-883F-0016D3CCA427") << false;
-        QTest::newRow("empty") << QString() << false;
     }
 
     void uuidParse()
@@ -107,18 +86,13 @@ private Q_SLOTS:
         QTest::newRow("offset zone") << QStringLiteral("2024-05-01T09:30:00+00:00") << none;
         QTest::newRow("lower-case z") << QStringLiteral("2024-05-01T09:30:00z") << none;
         QTest::newRow("space separator") << QStringLiteral("2024-05-01 09:30:00Z") << none;
-        QTest::newRow("no seconds") << QStringLiteral("2024-05-01T09:30Z") << none;
-        QTest::newRow("basic form") << QStringLiteral("20240501T093000Z") << none;
         QTest::newRow("February 30") << QStringLiteral("2024-02-30T00:00:00Z") << none;
         QTest::newRow("not a leap year") << QStringLiteral("2023-02-29T00:00:00Z") << none;
-        QTest::newRow("month 13") << QStringLiteral("2024-13-01T00:00:00Z") << none;
         QTest::newRow("hour 24") << QStringLiteral("2024-05-01T24:00:00Z") << none;
-        QTest::newRow("minute 60") << QStringLiteral("2024-05-01T23:60:00Z") << none;
         QTest::newRow("second 60") << QStringLiteral("2024-06-30T23:59:60Z") << none;
         QTest::newRow("sign in a field") << QStringLiteral("2024-05-01T09:-3:00Z") << none;
         QTest::newRow("year zero") << QStringLiteral("0000-01-01T00:00:00Z") << none;
         QTest::newRow("trailing space") << QStringLiteral("2024-05-01T09:30:00Z ") << none;
-        QTest::newRow("empty") << QString() << none;
     }
 
     void dateParse()

@@ -7,6 +7,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -66,15 +68,11 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 
-enum class Failure
-{
-    WriterRefuses,
-    WriterRefusesAfterWriting,
-    WriteErrorIgnoredByWriter,
-    SmallWritesPastTheLimit,
-};
+using Writer = std::function<bool(QIODevice&)>;
 
 } // namespace
+
+Q_DECLARE_METATYPE(Writer)
 
 class PrivateFilesTest final : public QObject
 {
@@ -95,115 +93,70 @@ private Q_SLOTS:
         ::umask(m_oldUmask);
     }
 
-    void ensureDirectoryCreatesPrivateFolder()
+    void ensureDirectory()
     {
+        // Created with its parents, private.
         const QString path = m_dir->filePath(QStringLiteral("share/deeper/Norvale"));
         QString error;
         QVERIFY2(PrivateFiles::ensureDirectory(path, &error), qPrintable(error));
         QCOMPARE(modeOf(path), 0700);
-        // Calling again on a ready folder is fine.
-        QVERIFY(PrivateFiles::ensureDirectory(path));
-        QCOMPARE(modeOf(path), 0700);
-    }
-
-    void ensureDirectoryTightensExistingFolder()
-    {
-        const QString path = m_dir->filePath(QStringLiteral("Norvale"));
-        QVERIFY(QDir().mkdir(path));
+        // A folder that is too open is tightened.
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 02777) == 0);
         QVERIFY(PrivateFiles::ensureDirectory(path));
         QCOMPARE(modeOf(path), 0700);
-    }
 
-    void ensureDirectoryRefusesAFile()
-    {
-        const QString path = m_dir->filePath(QStringLiteral("Norvale"));
-        QVERIFY(writePlain(path, "x", 0644));
-        QString error;
-        QVERIFY(!PrivateFiles::ensureDirectory(path, &error));
+        // A file in its place is refused and left alone, and nothing is written below it.
+        const QString file = m_dir->filePath(QStringLiteral("Norvale"));
+        QVERIFY(writePlain(file, "x", 0644));
+        QVERIFY(!PrivateFiles::ensureDirectory(file, &error));
         QVERIFY(!error.isEmpty());
-        QCOMPARE(modeOf(path), 0644);
-    }
-
-    void writeAtomicallyMakesPrivateFiles()
-    {
-        const QString folder = m_dir->filePath(QStringLiteral("Norvale"));
-        const QString path = folder + QStringLiteral("/ClipboardHistory.json");
-        QString error;
-        QVERIFY2(
-            PrivateFiles::writeAtomically(path, QByteArray("[\n\n]"), &error), qPrintable(error));
-        QCOMPARE(contentsOf(path), QByteArray("[\n\n]"));
-        QCOMPARE(modeOf(path), 0600);
-        QCOMPARE(modeOf(folder), 0700);
-
-        // A replaced file that was readable by others does not pass its mode on.
-        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0666) == 0);
-        QVERIFY(PrivateFiles::writeAtomically(
-            path, [](QIODevice& device) { return device.write("new") == 3; }));
-        QCOMPARE(contentsOf(path), QByteArray("new"));
-        QCOMPARE(modeOf(path), 0600);
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
-            QStringList {QStringLiteral("ClipboardHistory.json")});
+        error.clear();
+        QVERIFY(!PrivateFiles::writeAtomically(
+            file + QStringLiteral("/x.json"), QByteArray("{}"), &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(modeOf(file), 0644);
+        QCOMPARE(contentsOf(file), QByteArray("x"));
     }
 
     void failureLeavesOldFile_data()
     {
-        QTest::addColumn<int>("failure");
-        QTest::newRow("writer refuses") << int(Failure::WriterRefuses);
-        QTest::newRow("writer refuses after writing") << int(Failure::WriterRefusesAfterWriting);
-        QTest::newRow("write error the writer ignores") << int(Failure::WriteErrorIgnoredByWriter);
-        QTest::newRow("small buffered writes past the limit")
-            << int(Failure::SmallWritesPastTheLimit);
+        QTest::addColumn<Writer>("writer");
+        QTest::addColumn<int>("fileSizeLimit"); // 0: none
+
+        QTest::newRow("writer refuses") << Writer([](QIODevice&) { return false; }) << 0;
+        QTest::newRow("writer refuses after writing") << Writer([](QIODevice& device) {
+            device.write("partial");
+            return false;
+        }) << 0;
+        QTest::newRow("write cut short, the writer does not notice")
+            << Writer([](QIODevice& device) {
+                   device.write(QByteArray(1024 * 1024, 'x'));
+                   return true;
+               })
+            << 64 * 1024;
+        QTest::newRow("small buffered writes past the limit") << Writer([](QIODevice& device) {
+            for (int i = 0; i < 20000; ++i) {
+                device.write("0123456789abcdef");
+            }
+            return true;
+        }) << 64 * 1024 + 5;
     }
 
     void failureLeavesOldFile()
     {
-        QFETCH(int, failure);
+        QFETCH(Writer, writer);
+        QFETCH(int, fileSizeLimit);
         const QString folder = m_dir->filePath(QStringLiteral("Norvale"));
         const QString path = folder + QStringLiteral("/ClipboardHistory.json");
         QVERIFY(PrivateFiles::writeAtomically(path, QByteArray("old contents")));
 
+        std::optional<FileSizeLimit> limit;
+        if (fileSizeLimit > 0) {
+            limit.emplace(rlim_t(fileSizeLimit));
+        }
         QString error;
-        bool ok = true;
-        switch (Failure(failure)) {
-        case Failure::WriterRefuses:
-            ok = PrivateFiles::writeAtomically(
-                path, [](QIODevice&) { return false; }, &error);
-            break;
-        case Failure::WriterRefusesAfterWriting:
-            ok = PrivateFiles::writeAtomically(
-                path,
-                [](QIODevice& device) {
-                    device.write("partial");
-                    return false;
-                },
-                &error);
-            break;
-        case Failure::WriteErrorIgnoredByWriter: {
-            const FileSizeLimit limit(64 * 1024);
-            ok = PrivateFiles::writeAtomically(
-                path,
-                [](QIODevice& device) {
-                    device.write(QByteArray(1024 * 1024, 'x'));
-                    return true;
-                },
-                &error);
-            break;
-        }
-        case Failure::SmallWritesPastTheLimit: {
-            const FileSizeLimit limit(64 * 1024 + 5);
-            ok = PrivateFiles::writeAtomically(
-                path,
-                [](QIODevice& device) {
-                    for (int i = 0; i < 20000; ++i) {
-                        device.write("0123456789abcdef");
-                    }
-                    return true;
-                },
-                &error);
-            break;
-        }
-        }
+        const bool ok = PrivateFiles::writeAtomically(path, writer, &error);
+        limit.reset();
         QVERIFY(!ok);
         QVERIFY(!error.isEmpty());
         QCOMPARE(contentsOf(path), QByteArray("old contents"));
@@ -211,17 +164,6 @@ private Q_SLOTS:
         // No temporary file is left behind.
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
             QStringList {QStringLiteral("ClipboardHistory.json")});
-    }
-
-    void failureWhenTheFolderCannotBeMade()
-    {
-        const QString blocker = m_dir->filePath(QStringLiteral("Norvale"));
-        QVERIFY(writePlain(blocker, "a file where the folder should be", 0644));
-        QString error;
-        QVERIFY(!PrivateFiles::writeAtomically(
-            blocker + QStringLiteral("/x.json"), QByteArray("{}"), &error));
-        QVERIFY(!error.isEmpty());
-        QCOMPARE(contentsOf(blocker), QByteArray("a file where the folder should be"));
     }
 
     void moveAsideNamesAndModes()
@@ -245,14 +187,10 @@ private Q_SLOTS:
         const QString corrupt = PrivateFiles::moveAside(path, now, QStringLiteral("corrupt"));
         QCOMPARE(corrupt, path + QStringLiteral(".corrupt-20240501T093005"));
         QCOMPARE(modeOf(corrupt), 0600);
-    }
 
-    void moveAsideMissingFile()
-    {
-        const QString path = m_dir->filePath(QStringLiteral("missing.json"));
-        QCOMPARE(PrivateFiles::moveAside(path, QDateTime::currentDateTimeUtc()), QString());
-        QCOMPARE(
-            QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+        // Nothing to move: nothing is created.
+        QCOMPARE(PrivateFiles::moveAside(path, now), QString());
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 4);
     }
 
 private:

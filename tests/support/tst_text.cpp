@@ -4,8 +4,6 @@
 #include <QLocale>
 #include <QTest>
 
-#include <algorithm>
-
 class TextTest final : public QObject
 {
     Q_OBJECT
@@ -19,9 +17,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
 
         QTest::newRow("ASCII blanks and line breaks")
-            << QStringLiteral(" \t\r\n a b \r\n\t ") << QStringLiteral("a b");
-        QTest::newRow("vertical tab and form feed")
-            << QStringLiteral("\v\fx\f\v") << QStringLiteral("x");
+            << QStringLiteral(" \t\r\n\v\f a b \r\n\t ") << QStringLiteral("a b");
         QTest::newRow("ideographic space")
             << QStringLiteral("\u3000日本\u3000") << QStringLiteral("日本");
         QTest::newRow("next line") << QString::fromUtf16(u"\x85x\x85") << QStringLiteral("x");
@@ -35,8 +31,6 @@ private Q_SLOTS:
         QTest::newRow("only white space") << QStringLiteral(" \u3000\n\t") << QString();
         QTest::newRow("zero-width space and BOM are not white space")
             << QStringLiteral("\u200bx\ufeff") << QStringLiteral("\u200bx\ufeff");
-        QTest::newRow("emoji at both ends") << QStringLiteral(" 😀x😀 ") << QStringLiteral("😀x😀");
-        QTest::newRow("empty") << QString() << QString();
     }
 
     void trimmed()
@@ -44,36 +38,6 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         QCOMPARE(Text::trimmed(text), expected);
-    }
-
-    void lineBreaks_data()
-    {
-        QTest::addColumn<uint>("c");
-        QTest::addColumn<bool>("lineBreak");
-        QTest::addColumn<bool>("whiteSpace");
-
-        QTest::newRow("LF") << 0x0au << true << true;
-        QTest::newRow("VT") << 0x0bu << true << true;
-        QTest::newRow("FF") << 0x0cu << true << true;
-        QTest::newRow("CR") << 0x0du << true << true;
-        QTest::newRow("NEL") << 0x85u << true << true;
-        QTest::newRow("LS") << 0x2028u << true << true;
-        QTest::newRow("PS") << 0x2029u << true << true;
-        QTest::newRow("tab") << 0x09u << false << true;
-        QTest::newRow("space") << 0x20u << false << true;
-        QTest::newRow("ideographic space") << 0x3000u << false << true;
-        QTest::newRow("file separator") << 0x1cu << false << false;
-        QTest::newRow("letter") << uint('a') << false << false;
-        QTest::newRow("beyond Unicode") << 0x110020u << false << false;
-    }
-
-    void lineBreaks()
-    {
-        QFETCH(uint, c);
-        QFETCH(bool, lineBreak);
-        QFETCH(bool, whiteSpace);
-        QCOMPARE(Text::isLineBreak(c), lineBreak);
-        QCOMPARE(Text::isWhiteSpaceOrLineBreak(c), whiteSpace);
     }
 
     void graphemes_data()
@@ -88,9 +52,6 @@ private Q_SLOTS:
             << QStringLiteral("a\r\nb") << 3 << 2 << QStringLiteral("a\r\n");
         QTest::newRow("combining accent")
             << QStringLiteral("e\u0301e\u0301") << 2 << 1 << QStringLiteral("e\u0301");
-        QTest::newRow("decomposed kana")
-            << QStringLiteral("か\u3099き") << 2 << 1 << QStringLiteral("か\u3099");
-        QTest::newRow("Japanese") << QStringLiteral("日本語") << 3 << 2 << QStringLiteral("日本");
         QTest::newRow("flags") << QStringLiteral("🇯🇵🇫🇷") << 2 << 1 << QStringLiteral("🇯🇵");
         QTest::newRow("family ZWJ sequence")
             << QStringLiteral("👨\u200d👩\u200d👧x") << 2 << 1 << QStringLiteral("👨\u200d👩\u200d👧");
@@ -98,7 +59,6 @@ private Q_SLOTS:
             << QStringLiteral("👍🏽👍") << 2 << 1 << QStringLiteral("👍🏽");
         QTest::newRow("prefix longer than text")
             << QStringLiteral("é😀") << 2 << 10 << QStringLiteral("é😀");
-        QTest::newRow("zero prefix") << QStringLiteral("abc") << 3 << 0 << QString();
         QTest::newRow("empty") << QString() << 0 << 5 << QString();
     }
 
@@ -129,12 +89,10 @@ private Q_SLOTS:
                 << locale << QStringLiteral("item 2") << QStringLiteral("item 10") << -1;
             row("digit runs, reversed")
                 << locale << QStringLiteral("file10") << QStringLiteral("file9") << 1;
-            row("case ignored") << locale << QStringLiteral("a") << QStringLiteral("A") << 0;
             row("case ignored in words")
                 << locale << QStringLiteral("Display") << QStringLiteral("display") << 0;
             row("not code-point order")
                 << locale << QStringLiteral("apple") << QStringLiteral("Banana") << -1;
-            row("plain order") << locale << QStringLiteral("b") << QStringLiteral("a") << 1;
         }
     }
 
@@ -148,17 +106,6 @@ private Q_SLOTS:
         QCOMPARE(Text::compareNames(a, b), expected);
         QCOMPARE(Text::compareNames(b, a), -expected);
         QCOMPARE(Text::nameLess(a, b), expected < 0);
-    }
-
-    void sortsUnderTheProcessLocale()
-    {
-        // CTest runs this under LANG=C.UTF-8; the numeric order must hold there too.
-        QStringList names {QStringLiteral("item 10"), QStringLiteral("Item 2"),
-            QStringLiteral("item 1"), QStringLiteral("B"), QStringLiteral("a")};
-        std::stable_sort(names.begin(), names.end(), Text::nameLess);
-        QCOMPARE(names,
-            QStringList({QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("item 1"),
-                QStringLiteral("Item 2"), QStringLiteral("item 10")}));
     }
 
     void followsALocaleChange()
