@@ -3,11 +3,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cmath>
 #include <limits>
 #include <sys/stat.h>
 
@@ -96,35 +96,25 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromUtf8(key) << value;
         };
         row("true", "feature.clipboardHistory.enabled", true);
-        row("false", "menu.closeOnCopy", false);
-        row("zero", "feature.clipboardHistory.maxTextItems", qint64(0));
-        row("negative", "a.b", qint64(-7));
-        row("largest integer", "a.b", std::numeric_limits<qint64>::max());
         row("smallest integer", "a.b", std::numeric_limits<qint64>::min());
         row("integral double stays double", "menu.uiScale", 2.0);
-        row("0.1", "menu.uiScale", 0.1);
         row("0.1 + 0.2", "a.b", 0.1 + 0.2);
         row("negative zero", "a.b", -0.0);
         row("smallest subnormal", "a.b", std::numeric_limits<double>::denorm_min());
-        row("largest double", "a.b", std::numeric_limits<double>::max());
         row("infinity", "a.b", -std::numeric_limits<double>::infinity());
         row("empty string", "a.b", QString());
-        row("string that looks like a bool", "a.b", QStringLiteral("true"));
-        row("string that looks like a number", "a.b", QStringLiteral("42"));
         row("string that looks like a tag", "a.b", QStringLiteral("int:5"));
         row("leading @", "a.b", QStringLiteral("@Variant(\\0\\0\\0\\x7f)"));
         row("INI syntax", "a.b", QStringLiteral("a=b; c, d \"e\" [f] #g \\h\\"));
-        row("surrounding blanks", "a.b", QStringLiteral("  x \t"));
-        row("line breaks", "a.b", QStringLiteral("one\ntwo\r\nthree\r"));
+        row("line breaks, Japanese and emoji", "a.b",
+            QStringLiteral("one\ntwo\r\n定型文 😀 \u3000 \u2028\r"));
         row("every control", "a.b",
             QString::fromUtf16(u"\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0b\x0c\x0e\x0f\x10\x11"
                                u"\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f\x7f",
                 31));
-        row("Japanese and emoji", "a.b", QStringLiteral("定型文 😀 \u3000 \u2028"));
         row("shortcut JSON", "menu.leftClickShortcut",
             QStringLiteral("{\"keyCode\":9,\"kind\":\"keyCombination\",\"modifiers\":1048576}"));
         row("lone surrogate", "a.b", QString::fromUtf16(u"x\xd800y", 3));
-        row("empty bytes", "a.b", QByteArray());
         row("NUL and invalid UTF-8", "feature.windowPlacement.rules",
             QByteArray("\0\xff\xfe\xc3(\n=@", 8));
     }
@@ -147,48 +137,26 @@ private Q_SLOTS:
         QCOMPARE(reopened->keys(), QStringList({key, QStringLiteral("other.key")}));
     }
 
-    void everyTypeTogetherThroughTheStandardLocation()
+    void standardLocation()
     {
         // The real store at its standard place, under a temporary home (test mode puts the
         // generic config folder below it).
         const QByteArray oldHome = qgetenv("HOME");
+        const auto restoreHome = qScopeGuard([&oldHome] { qputenv("HOME", oldHome); });
         qputenv("HOME", QFile::encodeName(m_dir->path()));
         const QString expectedPath =
             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
             QStringLiteral("/Norvale/Norvale.conf");
-        const bool underTemporaryHome = expectedPath.startsWith(m_dir->path());
         {
             LinuxDefaultsStore store;
             QCOMPARE(store.filePath(), expectedPath);
-            store.set(QStringLiteral("feature.clipboardHistory.enabled"), true);
-            store.set(QStringLiteral("feature.clipboardHistory.maxImageItems"), qint64(80));
             store.set(QStringLiteral("menu.uiScale"), 1.25);
-            store.set(QStringLiteral("settings.selectedTab"), QStringLiteral("clipboard"));
-            store.set(QStringLiteral("feature.windowPlacement.rules"), QByteArray("[]\0", 3));
-            store.set(QStringLiteral("legacyMigration.checked"), false);
-            store.remove(QStringLiteral("legacyMigration.checked"));
         }
-        qputenv("HOME", oldHome);
-        QVERIFY(underTemporaryHome);
-
+        QVERIFY(expectedPath.startsWith(m_dir->path()));
         const auto reopened =
             reopenFromDisk(expectedPath, m_dir->filePath(QStringLiteral("copy.conf")));
         QVERIFY(reopened);
-        QCOMPARE(reopened->keys(),
-            QStringList({QStringLiteral("feature.clipboardHistory.enabled"),
-                QStringLiteral("feature.clipboardHistory.maxImageItems"),
-                QStringLiteral("feature.windowPlacement.rules"), QStringLiteral("menu.uiScale"),
-                QStringLiteral("settings.selectedTab")}));
-        QVERIFY(
-            sameValue(reopened->value(QStringLiteral("feature.clipboardHistory.enabled")), true));
-        QVERIFY(sameValue(
-            reopened->value(QStringLiteral("feature.clipboardHistory.maxImageItems")), qint64(80)));
         QVERIFY(sameValue(reopened->value(QStringLiteral("menu.uiScale")), 1.25));
-        QVERIFY(sameValue(
-            reopened->value(QStringLiteral("settings.selectedTab")), QStringLiteral("clipboard")));
-        QVERIFY(sameValue(reopened->value(QStringLiteral("feature.windowPlacement.rules")),
-            QByteArray("[]\0", 3)));
-        QVERIFY(!reopened->contains(QStringLiteral("legacyMigration.checked")));
     }
 
     void keysAreNeverSplitIntoGroups_data()
@@ -196,12 +164,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::newRow("dots") << QStringLiteral("feature.mouse.wheelSpeedLevel");
         QTest::newRow("slash") << QStringLiteral("a/b");
-        QTest::newRow("double slash") << QStringLiteral("a//b");
         QTest::newRow("leading and trailing slash") << QStringLiteral("/a/");
         QTest::newRow("backslash") << QStringLiteral("a\\b");
         QTest::newRow("escape look-alike") << QStringLiteral("a%2Fb%25");
-        QTest::newRow("blank and equals") << QStringLiteral("a b=c");
-        QTest::newRow("Japanese") << QStringLiteral("定型文.フォルダ");
         QTest::newRow("General") << QStringLiteral("General");
     }
 
@@ -225,27 +190,20 @@ private Q_SLOTS:
         QCOMPARE(reopened->keys(), QStringList {QStringLiteral("a")});
     }
 
-    void dottedKeysStayFlatOnDisk()
-    {
-        LinuxDefaultsStore store(m_path);
-        store.set(QStringLiteral("feature.clipboardHistory.enabled"), true);
-        // Synced at once: the line is on disk while the store is still open.
-        const QByteArray text = contentsOf(m_path);
-        QVERIFY2(text.contains("[General]\nfeature.clipboardHistory.enabled=bool:true\n"),
-            text.constData());
-    }
-
     void writesReachDiskWhileOpen()
     {
         LinuxDefaultsStore store(m_path);
-        store.set(QStringLiteral("menu.uiScale"), 1.5);
+        store.set(QStringLiteral("feature.clipboardHistory.enabled"), true);
         store.set(QStringLiteral("menu.closeOnCopy"), true);
         store.remove(QStringLiteral("menu.closeOnCopy"));
         store.set(QStringLiteral("settings.uiScale"), DefaultsValue());
+        // Synced at once, and dotted keys stay flat.
+        const QByteArray text = contentsOf(m_path);
+        QVERIFY2(text.contains("[General]\nfeature.clipboardHistory.enabled=bool:true\n"),
+            text.constData());
         const auto other = reopenFromDisk(m_path, m_dir->filePath(QStringLiteral("copy.conf")));
         QVERIFY(other);
-        QCOMPARE(other->keys(), QStringList {QStringLiteral("menu.uiScale")});
-        QVERIFY(sameValue(other->value(QStringLiteral("menu.uiScale")), 1.5));
+        QCOMPARE(other->keys(), QStringList {QStringLiteral("feature.clipboardHistory.enabled")});
     }
 
     void handWrittenValues_data()
@@ -255,14 +213,11 @@ private Q_SLOTS:
 
         QTest::newRow("untagged text is a string")
             << QByteArray("k=hello") << DefaultsValue(QStringLiteral("hello"));
-        QTest::newRow("untagged number is a string")
-            << QByteArray("k=12") << DefaultsValue(QStringLiteral("12"));
         QTest::newRow("tagged integer") << QByteArray("k=int:12") << DefaultsValue(qint64(12));
         QTest::newRow("bad integer") << QByteArray("k=int:12x") << DefaultsValue();
         QTest::newRow("integer overflow")
             << QByteArray("k=int:9223372036854775808") << DefaultsValue();
         QTest::newRow("bad bool") << QByteArray("k=bool:yes") << DefaultsValue();
-        QTest::newRow("bad double") << QByteArray("k=double:1.5.2") << DefaultsValue();
         QTest::newRow("bad Base64") << QByteArray("k=data:QQ=") << DefaultsValue();
         QTest::newRow("Qt byte array")
             << QByteArray("k=@ByteArray(ab)") << DefaultsValue(QByteArray("ab"));
@@ -294,6 +249,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, existing);
         const mode_t oldUmask = ::umask(0);
+        const auto restoreUmask = qScopeGuard([oldUmask] { ::umask(oldUmask); });
         const QString folder = QFileInfo(m_path).absolutePath();
         if (existing) {
             QVERIFY(QDir().mkpath(folder));
@@ -308,7 +264,6 @@ private Q_SLOTS:
             LinuxDefaultsStore store(m_path);
             store.set(QStringLiteral("menu.uiScale"), 1.0);
         }
-        ::umask(oldUmask);
         QCOMPARE(modeOf(folder), 0700);
         QCOMPARE(modeOf(m_path), 0600);
         if (existing) {
