@@ -262,8 +262,6 @@ private Q_SLOTS:
         row("unknown kind", "kind", "\"file\"");
         row("kind in other case", "kind", "\"Text\"");
         row("date with fraction", "createdAt", "\"2024-05-01T09:30:00.5Z\"");
-        row("date without zone", "createdAt", "\"2024-05-01T09:30:00\"");
-        row("date with offset", "createdAt", "\"2024-05-01T09:30:00+00:00\"");
         row("impossible date", "createdAt", "\"2024-02-30T09:30:00Z\"");
         row("id without dashes", "id", "\"1B4E28BA2FA111D2883F0016D3CCA427\"");
         row("id in braces", "id", "\"{1B4E28BA-2FA1-11D2-883F-0016D3CCA427}\"");
@@ -313,19 +311,6 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, json);
         QVERIFY(!ClipboardHistoryStorage::decode(json));
-    }
-
-    void loadMissingFile()
-    {
-        QTemporaryDir dir;
-        ClipboardHistoryStorage storage(dir.path() + QStringLiteral("/Norvale"));
-        QCOMPARE(storage.fileURL(), dir.path() + QStringLiteral("/Norvale/ClipboardHistory.json"));
-        const auto result = storage.load(Now);
-        QCOMPARE(result.status, ClipboardHistoryStorage::LoadStatus::Missing);
-        QVERIFY(result.items.isEmpty());
-        QVERIFY(!storage.isWriteProtected());
-        // Loading does not create the folder.
-        QVERIFY(!QFileInfo::exists(storage.directory()));
     }
 
     void loadMovesABadFileAside_data()
@@ -406,6 +391,7 @@ private Q_SLOTS:
             QStringList {QStringLiteral("ClipboardHistory.json")});
     }
 
+    // Missing at first; then written private whatever the umask.
     void fileAndFolderModes_data()
     {
         QTest::addColumn<int>("mask");
@@ -421,6 +407,12 @@ private Q_SLOTS:
         const auto restoreMask = qScopeGuard([oldMask] { ::umask(oldMask); });
         QTemporaryDir dir;
         ClipboardHistoryStorage storage(dir.path() + QStringLiteral("/Norvale"));
+        QCOMPARE(storage.fileURL(), dir.path() + QStringLiteral("/Norvale/ClipboardHistory.json"));
+        const auto missing = storage.load(Now);
+        QCOMPARE(missing.status, ClipboardHistoryStorage::LoadStatus::Missing);
+        QVERIFY(missing.items.isEmpty());
+        QVERIFY(!QFileInfo::exists(storage.directory())); // loading creates nothing
+
         QString error;
         QVERIFY2(storage.saveSynchronously({}, &error), qPrintable(error));
         QCOMPARE(modeOf(storage.directory()), 0700);

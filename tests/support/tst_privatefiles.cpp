@@ -26,10 +26,7 @@ int modeOf(const QString& path)
 QByteArray contentsOf(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return "<unreadable>";
-    }
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 bool writePlain(const QString& path, const QByteArray& contents, int mode)
