@@ -501,8 +501,10 @@ void ClipboardHistoryModel::promoteItemToTopIfNeeded(const QUuid& itemID)
 
 void ClipboardHistoryModel::saveItems()
 {
-    // A bad file that could not be moved aside stays untouched for the whole run.
+    // A bad file that could not be moved aside stays untouched for the whole run; the user
+    // learns that this run's history is not being kept.
     if (m_storage->isWriteProtected()) {
+        setStatusMessage(QStringLiteral("保存に失敗しました: ") + m_storage->writeRefusal());
         return;
     }
     m_savePending = true;

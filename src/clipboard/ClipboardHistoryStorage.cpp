@@ -682,14 +682,18 @@ ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load(const QDateTim
     return result;
 }
 
+QString ClipboardHistoryStorage::writeRefusal() const
+{
+    return QStringLiteral("読み込めなかった履歴ファイルを上書きしないよう、保存を止めています (") +
+        fileURL() + QStringLiteral(")");
+}
+
 bool ClipboardHistoryStorage::saveSynchronously(
     const QList<ClipboardHistoryItem>& items, QString* error) const
 {
     if (m_writeProtected) {
         if (error != nullptr) {
-            *error = QStringLiteral(
-                         "読み込めなかった履歴ファイルを上書きしないよう、保存を止めています (") +
-                fileURL() + QStringLiteral(")");
+            *error = writeRefusal();
         }
         return false;
     }

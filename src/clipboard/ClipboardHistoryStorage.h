@@ -47,6 +47,8 @@ public:
 
     // Set after a load that could not move a bad file aside: saves are refused for this run.
     bool isWriteProtected() const { return m_writeProtected; }
+    // Why saves are refused while write-protected.
+    QString writeRefusal() const;
 
     // Pure encode / decode, exposed for tests and tools.
     static QByteArray encode(const QList<ClipboardHistoryItem>& items);

@@ -539,6 +539,7 @@ private Q_SLOTS:
         ClipboardHistoryModel& model = world.start(folder);
         QVERIFY(model.isStorageWriteProtected());
         QVERIFY(model.items().isEmpty());
+        QCOMPARE(model.statusMessage(), MonitoringOn); // loading is silent
 
         world.pasteboard.setText(QStringLiteral("A"));
         world.scheduler.advance(ClipboardHistoryModel::pollInterval);
@@ -550,7 +551,10 @@ private Q_SLOTS:
         QCOMPARE(world.executor.pendingCount(), 0);
         QVERIFY(model.waitForPendingSave(0));
         QCOMPARE(readFile(path), bad);
-        QCOMPARE(model.statusMessage(), MonitoringOn); // silent, as for any unreadable history
+        QCOMPARE(model.statusMessage(),
+            QStringLiteral("保存に失敗しました: "
+                           "読み込めなかった履歴ファイルを上書きしないよう、保存を止めています (") +
+                path + QStringLiteral(")"));
     }
 
     void storageUsage()
