@@ -85,6 +85,40 @@ private Q_SLOTS:
         QCOMPARE(model.statusMessage(), MonitoringOn);
     }
 
+    // The switches are stored under the keys earlier versions and the command line use, and
+    // a new model on the same store reads them back.
+    void switchesSurviveARestart_data()
+    {
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("byDefault");
+
+        QTest::newRow("enabled") << QByteArray("clipboardHistoryEnabled")
+                                 << QStringLiteral("feature.clipboardHistory.enabled") << true;
+        QTest::newRow("auto paste")
+            << QByteArray("autoPasteAfterSelectingHistory")
+            << QStringLiteral("feature.clipboardHistory.autoPasteAfterSelectingHistory") << false;
+        QTest::newRow("move to top")
+            << QByteArray("moveSelectedHistoryItemToTop")
+            << QStringLiteral("feature.clipboardHistory.moveSelectedHistoryItemToTop") << false;
+        QTest::newRow("excel as text")
+            << QByteArray("saveExcelCopiesAsText")
+            << QStringLiteral("feature.clipboardHistory.saveExcelCopiesAsText") << true;
+    }
+
+    void switchesSurviveARestart()
+    {
+        QFETCH(QByteArray, property);
+        QFETCH(QString, key);
+        QFETCH(bool, byDefault);
+
+        World world;
+        QCOMPARE(world.start().property(property.constData()).toBool(), byDefault);
+        QVERIFY(world.model->setProperty(property.constData(), !byDefault));
+        QCOMPARE(world.defaults.value(key), DefaultsValue(!byDefault));
+        QCOMPARE(world.start().property(property.constData()).toBool(), !byDefault);
+    }
+
     // Out-of-range limits are clamped; a value read from the store is not written back, a
     // value set is stored clamped.
     void clamping_data()
