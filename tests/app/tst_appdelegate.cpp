@@ -19,7 +19,6 @@
 #include "platform/sim/SimWorkspace.h"
 #include "settings/SettingsWindow.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -117,23 +116,24 @@ private Q_SLOTS:
 
         // The toggle flips monitoring; the next menu and the tooltip show it.
         entries.at(0).action();
-        QVERIFY(!app.clipboardHistory().clipboardHistoryEnabled());
         QCOMPARE(world.defaults->value(QStringLiteral("feature.clipboardHistory.enabled")),
             DefaultsValue(false));
         QCOMPARE(app.statusMenuEntries().at(0).checked, std::optional<bool>(false));
         QCOMPARE(app.statusItem()->toolTip(), QStringLiteral("Norvale - クリップボード監視: オフ"));
-        app.statusMenuEntries().at(0).action();
-        QCOMPARE(app.statusItem()->toolTip(), QStringLiteral("Norvale - クリップボード監視: オン"));
 
-        // "履歴を表示" opens the panel; "設定" opens (and keeps) the settings window.
+        entries.at(3).action();
+        QVERIFY(app.settingsWindow() != nullptr && app.settingsWindow()->isVisible());
+
+        // "履歴を表示" opens the panel; a right click closes it for the menu, which is not a
+        // copy: nothing is re-activated.
         entries.at(1).action();
         QVERIFY(app.isQuickPanelOpen());
-        entries.at(3).action();
-        SettingsWindow* settings = app.settingsWindow();
-        QVERIFY(settings != nullptr && settings->isVisible());
-        settings->close();
-        app.openSettingsWindow();
-        QCOMPARE(app.settingsWindow(), settings);
+        world.workspace->clearActivations();
+        app.showContextMenu(QPoint(100, 100));
+        QVERIFY(!app.isQuickPanelOpen());
+        QVERIFY(app.statusItem()->isMenuVisible());
+        QVERIFY(world.workspace->activations().isEmpty());
+        app.statusItem()->closeMenu();
     }
 
     void launchAppliesSettingsAtOnceAndFollowsThem()
@@ -146,15 +146,14 @@ private Q_SLOTS:
         QWidget* content = app.quickPanel()->content();
         app.appSettings().setLeftClickUIScale(1.5); // no change: not rebuilt
         QCOMPARE(app.quickPanel()->content(), content);
-        app.clipboardHistory().setDisplayHistoryRowCount(12);
-        QCOMPARE(app.quickPanelSize(), QSize(780, 16 + 558 + 62 + 310 + 840 + 2));
-        QVERIFY(app.quickPanel()->content() != content);
 
         // Rebuilt while open, the panel still shows the history.
         app.clipboardHistory().setItems(sampleItems());
         app.toggleQuickPanelAtPointer();
+        app.clipboardHistory().setDisplayHistoryRowCount(12);
         app.appSettings().setLeftClickUIScale(0.8);
         QCOMPARE(app.quickPanelSize(), QSize(780, 16 + 408 + 62 + 310 + 840 + 2));
+        QVERIFY(app.quickPanel()->content() != content);
         QVERIFY(app.isQuickPanelOpen());
         QCOMPARE(app.quickPanelHistoryList()->rowCount(), 2);
 
@@ -170,11 +169,9 @@ private Q_SLOTS:
         AppDelegate& app = world.launch();
         QSignalSpy tokens(&app.clipboardMenuState(), &ClipboardMenuState::resetTokenChanged);
         app.toggleQuickPanelAtPointer();
-        QVERIFY(app.isQuickPanelOpen());
-        // The panel activated itself; that activation is not a paste target.
-        QVERIFY(world.workspace->isOwnApplication(*world.workspace->frontmostApplication()));
+        // The panel activated itself, and Norvale's windows without a pid are recognised by
+        // class: neither is a paste target.
         app.captureActivePasteTarget();
-        // Norvale's windows without a pid are recognised by class.
         world.workspace->setFrontmost(
             RunningApplication {0x3000001, 0, QStringLiteral("Norvale"), QString()});
         QCOMPARE(app.lastNonSelfFrontmostApplication(), std::optional<RunningApplication>(editor));
@@ -182,94 +179,57 @@ private Q_SLOTS:
         // A second toggle closes; the next opening renews the token again.
         app.toggleQuickPanelAtPointer();
         QVERIFY(!app.isQuickPanelOpen());
-        world.workspace->setFrontmost(browser);
-        QCOMPARE(app.lastNonSelfFrontmostApplication(), std::optional<RunningApplication>(browser));
-        const QUuid before = app.clipboardMenuState().resetToken();
         app.clipboardHistory().setDisplayHistoryRowCount(1); // 580 high: room below the icon
         app.toggleQuickPanelAtStatusItem(QRect(1800, 0, 24, 24));
         QCOMPARE(tokens.size(), 2);
-        QVERIFY(app.clipboardMenuState().resetToken() != before);
         // Anchored at the icon, which is at the top: the panel opens below it.
         QCOMPARE(app.quickPanel()->placement().edge, QuickPanelPlacement::Edge::Below);
-        QVERIFY(app.quickPanel()->placement().frame.top() >= 24);
-    }
-
-    void rightClickClosesThePanelAndShowsTheMenu()
-    {
-        World world;
-        AppDelegate& app = world.launchWithPanelOpen();
-        app.showContextMenu(QPoint(100, 100));
-        QVERIFY(!app.isQuickPanelOpen());
-        QVERIFY(app.statusItem()->isMenuVisible());
-        // Closing through the menu is not a copy: nothing is re-activated.
-        QVERIFY(world.workspace->activations().isEmpty());
-        app.statusItem()->closeMenu();
     }
 
     void handleClipboardMenuCopy_data()
     {
-        QTest::addColumn<bool>("phrase");
         QTest::addColumn<bool>("autoPaste");
         QTest::addColumn<bool>("closeOnCopy");
         QTest::addColumn<bool>("staysOpen");
         QTest::addColumn<bool>("restoredAtClose");
-        QTest::addColumn<bool>("pasted");
-        QTest::newRow("history, neither") << false << false << false << true << false << false;
-        QTest::newRow("history, close on copy") << false << false << true << false << true << false;
-        QTest::newRow("history, auto-paste") << false << true << false << false << false << true;
-        QTest::newRow("history, both") << false << true << true << false << false << true;
-        QTest::newRow("phrase, neither") << true << false << false << false << false << true;
-        QTest::newRow("phrase, close on copy") << true << false << true << false << false << true;
-        QTest::newRow("phrase, history auto-paste")
-            << true << true << false << false << false << true;
+        QTest::newRow("neither") << false << false << true << false;
+        QTest::newRow("close on copy") << false << true << false << true;
+        QTest::newRow("auto-paste") << true << false << false << false;
+        QTest::newRow("both: the paste activates, not the close") << true << true << false << false;
     }
 
     void handleClipboardMenuCopy()
     {
-        QFETCH(bool, phrase);
         QFETCH(bool, autoPaste);
         QFETCH(bool, closeOnCopy);
-        QFETCH(bool, staysOpen);
         QFETCH(bool, restoredAtClose);
-        QFETCH(bool, pasted);
         World world;
         AppDelegate& app = world.launch();
         app.clipboardHistory().setAutoPasteAfterSelectingHistory(autoPaste);
         app.appSettings().setCloseLeftClickMenuOnCopy(closeOnCopy);
         app.toggleQuickPanelAtPointer();
         world.workspace->clearActivations();
-
-        // The panel has just written to the clipboard.
-        world.pasteboard->write({{PasteboardType::string, QByteArray("copied")}});
-        const qint64 seenBefore = app.clipboardHistory().lastChangeCount();
-        app.handleClipboardMenuCopy(phrase ? ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste
-                                           : ClipboardHistoryMenuCopySource::History);
-        QCOMPARE(app.isQuickPanelOpen(), staysOpen);
-        QVERIFY(!app.shouldRestoreApplicationAfterPopoverClose());
-        // A phrase is never recorded: the delegate marks its change as seen.
-        QCOMPARE(app.clipboardHistory().lastChangeCount(),
-            phrase ? world.pasteboard->changeCount() : seenBefore);
-        const auto atClose = world.workspace->activations();
-        QCOMPARE(atClose.size(), restoredAtClose ? 1 : 0);
-        if (restoredAtClose) {
-            QCOMPARE(atClose.first().application, editor);
-            QCOMPARE(atClose.first().uptime, 0.0);
-        }
+        app.handleClipboardMenuCopy(ClipboardHistoryMenuCopySource::History);
+        QTEST(app.isQuickPanelOpen(), "staysOpen");
+        QCOMPARE(world.workspace->activations().size(), restoredAtClose ? 1 : 0);
 
         world.scheduler->advance(1.0);
-        const auto keystrokes = world.keyboard->keystrokes();
-        QCOMPARE(keystrokes.size(), pasted ? 1 : 0);
-        QCOMPARE(world.workspace->activations().size(), pasted || restoredAtClose ? 1 : 0);
-        if (pasted) {
-            QCOMPARE(keystrokes.first().target, std::optional<RunningApplication>(editor));
+        QCOMPARE(world.workspace->activations().size(), autoPaste || restoredAtClose ? 1 : 0);
+        if (!world.workspace->activations().isEmpty()) {
+            QCOMPARE(world.workspace->activations().first().application, editor);
         }
+        QCOMPARE(world.keyboard->keystrokes().size(), autoPaste ? 1 : 0);
     }
 
+    // A phrase always pastes, on these delays.
     void pasteSequenceTimings()
     {
         World world;
         AppDelegate& app = world.launchWithPanelOpen();
+        world.pasteboard->write({{PasteboardType::string, QByteArray("phrase")}});
         app.handleClipboardMenuCopy(ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste);
+        // A phrase is never recorded: the delegate marks its change as seen.
+        QCOMPARE(app.clipboardHistory().lastChangeCount(), world.pasteboard->changeCount());
         world.scheduler->advance(0.119);
         QVERIFY(world.workspace->activations().isEmpty());
         world.scheduler->advance(0.002);
@@ -310,8 +270,6 @@ private Q_SLOTS:
         QFETCH(int, activations);
         World world(situation != QStringLiteral("none"));
         AppDelegate& app = world.launchWithPanelOpen();
-        world.pasteboard->write({{PasteboardType::string, QByteArray("secret")}});
-        const auto contents = world.pasteboard->contents();
         if (situation == QStringLiteral("terminated")) {
             world.workspace->terminate(editor.windowId);
         } else if (situation == QStringLiteral("refused")) {
@@ -326,7 +284,6 @@ private Q_SLOTS:
         }
         app.handleClipboardMenuCopy(history ? ClipboardHistoryMenuCopySource::History
                                             : ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste);
-        QVERIFY(!app.isQuickPanelOpen());
         if (situation == QStringLiteral("terminated") || situation == QStringLiteral("switched")) {
             // Another window gets the focus: the window manager's choice, or the user's.
             world.scheduler->advance(situation == QStringLiteral("switched") ? 0.15 : 0.05);
@@ -335,9 +292,6 @@ private Q_SLOTS:
         world.scheduler->advance(1.0);
 
         QVERIFY(world.keyboard->keystrokes().isEmpty());
-        // The entry stays on the clipboard for the user to paste by hand.
-        QCOMPARE(world.pasteboard->contents(), contents);
-        QVERIFY(!app.suppressShortcutHandling());
         if (activations >= 0) {
             QCOMPARE(world.workspace->activations().size(), activations);
         }
@@ -346,30 +300,14 @@ private Q_SLOTS:
         }
     }
 
-    void choosingARowCopiesAndPastes()
-    {
-        World world;
-        AppDelegate& app = world.launch();
-        app.clipboardHistory().setItems(sampleItems());
-        app.clipboardHistory().setAutoPasteAfterSelectingHistory(true);
-        app.toggleQuickPanelAtPointer();
-        QuickPanelHistoryList* list = app.quickPanelHistoryList();
-        QCOMPARE(list->rowCount(), 2);
-        Q_EMIT list->rowActivated(app.clipboardHistory().items().at(1).id);
-        QCOMPARE(world.pasteboard->string(PasteboardType::string),
-            std::optional<QString>(QStringLiteral("older")));
-        QVERIFY(!app.isQuickPanelOpen());
-        world.scheduler->advance(1.0);
-        QCOMPARE(world.keyboard->keystrokes().size(), 1);
-        // Copying back is not a new capture.
-        QCOMPARE(app.clipboardHistory().items().size(), 2);
-    }
-
+    // What the real instance answers end to end is pinned by the shell test; these are the
+    // answers it does not reach.
     void commandsRunInTheInstance()
     {
         World world;
         AppDelegate& app = world.launch();
         app.clipboardHistory().setItems(sampleItems());
+        app.clipboardHistory().setClipboardHistoryEnabled(false);
         CommandRegistry registry;
         registerApplicationCommands(registry);
         const auto run = [&](const char* line) {
@@ -377,14 +315,7 @@ private Q_SLOTS:
                 QString::fromUtf8(line).split(QLatin1Char(' ')), QString(), app);
         };
         QCOMPARE(run("status").standardOutput,
-            QStringLiteral("clipboardHistory\ton\tクリップボード監視: オン\n").toUtf8());
-        app.clipboardHistory().setClipboardHistoryEnabled(false);
-        QCOMPARE(run("status").standardOutput,
             QStringLiteral("clipboardHistory\toff\tクリップボード監視: オフ\n").toUtf8());
-        QCOMPARE(run("history list").standardOutput,
-            QByteArray(
-                "0\ttext\t2026-02-01T08:01:00Z\tnewest\n1\ttext\t2026-02-01T08:00:00Z\tolder\n"));
-
         QCOMPARE(run("history copy 1").exitCode, 0);
         QCOMPARE(world.pasteboard->string(PasteboardType::string),
             std::optional<QString>(QStringLiteral("older")));
@@ -393,12 +324,11 @@ private Q_SLOTS:
         QCOMPARE(outOfRange.standardError,
             QByteArray("no entry at index 2 (the history has 2, 0 to 1)\n"));
         QCOMPARE(run("history copy -1").exitCode, CommandExit::usage);
-
-        QCOMPARE(run("show").exitCode, 0);
+        // `show` toggles, like the tray icon.
+        run("show");
         QVERIFY(app.isQuickPanelOpen());
         run("show");
         QVERIFY(!app.isQuickPanelOpen());
-        QVERIFY(bool(run("quit").afterReply));
         // Local-only commands are not run by the instance.
         QCOMPARE(run("config set k v").exitCode, CommandExit::usage);
     }
@@ -420,9 +350,7 @@ private Q_SLOTS:
         app.clipboardHistory().setItems(sampleItems());
         app.clipboardHistory().saveItems();
         app.fixedPhrases().addFolder(); // its delayed save has not run yet
-        QVERIFY(app.fixedPhrases().hasPendingSave());
         app.applicationWillTerminate();
-        QVERIFY(app.applicationIsTerminating());
         QCOMPARE(terminated.size(), 1);
         QFile phrases(platform.files->filePath(QStringLiteral("FixedPhrases.json")));
         QVERIFY(phrases.open(QIODevice::ReadOnly));
@@ -438,8 +366,7 @@ private Q_SLOTS:
 
         app.applicationWillTerminate();
         QCOMPARE(terminated.size(), 1);
-        // Nothing opens any more.
-        app.toggleQuickPanelAtPointer();
+        app.toggleQuickPanelAtPointer(); // nothing opens any more
         QVERIFY(!app.isQuickPanelOpen());
     }
 };
