@@ -41,25 +41,6 @@ class FixedPhraseModelTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void nextTitle_data()
-    {
-        QTest::addColumn<QStringList>("titles");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("user title 2, base free")
-            << QStringList {"新規フォルダ 2"} << QStringLiteral("新規フォルダ");
-        QTest::newRow("compared exactly")
-            << QStringList {"新規フォルダ ", "新規フォルダ2", "新規フォルダ 02"}
-            << QStringLiteral("新規フォルダ");
-    }
-
-    void nextTitle()
-    {
-        QFETCH(QStringList, titles);
-        QTEST(FixedPhraseOrdering::nextTitle(
-                  QStringLiteral("新規フォルダ"), QSet<QString>(titles.begin(), titles.end())),
-            "expected");
-    }
-
     void newFoldersAndPhrasesAreNumbered()
     {
         PhraseModelHarness h;
@@ -83,6 +64,13 @@ private Q_SLOTS:
         const QUuid phraseOfFirst = model.folder(first)->phrases.at(1).id;
         QCOMPARE(model.phrase(first, phraseOfFirst)->title, QStringLiteral("新規定型文 2"));
         QCOMPARE(model.phrase(other, phraseOfFirst), std::nullopt);
+
+        // Titles are compared exactly, and a taken number does not take the base title.
+        const QStringList titles {
+            "新規フォルダ 2", "新規フォルダ ", "新規フォルダ2", "新規フォルダ 02"};
+        QCOMPARE(FixedPhraseOrdering::nextTitle(
+                     QStringLiteral("新規フォルダ"), QSet<QString>(titles.begin(), titles.end())),
+            QStringLiteral("新規フォルダ"));
     }
 
     void movingItems_data()
@@ -95,7 +83,6 @@ private Q_SLOTS:
         QTest::newRow("onto itself") << QList<int> {1} << 1 << QStringLiteral("ABC");
         QTest::newRow("just after itself") << QList<int> {1} << 2 << QStringLiteral("ABC");
         QTest::newRow("two as a block") << QList<int> {0, 2} << 1 << QStringLiteral("ACB");
-        QTest::newRow("two to the end") << QList<int> {0, 1} << 3 << QStringLiteral("CAB");
         QTest::newRow("destination past the end clamped")
             << QList<int> {0} << 10 << QStringLiteral("BCA");
         QTest::newRow("no offsets") << QList<int>() << 0 << QStringLiteral("ABC");
@@ -122,20 +109,17 @@ private Q_SLOTS:
         };
         row("updateFolderTitle", [](M& m) { m.updateFolderTitle(none, "x"); });
         row("setFolderVisible", [](M& m) { m.setFolderVisible(none, false); });
-        row("moveFolder, unknown", [](M& m) { m.moveFolder(none, 1); });
         row("moveFolder, first up", [](M& m) { m.moveFolder(uuid(1), -1); });
         row("moveFolder, last down", [](M& m) { m.moveFolder(uuid(6), 1); });
         row("moveFolder, zero step", [](M& m) { m.moveFolder(uuid(5), 0); });
         row("removeFolders", [](M& m) { m.removeFolders({none}); });
         row("addPhrase", [](M& m) { QVERIFY(!m.addPhrase(none)); });
-        row("updatePhrase, unknown folder", [](M& m) { m.updatePhrase(none, uuid(2), "x", {}); });
         row("updatePhrase, unknown phrase", [](M& m) { m.updatePhrase(uuid(1), none, "x", {}); });
         row("updatePhrase, phrase of another folder",
             [](M& m) { m.updatePhrase(uuid(5), uuid(2), "x", {}); });
         row("setPhraseVisible", [](M& m) { m.setPhraseVisible(uuid(1), none, false); });
         row("setAllPhrasesVisible", [](M& m) { m.setAllPhrasesVisible(none, false); });
         row("removePhrase", [](M& m) { m.removePhrase(uuid(1), none); });
-        row("movePhrase, unknown", [](M& m) { m.movePhrase(uuid(1), none, 1); });
         row("movePhrase, first up", [](M& m) { m.movePhrase(uuid(1), uuid(2), -1); });
         row("movePhrase, last down", [](M& m) { m.movePhrase(uuid(1), uuid(4), 1); });
         row("movePhrases, unknown folder", [](M& m) { m.movePhrases(none, {0}, 2); });
@@ -149,7 +133,6 @@ private Q_SLOTS:
         QSignalSpy changed(&model, &FixedPhraseModel::foldersChanged);
         operation(model);
         QCOMPARE(model.folders(), sampleFolders());
-        QCOMPARE(model.saveGeneration(), 0);
         QCOMPARE(changed.count(), 0);
         h.scheduler.advance(1);
         QCOMPARE(h.executor.pendingCount(), 0);
@@ -165,8 +148,6 @@ private Q_SLOTS:
         };
         row("updateFolderTitle keeps the text exactly", "A[a1, a2, a3] |  b [] | C[c1]",
             [](M& m) { m.updateFolderTitle(uuid(5), " b "); });
-        row("updateFolderTitle to empty", "A[a1, a2, a3] | [] | C[c1]",
-            [](M& m) { m.updateFolderTitle(uuid(5), {}); });
         row("setFolderVisible", "A[a1, a2, a3] | B[] | C-[c1]",
             [](M& m) { m.setFolderVisible(uuid(6), false); });
         row("setAllFoldersVisible leaves phrases", "A-[a1, a2, a3] | B-[] | C-[c1]",
@@ -186,8 +167,6 @@ private Q_SLOTS:
             [](M& m) { QVERIFY(m.addPhrase(uuid(5))); });
         row("moveFolder, first down", "B[] | A[a1, a2, a3] | C[c1]",
             [](M& m) { m.moveFolder(uuid(1), 1); });
-        row("moveFolder, last up", "A[a1, a2, a3] | C[c1] | B[]",
-            [](M& m) { m.moveFolder(uuid(6), -1); });
         row("moveFolder, big step clamped", "B[] | C[c1] | A[a1, a2, a3]",
             [](M& m) { m.moveFolder(uuid(1), 10); });
         row("moveFolders", "C[c1] | A[a1, a2, a3] | B[]", [](M& m) { m.moveFolders({2}, 0); });
@@ -205,7 +184,6 @@ private Q_SLOTS:
         h.recordWrites();
         operation(model);
         QTEST(notation(model.folders()), "expected");
-        QCOMPARE(model.saveGeneration(), 1);
         h.settle();
         QCOMPARE(h.writes.size(), 1);
         QCOMPARE(h.storeBytes(), FixedPhraseStorage::encode(model.folders()));
@@ -220,9 +198,7 @@ private Q_SLOTS:
         QVERIFY(model.exportCSV(path));
         QVERIFY(model.isFileTransferInProgress());
         QCOMPARE(h.status(), QStringLiteral("定型文を書き出しています..."));
-        // A second transfer while this one runs is ignored.
-        QVERIFY(!model.importCSV(path));
-        QVERIFY(!model.exportCSV(path));
+        QVERIFY(!model.importCSV(path)); // one transfer at a time
         h.drain();
         QVERIFY(!model.isFileTransferInProgress());
         QCOMPARE(h.status(), QStringLiteral("定型文を書き出しました"));
@@ -233,10 +209,11 @@ private Q_SLOTS:
 
         QVERIFY(model.exportCSV(h.dir.filePath(QStringLiteral("no/such/folder/out.csv"))));
         h.drain();
-        QVERIFY(h.status().startsWith(QStringLiteral("定型文を書き出せませんでした: ")));
-        QVERIFY(h.status().size() > QStringLiteral("定型文を書き出せませんでした: ").size());
+        QVERIFY2(h.status().startsWith(QStringLiteral("定型文を書き出せませんでした: ")) &&
+                h.status().size() > 16,
+            qPrintable(h.status()));
         QCOMPARE(finished.last().first().toBool(), false);
-        QCOMPARE(model.saveGeneration(), 0);
+        QCOMPARE(model.saveGeneration(), 0); // an export changes nothing
     }
 
     void importReplacesTheStoreAfterWritingIt()
@@ -244,27 +221,20 @@ private Q_SLOTS:
         PhraseModelHarness h;
         FixedPhraseModel& model = h.createWith(sampleFolders());
         const QByteArray previousFile = h.storeBytes();
-        QSignalSpy finished(&model, &FixedPhraseModel::fileTransferFinished);
         QVERIFY(model.importCSV(h.csv(QStringLiteral("in.csv"), importedCsv)));
         QCOMPARE(h.status(), QStringLiteral("定型文を読み込んでいます..."));
-        QVERIFY(!model.exportCSV(h.dir.filePath(QStringLiteral("x.csv"))));
         h.runJob(); // reading
-        QCOMPARE(model.folders(), sampleFolders());
-        QVERIFY(model.isFileTransferInProgress());
+        QCOMPARE(model.folders(), sampleFolders()); // not before the file holds the import
         h.runJob(); // the import's write
         QCOMPARE(notation(model.folders()), imported);
         // The replaced list waits for a worker to free it, not the main thread.
         QCOMPARE(h.executor.pendingCount(), 1);
         QCOMPARE(h.status(), QStringLiteral("定型文を読み込みました"));
-        QVERIFY(!model.isFileTransferInProgress());
-        QCOMPARE(finished.count(), 1);
         QCOMPARE(h.storeBytes(), FixedPhraseStorage::encode(model.folders()));
         const QString kept = h.storePath() + QStringLiteral(".before-import");
         QCOMPARE(readFile(kept), previousFile);
         QCOMPARE(fileMode(kept), 0600);
-        QCOMPARE(fileMode(h.storePath()), 0600);
         // Nothing else is scheduled: the write was the save.
-        QVERIFY(!model.hasPendingSave());
         h.drain();
         h.scheduler.advance(1);
         QCOMPARE(h.executor.pendingCount(), 0);
@@ -294,12 +264,10 @@ private Q_SLOTS:
         model.addFolder();
         if (pastItsDelay) {
             h.scheduler.advance(FixedPhraseModel::saveDelay);
-            QCOMPARE(h.executor.pendingCount(), 1);
         }
         QVERIFY(model.importCSV(h.csv(QStringLiteral("in.csv"), importedCsv)));
         h.runJob(pastItsDelay ? 1 : 0); // reading
         h.runJob(h.executor.pendingCount() - 1); // the import's write
-        QCOMPARE(h.status(), QStringLiteral("定型文を読み込みました"));
         // Whatever ran before is left to run late now: it must not touch the file.
         h.drain();
         h.scheduler.advance(2);
@@ -340,14 +308,13 @@ private Q_SLOTS:
 
     void failedImportChangesNothing_data()
     {
-        QTest::addColumn<QByteArray>("csv"); // empty: the file does not exist
+        QTest::addColumn<QByteArray>("csv");
         QTest::addColumn<int>("failingWrites");
-        QTest::addColumn<QString>("message"); // empty: any platform error text
+        QTest::addColumn<QString>("message");
 
         QTest::newRow("unclosed quote")
             << QByteArray("A,,t,\"open\n") << 0
             << QStringLiteral("定型文を読み込めませんでした: CSVの引用符が閉じられていません");
-        QTest::newRow("missing file") << QByteArray() << 0 << QString();
         QTest::newRow("the import's write fails")
             << importedCsv << 1 << QStringLiteral("定型文を読み込めませんでした: disk full");
     }
@@ -364,20 +331,12 @@ private Q_SLOTS:
         const FixedPhraseFolderList before = model.folders();
         const QByteArray fileBefore = h.storeBytes();
         h.failWrites = failingWrites;
-        const QString path = csv.isEmpty() ? h.dir.filePath(QStringLiteral("none.csv"))
-                                           : h.csv(QStringLiteral("in.csv"), csv);
         QSignalSpy finished(&model, &FixedPhraseModel::fileTransferFinished);
-        QVERIFY(model.importCSV(path));
+        QVERIFY(model.importCSV(h.csv(QStringLiteral("in.csv"), csv)));
         h.drain();
-        if (message.isEmpty()) {
-            QVERIFY(h.status().startsWith(QStringLiteral("定型文を読み込めませんでした: ")));
-            QVERIFY(h.status().size() > 16);
-        } else {
-            QCOMPARE(h.status(), message);
-        }
+        QCOMPARE(h.status(), message);
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().toBool(), false);
-        QVERIFY(!model.isFileTransferInProgress());
         QCOMPARE(model.folders(), before);
         QCOMPARE(h.storeBytes(), fileBefore);
         QCOMPARE(
