@@ -14,15 +14,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
 
@@ -35,19 +31,6 @@ ClipboardHistoryItem textItem(const QString& text, int minute)
 {
     return ClipboardHistoryItem::makeText(
         text, QDateTime(QDate(2026, 3, 1), QTime(10, minute), Qt::UTC));
-}
-
-// A socket file that nobody listens on, as a killed instance leaves it.
-void leaveStaleSocket(const QString& path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    QVERIFY(fd >= 0);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    const QByteArray native = QFile::encodeName(path);
-    std::memcpy(address.sun_path, native.constData(), static_cast<size_t>(native.size()));
-    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    ::close(fd);
 }
 
 // The instance's private folder under a runtime folder of its own.
@@ -95,12 +78,9 @@ private Q_SLOTS:
         const auto row = [](const char* name, const char* tokens, const char* parsed) {
             QTest::newRow(name) << QString::fromUtf8(tokens) << QString::fromUtf8(parsed);
         };
-        row("show", "show", "show//");
         row("kind and json", "history list --kind url --json", "history list//json=,kind=url");
         row("inline value", "history list --kind=image", "history list//kind=image");
         row("argument", "history copy 3", "history copy/3/");
-        row("option after arguments", "config set menu.uiScale 1.25 --type double",
-            "config set/menu.uiScale 1.25/type=double");
         row("option between arguments", "config set --type int some.key 5",
             "config set/some.key 5/type=int");
         row("negative number is a value", "config set k -3 --type int", "config set/k -3/type=int");
@@ -150,11 +130,6 @@ private Q_SLOTS:
         row("missing index", "history copy",
             "missing <index>\nusage: norvale history copy <index>");
         row("extra argument", "show now", "unexpected argument 'now'\nusage: norvale show");
-        row("missing value", "config set k",
-            "missing <value>\nusage: norvale config set <key> <value> "
-            "[--type bool|int|double|string|data]");
-        row("bad type", "config set k v --type float",
-            "option '--type' must be one of bool|int|double|string|data, not 'float'");
     }
 
     void rejectsWrongUsage()
@@ -168,12 +143,9 @@ private Q_SLOTS:
     void helpShowsEachSynopsis()
     {
         const QString help = m_registry.help();
-        for (const char* synopsis :
-            {"norvale status", "norvale history list [--kind text|url|image] [--json]",
-                "norvale history copy <index>",
-                "norvale config set <key> <value> [--type bool|int|double|string|data]"}) {
-            QVERIFY2(help.contains(QLatin1String(synopsis)), synopsis);
-        }
+        QVERIFY(help.contains("norvale history list [--kind text|url|image] [--json]"));
+        QVERIFY(
+            help.contains("norvale config set <key> <value> [--type bool|int|double|string|data]"));
         QString error;
         const auto parsed = m_registry.parse(words("history copy --help"), &error);
         QVERIFY(parsed && parsed->helpRequested);
@@ -192,7 +164,6 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromUtf8(arguments) << mode << simulated
                                 << QString::fromUtf8(tokens);
         };
-        row("plain start", "norvale", Mode::Start, false, "");
         row("simulated start", "norvale --simulate", Mode::Start, true, "");
         row("qt options start", "norvale -platform offscreen", Mode::Start, false,
             "-platform offscreen");
@@ -203,7 +174,6 @@ private Q_SLOTS:
             "--help history list");
         row("unknown long option is a command error", "norvale --version", Mode::Command, false,
             "--version");
-        row("unknown word is a command error", "norvale bogus", Mode::Command, false, "bogus");
     }
 
     void classifiesTheProcess()
@@ -228,18 +198,14 @@ private Q_SLOTS:
             QTest::newRow(name) << QString::fromUtf8(type) << QString::fromUtf8(text) << value
                                 << QString::fromUtf8(printed);
         };
-        row("bool true", "bool", "true", true, "true");
         row("bool no", "bool", "no", false, "false");
-        row("int", "int", "-42", qint64(-42), "-42");
         row("big int", "int", "9007199254740993", qint64(9007199254740993), "9007199254740993");
         row("double shortest", "double", "0.1", 0.1, "0.1");
         row("string", "string", "日本語 text", QStringLiteral("日本語 text"), "日本語 text");
         row("data utf8", "data", "定型文", QStringLiteral("定型文").toUtf8(), "定型文");
         row("bool maybe", "bool", "maybe", {}, "");
         row("int fraction", "int", "1.5", {}, "");
-        row("int words", "int", "ten", {}, "");
         row("double infinity", "double", "inf", {}, "");
-        row("double nan", "double", "nan", {}, "");
     }
 
     void configValues()
@@ -274,37 +240,21 @@ private Q_SLOTS:
                 png, QDateTime(QDate(2026, 3, 1), QTime(10, 2), Qt::UTC)),
             textItem(QStringLiteral("https://example.com/a"), 1)};
         items[2].kind = ClipboardHistoryKind::Url;
-
         QCOMPARE(QString::fromUtf8(HistoryCommands::formatList(items, QString(), false)),
             QStringLiteral("0\ttext\t2026-03-01T10:03:00Z\tfirst line\n"
                            "1\timage\t2026-03-01T10:02:00Z\t4 x 3, %1 bytes\n"
                            "2\turl\t2026-03-01T10:01:00Z\thttps://example.com/a\n")
                 .arg(png.size()));
-        // The filter keeps the indices of the whole history.
-        QCOMPARE(HistoryCommands::formatList(items, QStringLiteral("url"), false),
-            QByteArray("2\turl\t2026-03-01T10:01:00Z\thttps://example.com/a\n"));
 
-        const QByteArray json = HistoryCommands::formatList(items, QStringLiteral("image"), true);
-        QVERIFY(!json.contains(png.toBase64()));
-        const QJsonArray array = QJsonDocument::fromJson(json).array();
+        // The filter keeps the indices of the whole history; the image itself is not listed.
+        const QJsonArray array = QJsonDocument::fromJson(
+            HistoryCommands::formatList(items, QStringLiteral("image"), true))
+                                     .array();
         QCOMPARE(array.size(), 1);
         const QJsonObject object = array.first().toObject();
         QCOMPARE(object.value(QStringLiteral("index")).toInt(), 1);
-        QCOMPARE(object.value(QStringLiteral("kind")).toString(), QStringLiteral("image"));
         QCOMPARE(object.value(QStringLiteral("imageByteCount")).toInteger(), png.size());
-        QCOMPARE(object.value(QStringLiteral("fingerprint")).toString(), items[1].fingerprint);
         QVERIFY(!object.contains(QStringLiteral("imageData")));
-        QVERIFY(!object.contains(QStringLiteral("text")));
-
-        const QJsonObject text =
-            QJsonDocument::fromJson(HistoryCommands::formatList(items, QString(), true))
-                .array()
-                .first()
-                .toObject();
-        QCOMPARE(text.value(QStringLiteral("text")).toString(), QStringLiteral("first\nline"));
-        QCOMPARE(text.value(QStringLiteral("id")).toString(),
-            items[0].id.toString(QUuid::WithoutBraces).toUpper());
-        QCOMPARE(HistoryCommands::formatList({}, QString(), true), QByteArray("[\n\n]\n"));
     }
 
     void protocolFramesRoundTrip()
@@ -340,21 +290,16 @@ private Q_SLOTS:
     void runtimeFolderIsPrivate()
     {
         QTemporaryDir runtime;
-        QVERIFY(QFile::setPermissions(
-            runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         const QString folder = runtime.filePath(QStringLiteral("norvale"));
         QVERIFY(QDir().mkdir(folder));
-        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
         QString error;
-        const auto paths = InstancePaths::prepare(false, &error, runtime.path());
+        const auto paths = InstancePaths::prepare(true, &error, runtime.path());
         QVERIFY2(paths.has_value(), qPrintable(error));
         struct stat info = {};
         QCOMPARE(::stat(QFile::encodeName(folder).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, 0700u);
-        QCOMPARE(paths->socketPath, folder + QStringLiteral("/norvale.sock"));
-        QCOMPARE(paths->lockPath, folder + QStringLiteral("/norvale.lock"));
-        QCOMPARE(InstancePaths::prepare(true, &error, runtime.path())->socketPath,
-            folder + QStringLiteral("/norvale-sim.sock"));
+        QCOMPARE(paths->socketPath, folder + QStringLiteral("/norvale-sim.sock"));
 
         // A symbolic link in place of the folder is refused, whatever it points to.
         QTemporaryDir other;
@@ -364,32 +309,20 @@ private Q_SLOTS:
         QVERIFY(error.contains(QStringLiteral("not a folder")));
     }
 
-    void staleSocketIsReplacedAndRequestsServed()
+    // Serving requests, and a stale socket giving way to the next start, are pinned by the
+    // shell test; these are what it cannot reach.
+    void serverRefusesOversizedRequestsAndKeepsItsSocket()
     {
         Runtime runtime;
-        leaveStaleSocket(runtime.paths.socketPath);
-        CommandResult reply;
-        QCOMPARE(InstanceClient::send(runtime.paths.socketPath,
-                     InstanceRequest {words("status"), QString()}, &reply, &runtime.error),
-            InstanceClient::Outcome::NotListening);
-
         int handled = 0;
-        InstanceServer server([&handled](const InstanceRequest& request) {
+        InstanceServer server([&handled](const InstanceRequest&) {
             ++handled;
-            return CommandResult::output(request.arguments.join(QLatin1Char('+')));
+            return CommandResult();
         });
         QCOMPARE(server.listen(runtime.paths.socketPath, &runtime.error),
             InstanceServer::ListenResult::Listening);
-        InstanceClient::Outcome outcome = InstanceClient::Outcome::Failed;
-        QVERIFY(finishesOnAThread([&] {
-            QString error;
-            outcome = InstanceClient::send(runtime.paths.socketPath,
-                InstanceRequest {words("a b"), QString()}, &reply, &error);
-        }));
-        QCOMPARE(outcome, InstanceClient::Outcome::Replied);
-        QCOMPARE(reply.standardOutput, QByteArray("a+b"));
 
-        // An oversized request is answered as a usage error without reaching the handler.
+        // Answered as a usage error without reaching the handler.
         QLocalSocket socket;
         socket.connectToServer(runtime.paths.socketPath);
         QVERIFY(socket.waitForConnected(1000));
@@ -398,7 +331,7 @@ private Q_SLOTS:
         QByteArray oversized;
         QTRY_VERIFY(
             (oversized += socket.readAll(), InstanceProtocol::replyFrameLength(oversized) > 0));
-        QCOMPARE(handled, 1);
+        QCOMPARE(handled, 0);
         QCOMPARE(InstanceProtocol::decodeReply(oversized)->exitCode, CommandExit::usage);
 
         // A second server finds the first one answering and does not take its socket (a
@@ -406,7 +339,6 @@ private Q_SLOTS:
         InstanceServer second([](const InstanceRequest&) { return CommandResult(); });
         QCOMPARE(second.listen(runtime.paths.socketPath, &runtime.error),
             InstanceServer::ListenResult::AnotherServerAnswers);
-        QVERIFY(!second.isListening());
         QVERIFY(server.isListening());
     }
 
@@ -418,21 +350,12 @@ private Q_SLOTS:
         const auto run = [&client](const char* line) {
             return client.run(words(line), QString());
         };
-
-        const CommandResult status = run("status");
-        QCOMPARE(status.exitCode, CommandExit::noInstance);
-        QCOMPARE(status.standardError,
-            QByteArray("norvale: Norvale is not running (start it with 'norvale')\n"));
-        QVERIFY(status.standardOutput.isEmpty());
-
         QCOMPARE(run("config set menu.uiScale 1.25 --type double").exitCode, 0);
-        QCOMPARE(store.value(QStringLiteral("menu.uiScale")), DefaultsValue(1.25));
         // The existing type is kept without --type; a new key needs one.
         QCOMPARE(run("config set menu.uiScale 1.5").exitCode, 0);
         QCOMPARE(store.value(QStringLiteral("menu.uiScale")), DefaultsValue(1.5));
         QCOMPARE(run("config set new.key 1").exitCode, CommandExit::usage);
         QVERIFY(!store.contains(QStringLiteral("new.key")));
-        QCOMPARE(run("config set menu.uiScale big").exitCode, CommandExit::usage);
         QCOMPARE(run("config get menu.uiScale").standardOutput, QByteArray("1.5\n"));
         const CommandResult missing = run("config get nothing.here");
         QCOMPARE(missing.exitCode, CommandExit::failure);
@@ -441,7 +364,7 @@ private Q_SLOTS:
         QCOMPARE(run("config list").standardOutput,
             QByteArray("a.flag\tbool\ttrue\nmenu.uiScale\tdouble\t1.5\n"));
 
-        // An instance holds the lock: config set is refused and changes nothing.
+        // An instance holds the lock: config set is refused and changes nothing; get still runs.
         InstanceGuard instance(runtime.paths);
         QCOMPARE(instance.tryLock(&runtime.error), InstanceGuard::LockState::Acquired);
         const CommandResult refused = run("config set menu.uiScale 1.1");
@@ -460,13 +383,9 @@ private Q_SLOTS:
                 textItem(QStringLiteral("plain"), 1)});
         // Stored as a text before the URL kind existed: listed as the instance would load it.
         encoded.replace("\"kind\" : \"url\"", "\"kind\" : \"text\"");
-        const QString file = data.filePath(QStringLiteral("ClipboardHistory.json"));
-        const auto write = [&file](const QByteArray& bytes) {
-            QFile out(file);
-            return out.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                out.write(bytes) == bytes.size();
-        };
-        QVERIFY(write(encoded));
+        QFile file(data.filePath(QStringLiteral("ClipboardHistory.json")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(encoded) == encoded.size());
+        file.close();
         CommandLineClient client(m_registry, runtime.paths, [&data] {
             LocalCommandContext context;
             context.files.emplace(data.path());
@@ -479,17 +398,19 @@ private Q_SLOTS:
             QByteArray("0\turl\t2026-03-01T10:02:00Z\thttps://norvale.example\n"));
 
         // An unreadable file is reported and left exactly where and as it is.
-        QVERIFY(write("[{\"id\": 1}]"));
+        QVERIFY(
+            file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("[{\"id\": 1}]"));
+        file.close();
         const CommandResult bad = run("history list");
         QCOMPARE(bad.exitCode, CommandExit::failure);
         QVERIFY(bad.standardError.contains("is not a readable history file"));
         QCOMPARE(QDir(data.path()).entryList(QDir::Files),
             QStringList {QStringLiteral("ClipboardHistory.json")});
-        QFile check(file);
-        QVERIFY(check.open(QIODevice::ReadOnly));
-        QCOMPARE(check.readAll(), QByteArray("[{\"id\": 1}]"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("[{\"id\": 1}]"));
+        file.close();
 
-        QVERIFY(QFile::remove(file));
+        QVERIFY(file.remove());
         QCOMPARE(run("history list --json").standardOutput, QByteArray("[\n\n]\n"));
         // Commands that need the instance say that it does not run.
         QCOMPARE(run("history copy 0").exitCode, CommandExit::noInstance);
@@ -499,92 +420,34 @@ private Q_SLOTS:
     {
         Runtime runtime;
         CommandRegistry registry;
-        CommandSpec poll;
-        poll.words = words("job poll");
-        poll.hidden = true;
-        poll.inInstance = [](const CommandInvocation&, AppDelegate&) {
-            return CommandResult();
-        };
-        registry.add(poll);
-        CommandSpec run;
-        run.words = words("job run");
-        run.summary = QStringLiteral("A long job.");
-        run.route = CommandRoute::Client;
-        run.locally = [paths = runtime.paths](
+        CommandSpec job;
+        job.words = words("job");
+        job.route = CommandRoute::Client;
+        job.locally = [paths = runtime.paths](
                           const CommandInvocation&, LocalCommandContext& context) {
             if (!context.instanceRunning) {
                 // Alone: the lock is ours for the whole run, so no instance can start.
-                InstanceGuard other(paths);
                 QString lockError;
-                const bool held =
-                    other.tryLock(&lockError) == InstanceGuard::LockState::HeldElsewhere;
-                return CommandResult::output(
-                    held ? QStringLiteral("alone, locked") : QStringLiteral("alone"));
+                const bool held = InstanceGuard(paths).tryLock(&lockError) ==
+                    InstanceGuard::LockState::HeldElsewhere;
+                return CommandResult::output(held ? QStringLiteral("locked") : QString());
             }
-            const CommandResult answer = context.askInstance(words("job poll"));
-            return CommandResult::output(
-                QStringLiteral("asked: ") + QString::fromUtf8(answer.standardOutput));
+            return context.askInstance(words("poll"));
         };
-        registry.add(run);
-        QVERIFY(!registry.help().contains(QStringLiteral("job poll")));
-        QVERIFY(registry.help().contains(QStringLiteral("norvale job run")));
-
+        registry.add(job);
         CommandLineClient client(registry, runtime.paths, [] { return LocalCommandContext(); });
-        QCOMPARE(
-            client.run(words("job run"), QString()).standardOutput, QByteArray("alone, locked"));
+        QCOMPARE(client.run(words("job"), QString()).standardOutput, QByteArray("locked"));
 
         InstanceGuard instance(runtime.paths);
         QCOMPARE(instance.tryLock(&runtime.error), InstanceGuard::LockState::Acquired);
-        QStringList received;
-        InstanceServer server([&received](const InstanceRequest& request) {
-            received = request.arguments;
-            return CommandResult::output(QStringLiteral("polled"));
+        InstanceServer server([](const InstanceRequest& request) {
+            return CommandResult::output(request.arguments.join(QLatin1Char(' ')));
         });
         QCOMPARE(server.listen(runtime.paths.socketPath, &runtime.error),
             InstanceServer::ListenResult::Listening);
         CommandResult result;
-        QVERIFY(finishesOnAThread([&] { result = client.run(words("job run"), QString()); }));
-        QCOMPARE(result.standardOutput, QByteArray("asked: polled"));
-        QCOMPARE(received, words("job poll"));
-    }
-
-    void secondStartHandsOver()
-    {
-        Runtime runtime;
-        const InstanceRequest settings {words("settings"), QString()};
-        InstanceGuard first(runtime.paths);
-        CommandResult reply;
-        QCOMPARE(first.becomePrimaryOrHandOver(settings, &reply, &runtime.error),
-            InstanceGuard::StartResult::Primary);
-        QStringList received;
-        InstanceServer server([&received](const InstanceRequest& request) {
-            received = request.arguments;
-            return CommandResult::output(QStringLiteral("opened"));
-        });
-        QCOMPARE(server.listen(runtime.paths.socketPath, &runtime.error),
-            InstanceServer::ListenResult::Listening);
-
-        InstanceGuard::StartResult result = InstanceGuard::StartResult::Failed;
-        QVERIFY(finishesOnAThread([&] {
-            InstanceGuard guard(runtime.paths);
-            QString error;
-            result = guard.becomePrimaryOrHandOver(settings, &reply, &error);
-        }));
-        QCOMPARE(result, InstanceGuard::StartResult::HandedOver);
-        QCOMPARE(received, words("settings"));
-        QCOMPARE(reply.standardOutput, QByteArray("opened"));
-
-        // Once the first instance has gone (its lock released), the next start is primary
-        // again even though the socket file is still there.
-        server.close();
-        first.unlock();
-        leaveStaleSocket(runtime.paths.socketPath);
-        InstanceGuard third(runtime.paths);
-        QCOMPARE(third.becomePrimaryOrHandOver(settings, &reply, &runtime.error),
-            InstanceGuard::StartResult::Primary);
-        InstanceServer thirdServer([](const InstanceRequest&) { return CommandResult(); });
-        QCOMPARE(thirdServer.listen(runtime.paths.socketPath, &runtime.error),
-            InstanceServer::ListenResult::Listening);
+        QVERIFY(finishesOnAThread([&] { result = client.run(words("job"), QString()); }));
+        QCOMPARE(result.standardOutput, QByteArray("poll"));
     }
 };
 
