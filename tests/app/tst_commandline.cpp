@@ -50,15 +50,6 @@ bool finishesOnAThread(std::function<void()> work)
     return QTest::qWaitFor([&thread] { return thread->isFinished(); }, 10000);
 }
 
-CommandLineClient::LocalContextFactory withDefaults(MemoryDefaultsStore& store)
-{
-    return [&store] {
-        LocalCommandContext context;
-        context.defaults = &store;
-        return context;
-    };
-}
-
 } // namespace
 
 class CommandLineTest final : public QObject
@@ -222,12 +213,6 @@ private Q_SLOTS:
         }
     }
 
-    void binaryDataPrintsAsBase64()
-    {
-        QCOMPARE(ConfigCommands::formatValue(DefaultsValue(QByteArray("\xff\x00\x01", 3))),
-            QStringLiteral("base64:/wAB"));
-    }
-
     void historyListFormats()
     {
         QImage image(4, 3, QImage::Format_RGB32);
@@ -346,7 +331,11 @@ private Q_SLOTS:
     {
         Runtime runtime;
         MemoryDefaultsStore store;
-        CommandLineClient client(m_registry, runtime.paths, withDefaults(store));
+        CommandLineClient client(m_registry, runtime.paths, [&store] {
+            LocalCommandContext context;
+            context.defaults = &store;
+            return context;
+        });
         const auto run = [&client](const char* line) {
             return client.run(words(line), QString());
         };
@@ -361,8 +350,10 @@ private Q_SLOTS:
         QCOMPARE(missing.exitCode, CommandExit::failure);
         QCOMPARE(missing.standardError, QByteArray("no value is stored under 'nothing.here'\n"));
         store.set(QStringLiteral("a.flag"), true);
+        store.set(QStringLiteral("b.data"), QByteArray("\xff\x00\x01", 3));
         QCOMPARE(run("config list").standardOutput,
-            QByteArray("a.flag\tbool\ttrue\nmenu.uiScale\tdouble\t1.5\n"));
+            QByteArray("a.flag\tbool\ttrue\nb.data\tdata\tbase64:/wAB\n"
+                       "menu.uiScale\tdouble\t1.5\n"));
 
         // An instance holds the lock: config set is refused and changes nothing; get still runs.
         InstanceGuard instance(runtime.paths);
