@@ -229,10 +229,10 @@ private Q_SLOTS:
     void ownWriteTakesTheSelectionAndCountsOnce_data()
     {
         QTest::addColumn<Items>("items");
-        QTest::newRow("text, PNG, TIFF and a custom type") << Items {
-            {PasteboardType::string, QStringLiteral("貼り付け ✓ text").toUtf8()},
-            {PasteboardType::png, someBytes(70, 1)}, {PasteboardType::tiff, someBytes(3000, 7)},
-            {QStringLiteral("application/x-norvale-test"), someBytes(100, 9)}};
+        QTest::newRow("text, a large PNG, TIFF and a custom type")
+            << Items {{PasteboardType::string, QStringLiteral("貼り付け ✓ text").toUtf8()},
+                   {PasteboardType::png, largePng()}, {PasteboardType::tiff, someBytes(3000, 7)},
+                   {QStringLiteral("application/x-norvale-test"), someBytes(100, 9)}};
         // Qt's QClipboard::clear() does nothing while another client owns the selection.
         QTest::newRow("clear") << Items {};
     }
@@ -253,23 +253,33 @@ private Q_SLOTS:
         }
         // Counted inside the call: the history model reads the count right after its own write.
         QCOMPARE(m_pasteboard->changeCount(), before + 1);
-        barrier();
-        QCOMPARE(m_pasteboard->changeCount(), before + 1);
+
+        // The main thread blocks without serving its event loop, as while it waits for
+        // background work at shutdown: reading our own write back must not depend on it.
+        auto reads = std::async(std::launch::async, [this, items] {
+            QStringList types;
+            for (const auto& [type, bytes] : items) {
+                types << (m_pasteboard->data(type) == std::optional<QByteArray>(bytes) ? type
+                                                                                       : QString());
+            }
+            return std::make_pair(m_pasteboard->types(), types);
+        });
+        QCOMPARE(reads.wait_for(1s), std::future_status::ready);
+        const auto [types, readBack] = reads.get();
+        QCOMPARE(types, readBack);
+        QCOMPARE(types.size(), items.size());
 
         const QList<QByteArray> targets = xclipOutput(QStringLiteral("TARGETS")).split('\n');
         QCOMPARE(targets.contains("UTF8_STRING"), !items.isEmpty());
         QCOMPARE(targets.contains("STRING"), !items.isEmpty());
-        QStringList types;
         for (const auto& [type, bytes] : std::as_const(items)) {
             const bool text = type == PasteboardType::string;
-            QCOMPARE(xclipOutput(text ? QStringLiteral("UTF8_STRING") : type), bytes);
-            types << type;
+            QVERIFY(xclipOutput(text ? QStringLiteral("UTF8_STRING") : type) == bytes);
         }
         if (items.isEmpty()) {
             QCOMPARE(xclipOutput(QStringLiteral("UTF8_STRING")), QByteArray());
         }
-        QCOMPARE(onWorker([this] { return m_pasteboard->types(); }), types);
-        // Serving other clients does not count as a change.
+        // Neither our own change nor serving other clients counts again.
         barrier();
         QCOMPARE(m_pasteboard->changeCount(), before + 1);
 
@@ -279,8 +289,6 @@ private Q_SLOTS:
         QCOMPARE(m_pasteboard->changeCount(), before + 2);
         barrier();
         QCOMPARE(other.changeCount(), before + 2);
-        QCOMPARE(onWorker([this] { return m_pasteboard->string(PasteboardType::string); }),
-            std::optional<QString>(QStringLiteral("again")));
     }
 
     // What a worker reads of a foreign owner's copy, byte for byte, while the main loop goes on.
@@ -304,10 +312,6 @@ private Q_SLOTS:
             {QStringLiteral("application/vnd.oasis.opendocument.spreadsheet"), someBytes(5000, 3)},
             {QStringLiteral("com.microsoft.appbundleid"), "com.microsoft.Excel"}};
         QTest::newRow("a Qt application, a spreadsheet copy") << "qt" << spreadsheet << spreadsheet;
-        const Items image {{PasteboardType::png, someBytes(70, 1)},
-            {PasteboardType::tiff, someBytes(2000, 5)}, {PasteboardType::string, "caption"}};
-        QTest::newRow("a Qt application, an image with a caption") << "qt" << image << image;
-        QTest::newRow("a Qt application, a large PNG over INCR") << "qt" << png << png;
     }
 
     void readsEveryOfferedFormat()
@@ -329,8 +333,7 @@ private Q_SLOTS:
             qint64 longestGap = 0;
             const auto read =
                 onWorker([this, name] { return m_pasteboard->data(name); }, &longestGap);
-            QVERIFY(read.has_value());
-            QCOMPARE(read->size(), bytes.size());
+            QCOMPARE(read.value_or("<none>").size(), bytes.size());
             QVERIFY(*read == bytes);
             QVERIFY2(longestGap < 250, "the main thread stalled while the worker read");
             if (!type.startsWith(QLatin1String("image/"))) {
@@ -347,8 +350,10 @@ private Q_SLOTS:
     void readsWhatThisProcessCopiedOverIncr()
     {
         const qint64 before = m_pasteboard->changeCount();
-        startOwner(QStringLiteral("own"),
-            {{PasteboardType::string, "widget copy"}, {PasteboardType::png, largePng()}});
+        auto* mime = new QMimeData;
+        mime->setData(PasteboardType::string, "widget copy");
+        mime->setData(PasteboardType::png, largePng());
+        QGuiApplication::clipboard()->setMimeData(mime);
         QCOMPARE(m_pasteboard->changeCount(), before + 1);
         const QStringList types = onWorker([this] { return m_pasteboard->types(); });
         QCOMPARE(types.count(PasteboardType::string), 1);
@@ -363,8 +368,6 @@ private Q_SLOTS:
         const qint64 before = m_pasteboard->changeCount();
         QProcess* xclip = startOwner(QStringLiteral("xclip"), {{"UTF8_STRING", "short-lived"}});
         QVERIFY(waitForCount(before + 1));
-        QCOMPARE(onWorker([this] { return m_pasteboard->string(PasteboardType::string); }),
-            std::optional<QString>(QStringLiteral("short-lived")));
         xclip->kill();
         QVERIFY(waitForCount(before + 2));
         barrier();
@@ -419,46 +422,10 @@ private Q_SLOTS:
             std::optional<QString>(QStringLiteral("recovered")));
     }
 
-    void readsOwnWriteWhileTheMainThreadWaits_data()
-    {
-        QTest::addColumn<Items>("items");
-        QTest::newRow("text and a large image")
-            << Items {{PasteboardType::string, "caption"}, {PasteboardType::png, largePng()}};
-        QTest::newRow("cleared") << Items {};
-    }
-
-    void readsOwnWriteWhileTheMainThreadWaits()
-    {
-        QFETCH(Items, items);
-        m_pasteboard->write(items);
-        // The main thread blocks without serving its event loop, as while it waits for background
-        // work at shutdown; the reads must not depend on it.
-        auto reads = std::async(std::launch::async, [this, items] {
-            QStringList types;
-            for (const auto& [type, bytes] : items) {
-                types << (m_pasteboard->data(type) == std::optional<QByteArray>(bytes) ? type
-                                                                                       : QString());
-            }
-            return std::make_pair(m_pasteboard->types(), types);
-        });
-        QCOMPARE(reads.wait_for(1s), std::future_status::ready);
-        const auto [types, readBack] = reads.get();
-        QCOMPARE(types, readBack);
-        QCOMPARE(types.size(), items.size());
-    }
-
 private:
-    // owner: "xclip" (the one item's type is its target), "qt" (clipboard-owner) or "own".
+    // owner: "xclip" (the one item's type is its target) or "qt" (clipboard-owner).
     QProcess* startOwner(const QString& owner, const Items& items)
     {
-        if (owner == QLatin1String("own")) {
-            auto* mime = new QMimeData;
-            for (const auto& [type, bytes] : items) {
-                mime->setData(type, bytes);
-            }
-            QGuiApplication::clipboard()->setMimeData(mime);
-            return nullptr;
-        }
         QString program = QStringLiteral("xclip");
         QStringList arguments {QStringLiteral("-quiet"), QStringLiteral("-selection"),
             QStringLiteral("clipboard"), QStringLiteral("-t"), items.first().first,
