@@ -99,11 +99,8 @@ private Q_SLOTS:
         read("read text 0", {{Key::maxTextHistoryCount, qint64 {0}}}, Key::maxTextHistoryCount, 1);
         read("read image 1000", {{Key::maxImageHistoryCount, qint64 {1000}}},
             Key::maxImageHistoryCount, 500);
-        read("read url -3", {{Key::maxURLHistoryCount, qint64 {-3}}}, Key::maxURLHistoryCount, 1);
         read("read rows 40", {{Key::displayHistoryRowCount, qint64 {40}}},
             Key::displayHistoryRowCount, 12);
-        read("read rows 0", {{Key::displayHistoryRowCount, qint64 {0}}},
-            Key::displayHistoryRowCount, 1);
         read("read text stored as double", {{Key::maxTextHistoryCount, 7.0}},
             Key::maxTextHistoryCount, 7);
 
@@ -231,78 +228,62 @@ private Q_SLOTS:
         QCOMPARE(world.savedTexts(), QStringList({"T3"}));
     }
 
-    void stopDuringCaptureDropsIt_data()
+    // A capture in flight when monitoring stops or the clipboard moves on: the stale content
+    // is never recorded, there is one capture at a time, and after a change the newest content
+    // is captured at once, without waiting for the next poll.
+    void captureInFlight_data()
     {
-        QTest::addColumn<bool>("readFirst");
-        QTest::addColumn<bool>("restart");
-        QTest::newRow("stopped before the read") << false << false;
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("stopped before the read") << "stop" << QStringList();
         // The worker has read the item; its result reaches the main thread after the stop.
-        QTest::newRow("stopped after the read") << true << false;
-        QTest::newRow("stopped and started again") << false << true;
+        QTest::newRow("stopped after the read") << "read, stop" << QStringList();
+        QTest::newRow("stopped and started again") << "stop, start" << QStringList {"B"};
+        QTest::newRow("changed while it is read") << "change in read" << QStringList {"B"};
+        QTest::newRow("changed before the result is applied")
+            << "read, change" << QStringList {"B"};
+        QTest::newRow("changed twice, over two polls") << "polls" << QStringList {"C"};
     }
 
-    void stopDuringCaptureDropsIt()
+    void captureInFlight()
     {
-        QFETCH(bool, readFirst);
-        QFETCH(bool, restart);
+        QFETCH(QString, events);
+        QFETCH(QStringList, expected);
         World world;
         ClipboardHistoryModel& model = world.start();
         world.pasteboard.setText(QStringLiteral("A"));
-        world.scheduler.advance(ClipboardHistoryModel::pollInterval);
-        if (readFirst) {
-            world.executor.runJob(0);
-        }
-        model.setClipboardHistoryEnabled(false);
-        model.setClipboardHistoryEnabled(restart);
-        world.settle();
-        world.poll();
-        QVERIFY(model.items().isEmpty());
-        QVERIFY(!QFile::exists(world.historyPath()));
-        if (restart) {
-            // Monitoring goes on: the next copy is recorded.
-            world.copy(QStringLiteral("B"));
-            QCOMPARE(world.texts(), QStringList({"B"}));
-        }
-    }
-
-    // The clipboard moves on while a capture is in flight: the stale content is never recorded,
-    // there is one capture at a time, and the newest content is captured at once, without
-    // waiting for the next poll.
-    void changeDuringCapture_data()
-    {
-        QTest::addColumn<QString>("when");
-        QTest::newRow("while it is read") << "read";
-        QTest::newRow("before the result is applied") << "applied";
-        QTest::newRow("twice, over two polls") << "polls";
-    }
-
-    void changeDuringCapture()
-    {
-        QFETCH(QString, when);
-        World world;
-        ClipboardHistoryModel& model = world.start();
-        world.pasteboard.setText(QStringLiteral("A"));
-        if (when == QLatin1String("read")) {
+        if (events == QLatin1String("change in read")) {
             world.pasteboard.setOnNextRead(
                 [&world] { world.pasteboard.setText(QStringLiteral("B")); });
         }
         world.scheduler.advance(ClipboardHistoryModel::pollInterval);
         for (const char* text : {"B", "C"}) {
-            if (when == QLatin1String("polls")) {
+            if (events == QLatin1String("polls")) {
                 world.pasteboard.setText(QString::fromLatin1(text));
                 world.scheduler.advance(ClipboardHistoryModel::pollInterval);
             }
         }
         QCOMPARE(world.executor.pendingCount(), 1);
-        world.executor.runJob(0);
-        if (when == QLatin1String("applied")) {
-            world.pasteboard.setText(QStringLiteral("B"));
+        if (!events.startsWith(QLatin1String("stop"))) {
+            world.executor.runJob(0);
         }
-        world.scheduler.runPending();
-        QCOMPARE(world.executor.pendingCount(), 1);
+        if (events.contains(QLatin1String("stop"))) {
+            model.setClipboardHistoryEnabled(false);
+            model.setClipboardHistoryEnabled(events.endsWith(QLatin1String("start")));
+        } else {
+            if (events == QLatin1String("read, change")) {
+                world.pasteboard.setText(QStringLiteral("B"));
+            }
+            world.scheduler.runPending();
+            QCOMPARE(world.executor.pendingCount(), 1); // the newest content, at once
+        }
         world.settle();
-        QCOMPARE(world.texts(), QStringList(when == QLatin1String("polls") ? "C" : "B"));
-        QCOMPARE(model.lastChangeCount(), world.pasteboard.changeCount());
+        world.poll();
+        if (events.endsWith(QLatin1String("start"))) {
+            world.copy(QStringLiteral("B")); // monitoring goes on
+        }
+        QCOMPARE(world.texts(), expected);
+        QCOMPARE(QFile::exists(world.historyPath()), !expected.isEmpty());
     }
 
     void secretAndFixedPhraseCopiesAreNotRecorded()
