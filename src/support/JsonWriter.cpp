@@ -4,7 +4,6 @@
 
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <cstring>
 
 // Decisions not fixed by the byte format:
@@ -271,31 +270,6 @@ void JsonWriter::value(qint64 n)
     m_buffer.append(text, result.ptr - text);
 }
 
-void JsonWriter::value(double d)
-{
-    beforeValue();
-    if (!std::isfinite(d)) {
-        m_buffer.append("null", 4);
-        return;
-    }
-    char text[40];
-    std::to_chars_result result;
-    if (d == std::trunc(d) && std::fabs(d) < 1e17) {
-        // Integral values as plain digits (2.0 -> 2, 1e16 -> 10000000000000000), as the
-        // platform's encoder writes them.
-        result = std::to_chars(std::begin(text), std::end(text), d, std::chars_format::fixed);
-    } else {
-        result = std::to_chars(std::begin(text), std::end(text), d);
-    }
-    m_buffer.append(text, result.ptr - text);
-}
-
-void JsonWriter::nullValue()
-{
-    beforeValue();
-    m_buffer.append("null", 4);
-}
-
 void JsonWriter::maybeFlush()
 {
     if (m_device != nullptr && m_buffer.size() >= FlushThreshold) {
@@ -329,11 +303,4 @@ bool JsonWriter::finish()
 {
     flushBuffer();
     return m_ok && !m_unbalanced && m_stack.empty() && !m_afterKey;
-}
-
-QByteArray JsonWriter::quoted(QStringView text)
-{
-    JsonWriter writer(Style::Compact);
-    writer.appendEscaped(text);
-    return writer.m_buffer;
 }

@@ -53,18 +53,12 @@ public:
     void value(bool b);
     void value(qint64 n);
     void value(int n) { value(static_cast<qint64>(n)); }
-    // Shortest text that reads back to the same double; integral values without ".0".
-    void value(double d);
-    void nullValue();
 
     // Flushes the buffer to the device; false when any write failed or the document is not
     // complete (a container left open, a key without its value).
     bool finish();
     bool ok() const { return m_ok; }
     QByteArray result() const { return m_buffer; }
-
-    // A whole string escaped as it would be written, quotes included.
-    static QByteArray quoted(QStringView text);
 
 private:
     struct Level
