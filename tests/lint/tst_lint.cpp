@@ -9,7 +9,6 @@ namespace {
 
 struct Call
 {
-    QString file;
     int line = 0;
     QStringList arguments;
 };
@@ -55,7 +54,7 @@ QStringList splitArguments(const QString& text, qsizetype open, qsizetype* end)
     return args;
 }
 
-QList<Call> connectCalls(const QString& path, const QString& text)
+QList<Call> connectCalls(const QString& text)
 {
     static const QRegularExpression pattern(QStringLiteral(R"((?<![\w.>:])(?:QObject::)?connect\s*\()"));
     QList<Call> calls;
@@ -64,7 +63,6 @@ QList<Call> connectCalls(const QString& path, const QString& text)
         const auto match = it.next();
         qsizetype end = 0;
         Call call;
-        call.file = path;
         call.line = static_cast<int>(text.left(match.capturedStart()).count(QLatin1Char('\n'))) + 1;
         call.arguments = splitArguments(text, match.capturedEnd() - 1, &end);
         calls.append(call);
@@ -95,12 +93,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("flagged");
         QTest::newRow("lambda without context")
             << QStringLiteral("connect(a, &A::changed, [this] { f(); });") << true;
-        QTest::newRow("qualified without context")
+        QTest::newRow("qualified, nested commas")
             << QStringLiteral("QObject::connect(a, &A::changed, [=](int x) { g(x, 1); });") << true;
-        QTest::newRow("functor object") << QStringLiteral("connect(a, &A::changed, std::bind(&f, 1));") << true;
         QTest::newRow("lambda with context")
             << QStringLiteral("connect(a, &A::changed, this, [this] { f(); });") << false;
-        QTest::newRow("member slot") << QStringLiteral("connect(a, &A::changed, b, &B::update);") << false;
         QTest::newRow("old syntax") << QStringLiteral("connect(a, SIGNAL(x()), SLOT(y()));") << false;
         QTest::newRow("other function") << QStringLiteral("disconnect(a, &A::changed, f);") << false;
     }
@@ -109,7 +105,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, source);
         QFETCH(bool, flagged);
-        const auto calls = connectCalls(QStringLiteral("x.cpp"), source);
+        const auto calls = connectCalls(source);
         const bool any = std::any_of(calls.begin(), calls.end(), isContextless);
         QCOMPARE(any, flagged);
     }
@@ -130,9 +126,9 @@ private Q_SLOTS:
                 QFile file(path);
                 QVERIFY(file.open(QIODevice::ReadOnly));
                 ++files;
-                for (const Call& call : connectCalls(path, QString::fromUtf8(file.readAll()))) {
+                for (const Call& call : connectCalls(QString::fromUtf8(file.readAll()))) {
                     if (isContextless(call)) {
-                        offenders.append(QStringLiteral("%1:%2").arg(call.file).arg(call.line));
+                        offenders.append(QStringLiteral("%1:%2").arg(path).arg(call.line));
                     }
                 }
             }

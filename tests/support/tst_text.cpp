@@ -18,14 +18,9 @@ private Q_SLOTS:
 
         QTest::newRow("ASCII blanks and line breaks")
             << QStringLiteral(" \t\r\n\v\f a b \r\n\t ") << QStringLiteral("a b");
-        QTest::newRow("ideographic space")
-            << QStringLiteral("\u3000日本\u3000") << QStringLiteral("日本");
-        QTest::newRow("next line") << QString::fromUtf16(u"\x85x\x85") << QStringLiteral("x");
-        QTest::newRow("no-break space") << QStringLiteral("\u00a0x\u00a0") << QStringLiteral("x");
-        QTest::newRow("line and paragraph separators")
-            << QStringLiteral("\u2028x\u2029") << QStringLiteral("x");
-        QTest::newRow("other Unicode spaces")
-            << QStringLiteral("\u1680\u2000\u200a\u202f\u205fx\u2003") << QStringLiteral("x");
+        QTest::newRow("Unicode white space")
+            << QString::fromUtf16(u"\x85\u00a0\u2028\u1680\u2000\u200a\u202f\u205f日本\u2029\u3000")
+            << QStringLiteral("日本");
         QTest::newRow("inner white space kept")
             << QStringLiteral(" a\u3000\n b ") << QStringLiteral("a\u3000\n b");
         QTest::newRow("only white space") << QStringLiteral(" \u3000\n\t") << QString();
@@ -47,7 +42,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("prefixLength");
         QTest::addColumn<QString>("prefix");
 
-        QTest::newRow("ASCII") << QStringLiteral("hello") << 5 << 3 << QStringLiteral("hel");
         QTest::newRow("CR LF is one")
             << QStringLiteral("a\r\nb") << 3 << 2 << QStringLiteral("a\r\n");
         QTest::newRow("combining accent")
@@ -55,8 +49,6 @@ private Q_SLOTS:
         QTest::newRow("flags") << QStringLiteral("🇯🇵🇫🇷") << 2 << 1 << QStringLiteral("🇯🇵");
         QTest::newRow("family ZWJ sequence")
             << QStringLiteral("👨\u200d👩\u200d👧x") << 2 << 1 << QStringLiteral("👨\u200d👩\u200d👧");
-        QTest::newRow("skin tone")
-            << QStringLiteral("👍🏽👍") << 2 << 1 << QStringLiteral("👍🏽");
         QTest::newRow("prefix longer than text")
             << QStringLiteral("é😀") << 2 << 10 << QStringLiteral("é😀");
         QTest::newRow("empty") << QString() << 0 << 5 << QString();
@@ -87,8 +79,6 @@ private Q_SLOTS:
             };
             row("digit runs by value")
                 << locale << QStringLiteral("item 2") << QStringLiteral("item 10") << -1;
-            row("digit runs, reversed")
-                << locale << QStringLiteral("file10") << QStringLiteral("file9") << 1;
             row("case ignored in words")
                 << locale << QStringLiteral("Display") << QStringLiteral("display") << 0;
             row("not code-point order")
