@@ -93,8 +93,6 @@ private Q_SLOTS:
                     ",\"title\":\"T\",\"content\":\"a\\/b\\u3042\\ud83d\\ude00\\\"\\\\\\b\\f\\n"
                     "\\r\\t\\u0000\",\"isVisible\":false}"),
             QStringLiteral("F-[T-=a/bあ😀\"\\\b\f\n\r\t") + QChar(0) + QLatin1Char(']'));
-        accept("unknown phrase key ignored",
-            withPhrase(",\"title\":\"T\",\"content\":\"C\",\"extra\":null"), "F[T=C]");
         accept("unknown members of every kind",
             doc(",\"a\":[1,-0.5,2e10,1E-3,true,false,null,\"s\\u00e9\",{\"x\":{}},[]]", ""), "F[]");
         accept("escaped member name", "[{\"\\u0069d\":" + id + ",\"title\":\"F\",\"phrases\":[]}]",
@@ -112,7 +110,6 @@ private Q_SLOTS:
             withPhrase(
                 R"(,"id":"00000000-0000-4000-8000-00000000000g","title":"T","content":"C")"));
         refuse("phrase without content", withPhrase(",\"title\":\"T\""));
-        refuse("folder without phrases key", "[{\"id\":" + id + ",\"title\":\"F\"}]");
         refuse("folder without id", "[{\"title\":\"F\",\"phrases\":[]}]");
         refuse("title is a number", "[{\"id\":" + id + ",\"title\":5,\"phrases\":[]}]");
         refuse("isVisible as a string", doc(",\"isVisible\":\"true\"", ""));
