@@ -80,7 +80,6 @@ public Q_SLOTS:
         // Qt passes its bus service name (or an object path on the caller's name).
         m_items.append(service.startsWith(QLatin1Char('/')) ? QString() : service);
     }
-    void RegisterStatusNotifierHost(const QString&) { }
 
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString& service);
@@ -128,17 +127,14 @@ private Q_SLOTS:
 
         onWatcher([&watcher] { watcher.registerHost(); });
         QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 5000);
-        QVERIFY(item.isShown());
         // Qt chose StatusNotifierItem: the item registered itself with the watcher.
-        QTRY_VERIFY_WITH_TIMEOUT(!watcher.items().isEmpty(), 5000);
-        QVERIFY(!watcher.items().first().isEmpty());
-        QCOMPARE(item.iconGeometry(), QRect()); // hosts do not say where the icon is
+        QTRY_VERIFY_WITH_TIMEOUT(!watcher.items().value(0).isEmpty(), 5000);
 
         QSignalSpy leftClicks(&item, &StatusItem::leftClicked);
         QSignalSpy contextRequests(&item, &StatusItem::contextMenuRequested);
         onWatcher([&watcher] { watcher.callItem(QStringLiteral("Activate")); });
         QTRY_COMPARE_WITH_TIMEOUT(leftClicks.size(), 1, 5000);
-        QCOMPARE(leftClicks.at(0).at(0).toRect(), QRect());
+        QCOMPARE(leftClicks.at(0).at(0).toRect(), QRect()); // hosts do not say where the icon is
         onWatcher([&watcher] { watcher.callItem(QStringLiteral("ContextMenu")); });
         QTRY_COMPARE_WITH_TIMEOUT(contextRequests.size(), 1, 5000);
 
