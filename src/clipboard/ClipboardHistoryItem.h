@@ -12,7 +12,12 @@
 
 #include <optional>
 
-enum class ClipboardHistoryKind { Text, Url, Image };
+enum class ClipboardHistoryKind
+{
+    Text,
+    Url,
+    Image
+};
 
 QString clipboardHistoryKindName(ClipboardHistoryKind kind); // "text", "url", "image"
 std::optional<ClipboardHistoryKind> clipboardHistoryKindFromName(QStringView name);

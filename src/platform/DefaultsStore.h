@@ -13,7 +13,15 @@
 
 using DefaultsValue = std::variant<std::monostate, bool, qint64, double, QString, QByteArray>;
 
-enum class DefaultsType { Absent, Bool, Integer, Double, String, Data };
+enum class DefaultsType
+{
+    Absent,
+    Bool,
+    Integer,
+    Double,
+    String,
+    Data
+};
 
 DefaultsType defaultsTypeOf(const DefaultsValue& value);
 QString defaultsTypeName(DefaultsType type);

@@ -4,13 +4,12 @@
 
 FileLocations::FileLocations(QString applicationSupportDirectory)
     : m_applicationSupport(std::move(applicationSupportDirectory))
-{
-}
+{ }
 
 FileLocations FileLocations::standard()
 {
-    return FileLocations(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Norvale"));
+    return FileLocations(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/Norvale"));
 }
 
 QString FileLocations::filePath(const QString& fileName) const

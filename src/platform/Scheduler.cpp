@@ -4,8 +4,7 @@
 
 TimerHandle::TimerHandle(std::shared_ptr<State> state)
     : m_state(std::move(state))
-{
-}
+{ }
 
 TimerHandle::~TimerHandle()
 {
@@ -14,8 +13,7 @@ TimerHandle::~TimerHandle()
 
 TimerHandle::TimerHandle(TimerHandle&& other) noexcept
     : m_state(std::exchange(other.m_state, nullptr))
-{
-}
+{ }
 
 TimerHandle& TimerHandle::operator=(TimerHandle&& other) noexcept
 {

@@ -47,6 +47,6 @@ public:
 
     virtual void post(std::function<void()> fn) = 0;
     [[nodiscard]] virtual TimerHandle postDelayed(double seconds, std::function<void()> fn) = 0;
-    [[nodiscard]] virtual TimerHandle repeating(double intervalSeconds, std::function<void()> fn)
-        = 0;
+    [[nodiscard]] virtual TimerHandle repeating(
+        double intervalSeconds, std::function<void()> fn) = 0;
 };

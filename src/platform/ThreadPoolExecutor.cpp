@@ -11,8 +11,8 @@ ThreadPoolExecutor::~ThreadPoolExecutor()
     m_pool.waitForDone();
 }
 
-TaskHandle ThreadPoolExecutor::start(Priority priority,
-    std::function<void(const CancelToken&)> job, std::function<void()> done)
+TaskHandle ThreadPoolExecutor::start(
+    Priority priority, std::function<void(const CancelToken&)> job, std::function<void()> done)
 {
     CancelToken token;
     const int poolPriority = priority == Priority::UserInitiated ? 1 : 0;

@@ -151,7 +151,8 @@ bool writeAtomically(
         if (file.error() != QFileDevice::NoError) {
             text = file.errorString();
         } else if (device.failed()) {
-            text = QDir::toNativeSeparators(path) + QStringLiteral(": 書き込みが途中で止まりました");
+            text =
+                QDir::toNativeSeparators(path) + QStringLiteral(": 書き込みが途中で止まりました");
         } else {
             text = QDir::toNativeSeparators(path) + QStringLiteral(": 書き込みを中止しました");
         }

@@ -22,7 +22,7 @@ std::vector<Entry>& registry()
 
 void TestMain::registerClass(const char* name, Factory factory)
 {
-    registry().push_back({ name, std::move(factory) });
+    registry().push_back({name, std::move(factory)});
 }
 
 int TestMain::run(int argc, char** argv)

@@ -27,5 +27,5 @@ struct Registration
 
 } // namespace TestMain
 
-#define NORVALE_TEST_CLASS(Class) \
+#define NORVALE_TEST_CLASS(Class)                                                                  \
     static const TestMain::Registration<Class> s_testRegistration_##Class(#Class);

@@ -56,7 +56,8 @@ QStringList splitArguments(const QString& text, qsizetype open, qsizetype* end)
 
 QList<Call> connectCalls(const QString& text)
 {
-    static const QRegularExpression pattern(QStringLiteral(R"((?<![\w.>:])(?:QObject::)?connect\s*\()"));
+    static const QRegularExpression pattern(
+        QStringLiteral(R"((?<![\w.>:])(?:QObject::)?connect\s*\()"));
     QList<Call> calls;
     auto it = pattern.globalMatch(text);
     while (it.hasNext()) {
@@ -76,8 +77,8 @@ bool isContextless(const Call& call)
         return false;
     }
     const QString& third = call.arguments.at(2);
-    return !third.startsWith(QLatin1Char('&')) && !third.startsWith(QStringLiteral("SLOT("))
-        && !third.startsWith(QStringLiteral("SIGNAL("));
+    return !third.startsWith(QLatin1Char('&')) && !third.startsWith(QStringLiteral("SLOT(")) &&
+        !third.startsWith(QStringLiteral("SIGNAL("));
 }
 
 } // namespace
@@ -97,8 +98,10 @@ private Q_SLOTS:
             << QStringLiteral("QObject::connect(a, &A::changed, [=](int x) { g(x, 1); });") << true;
         QTest::newRow("lambda with context")
             << QStringLiteral("connect(a, &A::changed, this, [this] { f(); });") << false;
-        QTest::newRow("old syntax") << QStringLiteral("connect(a, SIGNAL(x()), SLOT(y()));") << false;
-        QTest::newRow("other function") << QStringLiteral("disconnect(a, &A::changed, f);") << false;
+        QTest::newRow("old syntax")
+            << QStringLiteral("connect(a, SIGNAL(x()), SLOT(y()));") << false;
+        QTest::newRow("other function")
+            << QStringLiteral("disconnect(a, &A::changed, f);") << false;
     }
 
     void detectorFindsContextlessConnect()
@@ -115,8 +118,9 @@ private Q_SLOTS:
         const QString root = QStringLiteral(NORVALE_SOURCE_DIR);
         QStringList offenders;
         int files = 0;
-        for (const QString& folder : { QStringLiteral("/src"), QStringLiteral("/tests"), QStringLiteral("/bench") }) {
-            QDirIterator it(root + folder, { QStringLiteral("*.cpp"), QStringLiteral("*.h") },
+        for (const QString& folder :
+            {QStringLiteral("/src"), QStringLiteral("/tests"), QStringLiteral("/bench")}) {
+            QDirIterator it(root + folder, {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
                 QDir::Files, QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString path = it.next();

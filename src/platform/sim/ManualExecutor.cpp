@@ -2,14 +2,13 @@
 
 ManualExecutor::ManualExecutor(Scheduler& scheduler)
     : m_scheduler(scheduler)
-{
-}
+{ }
 
-TaskHandle ManualExecutor::start(Priority, std::function<void(const CancelToken&)> job,
-    std::function<void()> done)
+TaskHandle ManualExecutor::start(
+    Priority, std::function<void(const CancelToken&)> job, std::function<void()> done)
 {
     CancelToken token;
-    m_jobs.push_back(Job { token, std::move(job), std::move(done) });
+    m_jobs.push_back(Job {token, std::move(job), std::move(done)});
     return TaskHandle(token);
 }
 

@@ -4,8 +4,7 @@
 
 ManualScheduler::ManualScheduler(QDateTime start)
     : m_wallStart(std::move(start))
-{
-}
+{ }
 
 QDateTime ManualScheduler::now() const
 {
@@ -20,8 +19,8 @@ double ManualScheduler::uptime() const
 void ManualScheduler::post(std::function<void()> fn)
 {
     // Posted work is not cancellable: drop the state without a handle.
-    m_tasks.emplace(Key { m_time, m_sequence++ },
-        Task { 0, std::move(fn), std::make_shared<TimerHandle::State>() });
+    m_tasks.emplace(Key {m_time, m_sequence++},
+        Task {0, std::move(fn), std::make_shared<TimerHandle::State>()});
 }
 
 TimerHandle ManualScheduler::postDelayed(double seconds, std::function<void()> fn)
@@ -38,7 +37,7 @@ TimerHandle ManualScheduler::repeating(double intervalSeconds, std::function<voi
 TimerHandle ManualScheduler::schedule(double due, double interval, std::function<void()> fn)
 {
     auto state = std::make_shared<TimerHandle::State>();
-    m_tasks.emplace(Key { due, m_sequence++ }, Task { interval, std::move(fn), state });
+    m_tasks.emplace(Key {due, m_sequence++}, Task {interval, std::move(fn), state});
     return TimerHandle(state);
 }
 
@@ -58,8 +57,8 @@ bool ManualScheduler::runNextDue(double limit)
         m_time = std::max(m_time, due);
         if (task.interval > 0) {
             // Reschedule before running so the task may cancel itself.
-            m_tasks.emplace(Key { due + task.interval, m_sequence++ },
-                Task { task.interval, task.fn, task.state });
+            m_tasks.emplace(
+                Key {due + task.interval, m_sequence++}, Task {task.interval, task.fn, task.state});
         } else {
             task.state->finished = true;
         }
@@ -72,8 +71,7 @@ bool ManualScheduler::runNextDue(double limit)
 void ManualScheduler::advance(double seconds)
 {
     const double target = m_time + std::max(0.0, seconds);
-    while (runNextDue(target)) {
-    }
+    while (runNextDue(target)) { }
     m_time = target;
 }
 

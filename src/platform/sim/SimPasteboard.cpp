@@ -54,7 +54,7 @@ void SimPasteboard::setContents(const QList<QPair<QString, QByteArray>>& items)
 
 void SimPasteboard::setText(const QString& text)
 {
-    setContents({ { PasteboardType::string, text.toUtf8() } });
+    setContents({{PasteboardType::string, text.toUtf8()}});
 }
 
 void SimPasteboard::bumpChangeCount()

@@ -36,7 +36,7 @@ private:
     void noteRead() const;
 
     QList<QPair<QString, QByteArray>> m_items;
-    std::atomic<qint64> m_changeCount { 0 };
+    std::atomic<qint64> m_changeCount {0};
     mutable std::function<void()> m_onNextRead;
     int m_writes = 0;
     int m_clears = 0;
