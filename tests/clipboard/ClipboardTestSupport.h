@@ -5,6 +5,7 @@
 
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
+#include "common/TestFiles.h"
 #include "platform/FileLocations.h"
 #include "platform/sim/ManualExecutor.h"
 #include "platform/sim/ManualScheduler.h"
@@ -19,7 +20,6 @@
 #include <QTest>
 
 #include <memory>
-#include <sys/stat.h>
 
 namespace ClipboardTest {
 
@@ -44,27 +44,6 @@ inline QImage solid(int width, int height, QRgb color)
 inline QByteArray pngBytes(int width, int height, QRgb color)
 {
     return encodeImage(solid(width, height, color));
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline int modeOf(const QString& path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        return -1;
-    }
-    return static_cast<int>(info.st_mode & 07777);
 }
 
 // A folder whose history file path stays under PATH_MAX while the kept-aside name would pass

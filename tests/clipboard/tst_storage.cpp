@@ -324,7 +324,7 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(storage.fileURL()));
         QVERIFY(!storage.isWriteProtected());
         if (mode >= 0) {
-            QCOMPARE(modeOf(result.movedAsidePath), 0600);
+            QCOMPARE(fileMode(result.movedAsidePath), 0600);
             QCOMPARE(readFile(result.movedAsidePath), contents);
         }
 
@@ -377,16 +377,16 @@ private Q_SLOTS:
 
         QString error;
         QVERIFY2(storage.saveSynchronously({}, &error), qPrintable(error));
-        QCOMPARE(modeOf(storage.directory()), 0700);
-        QCOMPARE(modeOf(storage.fileURL()), 0600);
+        QCOMPARE(fileMode(storage.directory()), 0700);
+        QCOMPARE(fileMode(storage.fileURL()), 0600);
         // Overwriting keeps it private and leaves no temporary file behind.
         QVERIFY(::chmod(QFile::encodeName(storage.fileURL()).constData(), 0644) == 0);
         QVERIFY(storage.saveSynchronously({}, &error));
-        QCOMPARE(modeOf(storage.fileURL()), 0600);
+        QCOMPARE(fileMode(storage.fileURL()), 0600);
         // A folder left open by an earlier build is tightened at load.
         QVERIFY(::chmod(QFile::encodeName(storage.directory()).constData(), 0755) == 0);
         QCOMPARE(storage.load(Now).status, ClipboardHistoryStorage::LoadStatus::Loaded);
-        QCOMPARE(modeOf(storage.directory()), 0700);
+        QCOMPARE(fileMode(storage.directory()), 0700);
         QCOMPARE(QDir(storage.directory())
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList {QStringLiteral("ClipboardHistory.json")});

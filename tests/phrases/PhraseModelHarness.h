@@ -30,13 +30,13 @@ struct PhraseModelHarness
     FixedPhraseModel& createWith(const FixedPhraseFolderList& folders)
     {
         QDir().mkpath(folderPath());
-        PhraseTest::writeFile(storePath(), FixedPhraseStorage::encode(folders));
+        writeFile(storePath(), FixedPhraseStorage::encode(folders));
         return create();
     }
 
     QString storePath() const { return locations.filePath(QStringLiteral("FixedPhrases.json")); }
     QString folderPath() const { return locations.applicationSupportDirectory(); }
-    QByteArray storeBytes() const { return PhraseTest::readFile(storePath()); }
+    QByteArray storeBytes() const { return readFile(storePath()); }
     QString status() const { return model->statusMessage().value_or(QString()); }
 
     // Runs queued jobs oldest first and delivers their completions until nothing is left.
@@ -81,7 +81,7 @@ struct PhraseModelHarness
     QString csv(const QString& name, const QByteArray& bytes)
     {
         const QString path = dir.filePath(name);
-        PhraseTest::writeFile(path, bytes);
+        writeFile(path, bytes);
         return path;
     }
 

@@ -2,6 +2,7 @@
 
 // Small builders and file helpers shared by the phrase tests.
 
+#include "common/TestFiles.h"
 #include "phrases/FixedPhrase.h"
 
 #include <QByteArray>
@@ -9,8 +10,6 @@
 #include <QString>
 #include <QStringList>
 #include <QUuid>
-
-#include <sys/stat.h>
 
 namespace PhraseTest {
 
@@ -29,29 +28,6 @@ inline FixedPhraseFolder folder(
     int id, const QString& title, QList<FixedPhrase> phrases = {}, bool isVisible = true)
 {
     return FixedPhraseFolder {uuid(id), title, isVisible, std::move(phrases)};
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-        file.write(bytes) == bytes.size();
-}
-
-// Permission bits of path, or -1 when it does not exist.
-inline int fileMode(const QString& path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        return -1;
-    }
-    return static_cast<int>(info.st_mode & 07777);
 }
 
 // Folders without their identifiers, in a compact form that also reads well in a failure:

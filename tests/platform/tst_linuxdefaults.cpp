@@ -1,3 +1,4 @@
+#include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "platform/linux/LinuxDefaultsStore.h"
 
@@ -15,15 +16,6 @@ Q_DECLARE_METATYPE(DefaultsValue)
 
 namespace {
 
-int modeOf(const QString& path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
-        return -1;
-    }
-    return int(info.st_mode & 07777);
-}
-
 // Same type and same value; doubles bit for bit (so -0.0 and NaN are told apart).
 bool sameValue(const DefaultsValue& a, const DefaultsValue& b)
 {
@@ -35,13 +27,6 @@ bool sameValue(const DefaultsValue& a, const DefaultsValue& b)
         return std::memcmp(x, &y, sizeof y) == 0;
     }
     return a == b;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
-        file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -182,8 +167,8 @@ private Q_SLOTS:
             LinuxDefaultsStore store(m_path);
             store.set(QStringLiteral("menu.uiScale"), 1.0);
         }
-        QCOMPARE(modeOf(folder), 0700);
-        QCOMPARE(modeOf(m_path), 0600);
+        QCOMPARE(fileMode(folder), 0700);
+        QCOMPARE(fileMode(m_path), 0600);
         QVERIFY(sameValue(LinuxDefaultsStore(m_path).value(QStringLiteral("k")), qint64(3)));
         // Only the settings file is left in the folder (no lock or temporary files).
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),

@@ -1,3 +1,4 @@
+#include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "support/PrivateFiles.h"
 
@@ -12,21 +13,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-int modeOf(const QString& path)
-{
-    struct stat info;
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
-        return -1;
-    }
-    return int(info.st_mode & 07777);
-}
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 bool writePlain(const QString& path, const QByteArray& contents, int mode)
 {
@@ -91,7 +77,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY(!PrivateFiles::ensureDirectory(file, &error));
         QVERIFY(!error.isEmpty());
-        QCOMPARE(modeOf(file), 0644);
+        QCOMPARE(fileMode(file), 0644);
     }
 
     void failureLeavesOldFile_data()
@@ -131,8 +117,8 @@ private Q_SLOTS:
             QVERIFY(!PrivateFiles::writeAtomically(path, writer, &error));
         }
         QVERIFY(!error.isEmpty());
-        QCOMPARE(contentsOf(path), QByteArray("old contents"));
-        QCOMPARE(modeOf(path), 0600);
+        QCOMPARE(readFile(path), QByteArray("old contents"));
+        QCOMPARE(fileMode(path), 0600);
         // No temporary file is left behind.
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
             QStringList {QStringLiteral("ClipboardHistory.json")});
@@ -147,8 +133,8 @@ private Q_SLOTS:
             // Unreadable to everyone: moving aside must not need to read it.
             QVERIFY(writePlain(path, expected.toUtf8(), 0));
             QCOMPARE(PrivateFiles::moveAside(path, now), expected);
-            QCOMPARE(modeOf(expected), 0600);
-            QCOMPARE(contentsOf(expected), expected.toUtf8());
+            QCOMPARE(fileMode(expected), 0600);
+            QCOMPARE(readFile(expected), expected.toUtf8());
         }
         // Nothing to move: nothing is created.
         QCOMPARE(PrivateFiles::moveAside(path, now), QString());

@@ -1,0 +1,36 @@
+#pragma once
+
+// File helpers shared by the tests that check what reaches the disk.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+
+#include <sys/stat.h>
+
+// The whole file, or "<unreadable>": a missing file must never pass for an empty one.
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Replaces the file's contents, creating its folders on the way.
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) &&
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Permission bits of path, or -1 when it does not exist.
+inline int fileMode(const QString& path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return -1;
+    }
+    return static_cast<int>(info.st_mode & 07777);
+}
