@@ -75,20 +75,9 @@ CommandResult CommandLineClient::sendToInstance(const InstanceRequest& request) 
 {
     QDeadlineTimer deadline(m_startupWaitMs);
     for (;;) {
-        CommandResult reply;
-        QString error;
-        switch (InstanceClient::send(m_paths.socketPath, request, &reply, &error)) {
-        case InstanceClient::Outcome::Replied:
-            return reply;
-        case InstanceClient::Outcome::Failed:
-            return CommandResult::failure(QStringLiteral("norvale: ") + error);
-        case InstanceClient::Outcome::NotListening:
-            break;
-        }
-        if (deadline.hasExpired()) {
-            return CommandResult::failure(
-                QStringLiteral("norvale: Norvale is running but does not answer on %1")
-                    .arg(m_paths.socketPath));
+        if (std::optional<CommandResult> result =
+                InstanceClient::attempt(m_paths.socketPath, request, deadline)) {
+            return *result;
         }
         QThread::msleep(100);
     }

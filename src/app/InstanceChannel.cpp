@@ -329,6 +329,27 @@ void InstanceServer::readRequest(QLocalSocket* socket, const std::shared_ptr<QBy
     socket->disconnectFromServer();
 }
 
+std::optional<CommandResult> InstanceClient::attempt(
+    const QString& socketPath, const InstanceRequest& request, const QDeadlineTimer& deadline)
+{
+    CommandResult reply;
+    QString error;
+    switch (send(socketPath, request, &reply, &error)) {
+    case Outcome::Replied:
+        return reply;
+    case Outcome::Failed:
+        return CommandResult::failure(QStringLiteral("norvale: ") + error);
+    case Outcome::NotListening:
+        break;
+    }
+    if (deadline.hasExpired()) {
+        return CommandResult::failure(
+            QStringLiteral("norvale: Norvale is running but does not answer on %1")
+                .arg(socketPath));
+    }
+    return std::nullopt;
+}
+
 InstanceClient::Outcome InstanceClient::send(const QString& socketPath,
     const InstanceRequest& request, CommandResult* reply, QString* error, int timeoutMs)
 {

@@ -19,6 +19,7 @@
 #include "CommandRegistry.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
@@ -117,6 +118,12 @@ enum class Outcome
 // process). NotListening: nothing accepts on the socket (no instance, or a stale file).
 Outcome send(const QString& socketPath, const InstanceRequest& request, CommandResult* reply,
     QString* error, int timeoutMs = 30000);
+
+// One attempt of a command-line route: the instance's reply or the failure as the command's
+// result; nothing while no instance listens yet, so the caller may retry until deadline has
+// passed, after which the result says that the running instance does not answer.
+std::optional<CommandResult> attempt(
+    const QString& socketPath, const InstanceRequest& request, const QDeadlineTimer& deadline);
 
 } // namespace InstanceClient
 

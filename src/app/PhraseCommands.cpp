@@ -104,27 +104,17 @@ CommandResult transferLocally(
         case InstanceGuard::LockState::HeldElsewhere:
             break;
         }
-        CommandResult reply;
         QStringList tokens = invocation.words;
         tokens.append(path);
-        switch (InstanceClient::send(paths->socketPath,
-            InstanceRequest {tokens, invocation.workingDirectory}, &reply, &error)) {
-        case InstanceClient::Outcome::Replied:
+        std::optional<CommandResult> reply = InstanceClient::attempt(
+            paths->socketPath, InstanceRequest {tokens, invocation.workingDirectory}, deadline);
+        if (reply) {
             // With --no-wait the reply is the transfer's number, for `phrases status`.
-            if (reply.exitCode != CommandExit::success || !wait) {
-                return reply;
+            if (reply->exitCode != CommandExit::success || !wait) {
+                return *reply;
             }
             return waitForOutcome(
-                *paths, reply.standardOutput.trimmed().toLongLong(), invocation.workingDirectory);
-        case InstanceClient::Outcome::Failed:
-            return CommandResult::failure(QStringLiteral("norvale: ") + error);
-        case InstanceClient::Outcome::NotListening:
-            break;
-        }
-        if (deadline.hasExpired()) {
-            return CommandResult::failure(
-                QStringLiteral("norvale: Norvale is running but does not answer on %1")
-                    .arg(paths->socketPath));
+                *paths, reply->standardOutput.trimmed().toLongLong(), invocation.workingDirectory);
         }
         QThread::msleep(pollIntervalMs);
     }
