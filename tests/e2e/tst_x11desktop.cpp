@@ -142,14 +142,18 @@ private Q_SLOTS:
                             .arg(icon.center().x())
                             .arg(icon.center().y())));
         QTRY_COMPARE_WITH_TIMEOUT(leftClicks.size(), 1, 20000);
-        QCOMPARE(leftClicks.at(0).at(0).toRect(), icon);
+        // The dock may still resize the icon after it first reports a place (22x22, then
+        // 22x30): the click reports where the icon is now, around the point clicked.
+        const QRect clicked = leftClicks.at(0).at(0).toRect();
+        QCOMPARE(clicked, item.iconGeometry());
+        QVERIFY2(clicked.contains(icon.center()), qPrintable(QDebug::toString(clicked)));
         QVERIFY(xdotool(QStringLiteral("click 3")));
         QTRY_COMPARE_WITH_TIMEOUT(contextRequests.size(), 1, 20000);
 
         // The quick panel at the icon: below it, inside the work area, focused, off the taskbar.
         QuickPanelWindow panel(*m_workspace, *m_displays);
         QSignalSpy closed(&panel, &QuickPanelWindow::closed);
-        panel.open(icon);
+        panel.open(clicked);
         QTRY_VERIFY_WITH_TIMEOUT(panel.isActiveWindow(), 20000);
         QCOMPARE(panel.geometry(), QRect(1140, 32, 780, 600));
         const QString state = xprop(QStringLiteral("_NET_WM_STATE"), &panel);
@@ -167,7 +171,7 @@ private Q_SLOTS:
             QVERIFY(xdotool(QStringLiteral("set_desktop %1").arg(desktop)));
             QTRY_COMPARE_WITH_TIMEOUT(xprop(QStringLiteral("_NET_CURRENT_DESKTOP")),
                 QStringLiteral("_NET_CURRENT_DESKTOP(CARDINAL) = %1").arg(desktop), 5000);
-            panel.open(icon);
+            panel.open(clicked);
             QTRY_COMPARE_WITH_TIMEOUT(xprop(QStringLiteral("_NET_WM_DESKTOP"), &panel),
                 QStringLiteral("_NET_WM_DESKTOP(CARDINAL) = %1").arg(desktop), 20000);
             QTRY_VERIFY_WITH_TIMEOUT(panel.isActiveWindow(), 20000);
