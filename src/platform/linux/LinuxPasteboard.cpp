@@ -114,7 +114,7 @@ public:
             }
         }
         {
-            QMutexLocker locker(&m_mutex);
+            QMutexLocker locker(&m_ownMutex);
             m_ownItems = unique;
         }
         m_inOwnWrite = true;
@@ -124,17 +124,17 @@ public:
 
     QStringList types()
     {
-        QMutexLocker locker(&m_mutex);
         if (!m_reader) {
             return {};
         }
-        if (m_ownItems) {
+        if (const std::optional<Items> own = ownItems()) {
             QStringList result;
-            for (const auto& item : *m_ownItems) {
+            for (const auto& item : *own) {
                 result.append(item.first);
             }
             return result;
         }
+        QMutexLocker locker(&m_readMutex);
         QList<QByteArray> targets;
         if (fetchTargets(&targets) != XcbSelectionReader::Status::Ok) {
             return {};
@@ -144,14 +144,14 @@ public:
 
     std::optional<QString> string(const QString& type)
     {
-        QMutexLocker locker(&m_mutex);
         if (!m_reader) {
             return std::nullopt;
         }
-        if (m_ownItems) {
-            const std::optional<QByteArray> bytes = ownBytes(type);
+        if (const std::optional<Items> own = ownItems()) {
+            const std::optional<QByteArray> bytes = itemBytes(*own, type);
             return bytes ? std::optional<QString>(QString::fromUtf8(*bytes)) : std::nullopt;
         }
+        QMutexLocker locker(&m_readMutex);
         if (type == PasteboardType::string) {
             return readText();
         }
@@ -161,13 +161,13 @@ public:
 
     std::optional<QByteArray> data(const QString& type)
     {
-        QMutexLocker locker(&m_mutex);
         if (!m_reader) {
             return std::nullopt;
         }
-        if (m_ownItems) {
-            return ownBytes(type);
+        if (const std::optional<Items> own = ownItems()) {
+            return itemBytes(*own, type);
         }
+        QMutexLocker locker(&m_readMutex);
         if (type == PasteboardType::string) {
             const std::optional<QString> text = readText();
             return text ? std::optional<QByteArray>(text->toUtf8()) : std::nullopt;
@@ -184,15 +184,23 @@ private:
         if (!m_inOwnWrite) {
             // Dropped before the count moves: a worker that sees the new count never answers
             // from the copy of contents that are no longer ours.
-            QMutexLocker locker(&m_mutex);
+            QMutexLocker locker(&m_ownMutex);
             m_ownItems.reset();
         }
         m_changeCount.fetch_add(1);
     }
 
-    std::optional<QByteArray> ownBytes(const QString& type) const
+    // A copy (the bytes are shared, not duplicated), so that no reader holds m_ownMutex for
+    // longer than the copy takes.
+    std::optional<Items> ownItems() const
     {
-        for (const auto& [itemType, bytes] : *m_ownItems) {
+        QMutexLocker locker(&m_ownMutex);
+        return m_ownItems;
+    }
+
+    static std::optional<QByteArray> itemBytes(const Items& items, const QString& type)
+    {
+        for (const auto& [itemType, bytes] : items) {
             if (itemType == type) {
                 return bytes;
             }
@@ -282,10 +290,15 @@ private:
     // Main thread only: set while our own setMimeData runs (Qt signals inside it).
     bool m_inOwnWrite = false;
 
-    QMutex m_mutex;
-    // Guarded by m_mutex: what we wrote, while the selection is still ours.
+    // Two locks, because the main thread must never wait for another client: m_ownMutex is
+    // taken by the main thread and held only to copy or swap m_ownItems; m_readMutex lets one
+    // worker at a time talk to X, for as long as a slow owner takes.
+    mutable QMutex m_ownMutex;
+    // What we wrote, while the selection is still ours.
     std::optional<Items> m_ownItems;
+    QMutex m_readMutex;
     std::unique_ptr<XcbSelectionReader> m_reader;
+    // Guarded by m_readMutex.
     std::optional<std::pair<std::uint32_t, qint64>> m_unresponsiveOwner;
 };
 

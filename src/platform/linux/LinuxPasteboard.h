@@ -12,7 +12,9 @@
 //
 // Reads (types, string, data) run on the capture worker. They never touch QClipboard, which
 // belongs to the GUI thread and reads large images there; they go through a private xcb
-// connection (XcbSelectionReader) guarded by a mutex. While the contents are our own last
+// connection (XcbSelectionReader), one worker at a time; the main thread never waits for a
+// read, however slow the owner (a read gives up after 10 s, or at once when the clipboard
+// changes hands, and the new contents are then read anew). While the contents are our own last
 // write, reads answer from a copy of it instead: Qt answers selection requests on the main
 // thread, so a worker asking X for our own contents would stall for the whole time-out while
 // the main thread waits for background work (at shutdown). An owner that timed out is not

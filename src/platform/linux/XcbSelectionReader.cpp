@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <utility>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 namespace {
 
@@ -23,39 +24,69 @@ using XcbPointer = std::unique_ptr<T, FreeDeleter>;
 // Property reads go in pieces of this many 32-bit units (4 MiB).
 constexpr std::uint32_t chunkWords = 1024 * 1024;
 
-// Waits until an event accepted by `wanted` arrives; other events are dropped. Null on the
-// deadline or when the connection breaks.
+struct Awaited
+{
+    XcbPointer<xcb_generic_event_t> event;
+    bool ownerChanged = false;
+};
+
+int eventType(const xcb_generic_event_t* event)
+{
+    return event->response_type & 0x7f;
+}
+
+// An XFixes notification that the selection changed hands (firstEvent 0: no XFixes).
+bool isOwnerChange(
+    const xcb_generic_event_t* event, std::uint8_t firstEvent, std::uint32_t selection)
+{
+    if (firstEvent == 0 || eventType(event) != firstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
+        return false;
+    }
+    return reinterpret_cast<const xcb_xfixes_selection_notify_event_t*>(event)->selection ==
+        selection;
+}
+
+// Waits until an event accepted by `wanted` arrives, or one that says the selection changed
+// hands; other events are dropped. No event on the deadline or when the connection breaks.
 template<typename Predicate>
-XcbPointer<xcb_generic_event_t> waitForEvent(
-    xcb_connection_t* connection, const QDeadlineTimer& deadline, Predicate wanted)
+Awaited waitForEvent(xcb_connection_t* connection, const QDeadlineTimer& deadline,
+    std::uint8_t xfixesFirstEvent, std::uint32_t selection, Predicate wanted)
 {
     for (;;) {
         while (xcb_generic_event_t* raw = xcb_poll_for_event(connection)) {
             XcbPointer<xcb_generic_event_t> event(raw);
+            if (isOwnerChange(event.get(), xfixesFirstEvent, selection)) {
+                return {nullptr, true};
+            }
             if (wanted(event.get())) {
-                return event;
+                return {std::move(event), false};
             }
         }
         if (xcb_connection_has_error(connection) != 0) {
-            return nullptr;
+            return {};
         }
         const qint64 remaining = deadline.remainingTime();
         if (remaining <= 0) {
-            return nullptr;
+            return {};
         }
         pollfd descriptor {};
         descriptor.fd = xcb_get_file_descriptor(connection);
         descriptor.events = POLLIN;
         const int ready = ::poll(&descriptor, 1, int(remaining));
         if (ready < 0 && errno != EINTR) {
-            return nullptr;
+            return {};
         }
     }
 }
 
-int eventType(const xcb_generic_event_t* event)
+// Why a wait ended without the event it waited for.
+XcbSelectionReader::Status failureStatus(xcb_connection_t* connection, const Awaited& awaited)
 {
-    return event->response_type & 0x7f;
+    if (awaited.ownerChanged) {
+        return XcbSelectionReader::Status::Abandoned;
+    }
+    return xcb_connection_has_error(connection) != 0 ? XcbSelectionReader::Status::Failed
+                                                     : XcbSelectionReader::Status::TimedOut;
 }
 
 } // namespace
@@ -110,7 +141,38 @@ bool XcbSelectionReader::ensureConnected()
         disconnect();
         return false;
     }
+    watchOwnerChanges();
     return true;
+}
+
+void XcbSelectionReader::watchOwnerChanges()
+{
+    m_xfixesFirstEvent = 0;
+    const xcb_query_extension_reply_t* extension =
+        xcb_get_extension_data(m_connection, &xcb_xfixes_id);
+    if (extension == nullptr || extension->present == 0) {
+        return;
+    }
+    XcbPointer<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
+        m_connection, xcb_xfixes_query_version(m_connection, 1, 0), nullptr));
+    if (!version) {
+        return;
+    }
+    xcb_xfixes_select_selection_input(m_connection, m_window, m_selection,
+        XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+            XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+            XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    m_xfixesFirstEvent = extension->first_event;
+}
+
+// Changes of hands reported before this read began are the ones that made the caller read:
+// a round trip puts every event the server sent so far into the queue, and they are dropped.
+void XcbSelectionReader::dropQueuedEvents()
+{
+    std::free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+        std::free(event);
+    }
 }
 
 void XcbSelectionReader::disconnect()
@@ -120,6 +182,7 @@ void XcbSelectionReader::disconnect()
     }
     m_connection = nullptr;
     m_window = XCB_NONE;
+    m_xfixesFirstEvent = 0;
     m_atoms.clear();
     m_names.clear();
 }
@@ -224,8 +287,8 @@ XcbSelectionReader::Result XcbSelectionReader::convert(const QByteArray& target)
         return {Status::Refused, {}, {}};
     }
     Result result = convertAtom(targetAtom);
-    if (result.status == Status::TimedOut || result.status == Status::Failed ||
-        result.status == Status::TooLarge) {
+    if (result.status == Status::TimedOut || result.status == Status::Abandoned ||
+        result.status == Status::Failed || result.status == Status::TooLarge) {
         // A late answer or a half-finished transfer must not reach the next request.
         disconnect();
     }
@@ -234,25 +297,25 @@ XcbSelectionReader::Result XcbSelectionReader::convert(const QByteArray& target)
 
 XcbSelectionReader::Result XcbSelectionReader::convertAtom(std::uint32_t target)
 {
+    dropQueuedEvents();
     xcb_delete_property(m_connection, m_window, m_property);
     xcb_convert_selection(
         m_connection, m_window, m_selection, target, m_property, XCB_CURRENT_TIME);
     xcb_flush(m_connection);
 
     const QDeadlineTimer answerDeadline(m_limits.answerMilliseconds);
-    XcbPointer<xcb_generic_event_t> event =
-        waitForEvent(m_connection, answerDeadline, [this](const xcb_generic_event_t* e) {
+    const Awaited answer = waitForEvent(m_connection, answerDeadline, m_xfixesFirstEvent,
+        m_selection, [this](const xcb_generic_event_t* e) {
             if (eventType(e) != XCB_SELECTION_NOTIFY) {
                 return false;
             }
             const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(e);
             return notify->requestor == m_window && notify->selection == m_selection;
         });
-    if (!event) {
-        return {xcb_connection_has_error(m_connection) != 0 ? Status::Failed : Status::TimedOut, {},
-            {}};
+    if (!answer.event) {
+        return {failureStatus(m_connection, answer), {}, {}};
     }
-    const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.get());
+    const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(answer.event.get());
     if (notify->property == XCB_NONE) {
         return {Status::Refused, {}, {}};
     }
@@ -329,8 +392,8 @@ XcbSelectionReader::Result XcbSelectionReader::readIncremental(qint64 sizeHint)
         if (transferDeadline.deadline() < chunkDeadline.deadline()) {
             chunkDeadline = transferDeadline;
         }
-        XcbPointer<xcb_generic_event_t> event =
-            waitForEvent(m_connection, chunkDeadline, [this](const xcb_generic_event_t* e) {
+        const Awaited chunkReady = waitForEvent(m_connection, chunkDeadline, m_xfixesFirstEvent,
+            m_selection, [this](const xcb_generic_event_t* e) {
                 if (eventType(e) != XCB_PROPERTY_NOTIFY) {
                     return false;
                 }
@@ -338,9 +401,8 @@ XcbSelectionReader::Result XcbSelectionReader::readIncremental(qint64 sizeHint)
                 return notify->window == m_window && notify->atom == m_property &&
                     notify->state == XCB_PROPERTY_NEW_VALUE;
             });
-        if (!event) {
-            return {xcb_connection_has_error(m_connection) != 0 ? Status::Failed : Status::TimedOut,
-                {}, {}};
+        if (!chunkReady.event) {
+            return {failureStatus(m_connection, chunkReady), {}, {}};
         }
         QByteArray chunk;
         std::uint32_t type = XCB_NONE;
