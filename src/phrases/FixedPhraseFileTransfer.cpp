@@ -5,6 +5,11 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr qsizetype readChunkBytes = 1024 * 1024;
@@ -23,6 +28,8 @@ QString localizedDescription(FixedPhraseFileTransferError error)
         return QStringLiteral("CSVファイルが50MBを超えています");
     case FixedPhraseFileTransferError::invalidUTF8:
         return QStringLiteral("CSVファイルをUTF-8として読み込めません");
+    case FixedPhraseFileTransferError::importFileNotRegular:
+        return QStringLiteral("CSVファイルが通常のファイルではありません");
     }
     return {};
 }
@@ -68,9 +75,24 @@ FixedPhraseFileTransfer::ExportResult FixedPhraseFileTransfer::writeCSV(
 
 FixedPhraseFileTransfer::ImportResult FixedPhraseFileTransfer::readCSV(const QString& path)
 {
-    QFile file(path);
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer forever.
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        return {{}, platformFailure(qt_error_string(errno))};
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        return {{}, FixedPhraseTransferFailure(FixedPhraseFileTransferError::importFileNotRegular)};
+    }
+    QFile file;
     // Unbuffered: a buffered device reads ahead past the limit.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!file.open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
+            QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
         return {{}, platformFailure(file.errorString())};
     }
     ImportResult result = readCSV(file);

@@ -3,7 +3,9 @@
 // Reading and writing fixed phrase CSV files. Exports are written atomically (a temporary
 // file replaces the target) with the byte order mark. Imports read at most 52,428,801 bytes
 // of the file as it is (the byte order mark counts; the size the file system reports is not
-// trusted, since a file can grow while it is read), check strict UTF-8, and tokenize and map
+// trusted, since a file can grow while it is read) and only of a regular file (opened without
+// blocking, so that a FIFO nobody writes to cannot hold the worker), check strict UTF-8, and
+// tokenize and map
 // rows in the same single pass, so memory stays near the size of the resulting folders.
 //
 // The synchronous forms are for worker threads; exportCSV() and importCSV() run them on an
@@ -22,7 +24,9 @@ class QIODevice;
 enum class FixedPhraseFileTransferError
 {
     importFileTooLarge,
-    invalidUTF8
+    invalidUTF8,
+    // A FIFO, a device or a folder: reading one could block forever or never end.
+    importFileNotRegular
 };
 QString localizedDescription(FixedPhraseFileTransferError error);
 

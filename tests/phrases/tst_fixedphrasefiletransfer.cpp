@@ -3,9 +3,12 @@
 #include "phrases/FixedPhraseFileTransfer.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace PhraseTest;
 
@@ -101,6 +104,32 @@ private Q_SLOTS:
         QCOMPARE(descriptionOf(result), failure);
         // A failure gives no folders; every row with a data line gives some.
         QCOMPARE(result.folders.isEmpty(), !failure.isEmpty() || bytes.size() <= 3);
+    }
+
+    // Only regular files: a FIFO nobody writes to would hold the worker, and with it the
+    // transfer slot and quit, for good.
+    void importsOnlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("device") << "device";
+    }
+
+    void importsOnlyRegularFiles()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("in.csv"));
+        if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("in.csv")));
+        } else {
+            path = QStringLiteral("/dev/zero");
+        }
+        QCOMPARE(descriptionOf(FixedPhraseFileTransfer::readCSV(path)),
+            QStringLiteral("CSVファイルが通常のファイルではありません"));
     }
 
     void fileErrorsAreThePlatformsAndLeaveNoFile()
