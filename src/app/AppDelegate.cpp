@@ -2,7 +2,8 @@
 
 #include "AppPlatform.h"
 #include "AppSettingsModel.h"
-#include "StatusItem.h"
+#include "PasteBackController.h"
+#include "StatusItemIcon.h"
 #include "clipboard/ClipboardHistoryModel.h"
 #include "panel/QuickPanelHistoryList.h"
 #include "panel/QuickPanelPlacement.h"
@@ -49,6 +50,8 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
     m_fixedPhrases = std::make_unique<FixedPhraseModel>(
         *platform.scheduler, *platform.executor, *platform.files);
     m_appSettings = std::make_unique<AppSettingsModel>(*platform.defaults);
+    m_pasteBack = std::make_unique<PasteBackController>(
+        *platform.workspace, *platform.keyboard, *platform.scheduler);
 }
 
 AppDelegate::~AppDelegate()
@@ -56,7 +59,7 @@ AppDelegate::~AppDelegate()
     // The panel's content calls back into the models: it goes first.
     m_quickPanel.reset();
     m_settingsWindow.reset();
-    m_statusItem.reset();
+    m_platform.tray->remove();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -65,36 +68,30 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     }
     m_launched = true;
-    m_statusItem = std::make_unique<StatusItem>();
-    connect(m_statusItem.get(), &StatusItem::leftClicked, this,
+    SystemTray& tray = *m_platform.tray;
+    connect(&tray, &SystemTray::leftClicked, this,
         [this](const QRect& iconGeometry) { toggleQuickPanelAtStatusItem(iconGeometry); });
-    connect(m_statusItem.get(), &StatusItem::contextMenuRequested, this,
+    connect(&tray, &SystemTray::contextMenuRequested, this,
         [this](const QPoint& position) { showContextMenu(position); });
     updateStatusItem();
-    m_statusItem->install();
+    tray.install(statusItemIcon());
     configureQuickPanel();
-    startTrackingFrontmostApplication();
+    m_pasteBack->startTracking();
     subscribe();
 }
 
 void AppDelegate::updateStatusItem()
 {
-    if (m_statusItem) {
-        m_statusItem->setToolTip(statusToolTip());
-    }
-}
-
-QString AppDelegate::statusToolTip() const
-{
-    return m_clipboardHistory->clipboardHistoryEnabled()
-        ? QStringLiteral("Norvale - クリップボード監視: オン")
-        : QStringLiteral("Norvale - クリップボード監視: オフ");
+    m_platform.tray->setToolTip(m_clipboardHistory->clipboardHistoryEnabled()
+            ? QStringLiteral("Norvale - クリップボード監視: オン")
+            : QStringLiteral("Norvale - クリップボード監視: オフ"));
 }
 
 void AppDelegate::configureQuickPanel()
 {
     m_quickPanel = std::make_unique<QuickPanelWindow>(*m_platform.workspace, *m_platform.displays);
-    connect(m_quickPanel.get(), &QuickPanelWindow::closed, this, &AppDelegate::quickPanelDidClose);
+    connect(m_quickPanel.get(), &QuickPanelWindow::closed, m_pasteBack.get(),
+        &PasteBackController::quickPanelDidClose);
     resizeAndRebuildQuickPanel();
 }
 
@@ -103,7 +100,7 @@ void AppDelegate::resizeAndRebuildQuickPanel()
     if (!m_quickPanel) {
         return;
     }
-    const QSizeF size = AppSettingsModel::leftClickMenuBaseSize(
+    const QSizeF size = QuickPanelPlacement::leftClickMenuBaseSize(
         m_clipboardHistory->displayHistoryRowCount(), m_appSettings->leftClickUIScale());
     m_quickPanel->setPanelSize(QSize(
         static_cast<int>(std::lround(size.width())), static_cast<int>(std::lround(size.height()))));
@@ -123,6 +120,9 @@ void AppDelegate::resizeAndRebuildQuickPanel()
     });
     connect(list, &QuickPanelHistoryList::rowActivated, this,
         [this](const QUuid& id) { copyHistoryItem(id); });
+    // Each opening starts afresh: the current history, the first row selected.
+    connect(&m_clipboardMenuState, &ClipboardMenuState::resetTokenChanged, list,
+        &QuickPanelHistoryList::reload);
     m_quickPanel->setContent(list);
     if (m_quickPanel->isOpen()) {
         list->reload();
@@ -137,11 +137,6 @@ QuickPanelHistoryList* AppDelegate::quickPanelHistoryList() const
 bool AppDelegate::isQuickPanelOpen() const
 {
     return m_quickPanel && m_quickPanel->isOpen();
-}
-
-QSize AppDelegate::quickPanelSize() const
-{
-    return m_quickPanel ? m_quickPanel->panelSize() : QSize();
 }
 
 void AppDelegate::toggleQuickPanelAtStatusItem(const QRect& iconGeometry)
@@ -174,43 +169,9 @@ void AppDelegate::toggleQuickPanelAtPointer()
 void AppDelegate::openQuickPanel(const QRect& anchor)
 {
     // Remember where the user came from before our own window takes the focus.
-    captureActivePasteTarget();
+    m_pasteBack->captureActivePasteTarget();
     m_clipboardMenuState.renewResetToken();
-    if (auto* list = quickPanelHistoryList()) {
-        list->reload();
-    }
     m_quickPanel->open(anchor);
-}
-
-void AppDelegate::quickPanelDidClose()
-{
-    const bool restore = std::exchange(m_shouldRestoreApplicationAfterPopoverClose, false);
-    if (restore && !m_applicationIsTerminating && m_lastNonSelfFrontmostApplication &&
-        !m_platform.workspace->isTerminated(*m_lastNonSelfFrontmostApplication)) {
-        m_platform.workspace->activate(*m_lastNonSelfFrontmostApplication);
-    }
-}
-
-void AppDelegate::startTrackingFrontmostApplication()
-{
-    captureActivePasteTarget();
-    connect(m_platform.workspace.get(), &Workspace::applicationActivated, this,
-        &AppDelegate::rememberApplication);
-}
-
-void AppDelegate::captureActivePasteTarget()
-{
-    if (const auto frontmost = m_platform.workspace->frontmostApplication()) {
-        rememberApplication(*frontmost);
-    }
-}
-
-void AppDelegate::rememberApplication(const RunningApplication& application)
-{
-    if (application.windowId == 0 || m_platform.workspace->isOwnApplication(application)) {
-        return;
-    }
-    m_lastNonSelfFrontmostApplication = application;
 }
 
 void AppDelegate::subscribe()
@@ -265,7 +226,7 @@ QList<StatusMenuEntry> AppDelegate::statusMenuEntries()
     StatusMenuEntry show;
     show.title = QStringLiteral("履歴を表示");
     show.action = [this] {
-        toggleQuickPanelAtStatusItem(m_statusItem ? m_statusItem->iconGeometry() : QRect());
+        toggleQuickPanelAtStatusItem(m_platform.tray->iconGeometry());
     };
     entries.append(show);
 
@@ -296,9 +257,7 @@ void AppDelegate::showContextMenu(const QPoint& position)
     if (m_quickPanel && m_quickPanel->isOpen()) {
         m_quickPanel->dismiss();
     }
-    if (m_statusItem) {
-        m_statusItem->showMenu(statusMenuEntries(), position);
-    }
+    m_platform.tray->showMenu(statusMenuEntries(), position);
 }
 
 void AppDelegate::toggleClipboardHistory()
@@ -350,46 +309,13 @@ void AppDelegate::handleClipboardMenuCopy(ClipboardHistoryMenuCopySource source)
     }
     // The one-shot restore request belongs to the close that follows; with no open panel
     // there is none, and a stale request must not fire at some later close.
-    m_shouldRestoreApplicationAfterPopoverClose = !autoPaste && isQuickPanelOpen();
+    m_pasteBack->setRestoreAfterClose(!autoPaste && isQuickPanelOpen());
     if (m_quickPanel) {
         m_quickPanel->dismiss();
     }
     if (autoPaste) {
-        pasteToLastActiveApplication();
+        m_pasteBack->pasteToLastActiveApplication();
     }
-}
-
-void AppDelegate::pasteToLastActiveApplication()
-{
-    const std::optional<RunningApplication> target = m_lastNonSelfFrontmostApplication;
-    Scheduler& scheduler = *m_platform.scheduler;
-    m_pasteStep = scheduler.postDelayed(pasteActivationDelay, [this, target, &scheduler] {
-        if (target && !m_platform.workspace->isTerminated(*target)) {
-            m_platform.workspace->activate(*target);
-        }
-        m_pasteStep = scheduler.postDelayed(pasteKeystrokeDelay, [this, target, &scheduler] {
-            m_suppressShortcutHandling = true;
-            postPasteShortcut(target);
-            m_pasteStep = scheduler.postDelayed(
-                pasteSuppressionDuration, [this] { m_suppressShortcutHandling = false; });
-        });
-    });
-}
-
-void AppDelegate::postPasteShortcut(const std::optional<RunningApplication>& target)
-{
-    SyntheticKeyboard& keyboard = *m_platform.keyboard;
-    if (!keyboard.isTrusted() || !target) {
-        return;
-    }
-    // Only into the window the user came from: if it has gone or the window manager did not
-    // bring it to the front, the keystroke would land somewhere the user never chose.
-    const auto frontmost = m_platform.workspace->frontmostApplication();
-    if (!frontmost || frontmost->windowId != target->windowId ||
-        m_platform.workspace->isTerminated(*target)) {
-        return;
-    }
-    keyboard.postPasteShortcut();
 }
 
 void AppDelegate::terminate()
@@ -412,6 +338,8 @@ void AppDelegate::applicationWillTerminate()
         return;
     }
     m_applicationIsTerminating = true;
+    // The panel closes as part of quitting, which is no reason to re-activate anything.
+    m_pasteBack->stop();
     if (m_quickPanel) {
         m_quickPanel->dismiss();
     }
@@ -419,8 +347,6 @@ void AppDelegate::applicationWillTerminate()
     // would die with the process.
     m_fixedPhrases->prepareForApplicationTermination();
     m_clipboardHistory->waitForPendingSave(terminationSaveWaitMs);
-    if (m_statusItem) {
-        m_statusItem->remove();
-    }
+    m_platform.tray->remove();
     Q_EMIT terminated();
 }

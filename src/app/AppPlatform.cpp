@@ -6,11 +6,13 @@
 #include "platform/linux/LinuxDisplays.h"
 #include "platform/linux/LinuxPasteboard.h"
 #include "platform/linux/LinuxSyntheticKeyboard.h"
+#include "platform/linux/LinuxSystemTray.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimPasteboard.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
+#include "platform/sim/SimSystemTray.h"
 #include "platform/sim/SimWorkspace.h"
 
 #include <QCoreApplication>
@@ -52,6 +54,9 @@ AppPlatform AppPlatform::create(PlatformKind kind)
             {SimDisplays::display(QStringLiteral("SIM-1"), QRect(0, 0, 1920, 1080), true)});
         displays->setPointerLocation(QPoint(960, 540));
         platform.displays = std::move(displays);
+        auto tray = std::make_unique<SimSystemTray>();
+        tray->setHostAvailable();
+        platform.tray = std::move(tray);
     } else {
         platform.files.emplace(FileLocations::standard());
         platform.defaults = std::make_unique<LinuxDefaultsStore>();
@@ -59,6 +64,7 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.workspace = std::make_unique<LinuxWorkspace>();
         platform.keyboard = std::make_unique<LinuxSyntheticKeyboard>();
         platform.displays = std::make_unique<LinuxDisplays>();
+        platform.tray = std::make_unique<LinuxSystemTray>();
     }
     return platform;
 }

@@ -15,6 +15,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/Scheduler.h"
 #include "platform/SyntheticKeyboard.h"
+#include "platform/SystemTray.h"
 #include "platform/Workspace.h"
 
 #include <QString>
@@ -45,6 +46,7 @@ struct AppPlatform final
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<SyntheticKeyboard> keyboard;
     std::unique_ptr<Displays> displays;
+    std::unique_ptr<SystemTray> tray;
     std::optional<FileLocations> files;
 
     AppPlatform();

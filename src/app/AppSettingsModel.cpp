@@ -77,16 +77,6 @@ double AppSettingsModel::normalizedScale(double value)
     return std::clamp(rounded, minimumScale, maximumScale);
 }
 
-QSizeF AppSettingsModel::leftClickMenuBaseSize(int displayHistoryRowCount, double uiScale)
-{
-    const int rows = std::clamp(displayHistoryRowCount, 1, 12);
-    const int imageRows = std::clamp(displayHistoryRowCount, 1, 3);
-    const double imageRowHeight = std::max(uiScale * 124.0, 136.0);
-    const double height = (imageRows - 1) * 8.0 + imageRowHeight * imageRows + 30 + 8 + 12 + 12 +
-        (310 + rows * 70.0) + 2;
-    return {quickPanelWidth, height};
-}
-
 bool AppSettingsModel::setScale(double value, double& field, const QString& key)
 {
     if (std::isnan(value)) {

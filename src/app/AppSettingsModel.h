@@ -13,7 +13,6 @@
 // point where the login-item state will be re-read when the settings window opens.
 
 #include <QObject>
-#include <QSizeF>
 #include <QString>
 
 class DefaultsStore;
@@ -35,7 +34,6 @@ public:
 
     static constexpr double minimumScale = 0.8;
     static constexpr double maximumScale = 1.8;
-    static constexpr double quickPanelWidth = 780;
 
     explicit AppSettingsModel(DefaultsStore& defaults, QObject* parent = nullptr);
 
@@ -54,11 +52,6 @@ public:
     static double normalizedStoredScale(double stored);
     // The scale a value set becomes.
     static double normalizedScale(double value);
-
-    // Size of the quick panel for a row count and a panel scale, before the work-area cap:
-    // 780 wide; height from 1...12 text rows and 1...3 image rows whose height follows the
-    // scale but never drops below 136.
-    static QSizeF leftClickMenuBaseSize(int displayHistoryRowCount, double uiScale);
 
 Q_SIGNALS:
     void closeLeftClickMenuOnCopyChanged(bool close);

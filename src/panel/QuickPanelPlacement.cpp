@@ -13,14 +13,6 @@ int doubledCentreY(const QRect& rect)
     return 2 * rect.top() + rect.height();
 }
 
-bool containsCentre(const QRect& frame, const QRect& anchor)
-{
-    const int cx = 2 * anchor.left() + anchor.width();
-    const int cy = doubledCentreY(anchor);
-    return cx >= 2 * frame.left() && cx < 2 * (frame.left() + frame.width()) &&
-        cy >= 2 * frame.top() && cy < 2 * (frame.top() + frame.height());
-}
-
 // Moves start so that [start, start + length) lies inside [low, low + span) as far as it can;
 // when it cannot fit, its start stays at low.
 int keepInside(int start, int length, int low, int span)
@@ -31,6 +23,16 @@ int keepInside(int start, int length, int low, int span)
 
 } // namespace
 
+QSizeF leftClickMenuBaseSize(int displayHistoryRowCount, double uiScale)
+{
+    const int rows = std::clamp(displayHistoryRowCount, 1, 12);
+    const int imageRows = std::clamp(displayHistoryRowCount, 1, 3);
+    const double imageRowHeight = std::max(uiScale * 124.0, 136.0);
+    const double height = (imageRows - 1) * 8.0 + imageRowHeight * imageRows + 30 + 8 + 12 + 12 +
+        (310 + rows * 70.0) + 2;
+    return {780.0, height};
+}
+
 QRect anchorAtPointer(const QPoint& pointer)
 {
     return QRect(pointer, QSize(1, 1));
@@ -38,20 +40,8 @@ QRect anchorAtPointer(const QPoint& pointer)
 
 QRect workAreaFor(const QRect& anchor, const QList<DisplayInfo>& displays)
 {
-    for (const DisplayInfo& display : displays) {
-        if (containsCentre(display.frame, anchor)) {
-            return display.visibleFrame;
-        }
-    }
-    const auto primary = std::find_if(displays.cbegin(), displays.cend(),
-        [](const DisplayInfo& display) { return display.isPrimary; });
-    if (primary != displays.cend()) {
-        return primary->visibleFrame;
-    }
-    if (!displays.isEmpty()) {
-        return displays.first().visibleFrame;
-    }
-    return fallbackWorkArea;
+    return visibleFrameFor(anchor, displays, DisplayMatch::ContainsCentre)
+        .value_or(fallbackWorkArea);
 }
 
 Result place(const QRect& anchor, const QSize& size, const QList<DisplayInfo>& displays)

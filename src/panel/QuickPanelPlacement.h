@@ -1,7 +1,11 @@
 #pragma once
 
-// Where the quick panel opens, as a pure function of the anchor, the panel's size and the
-// displays (Qt's global coordinates: origin top-left, y downwards).
+// How big the quick panel is and where it opens, as pure functions of the settings, the
+// anchor and the displays (Qt's global coordinates: origin top-left, y downwards).
+//
+// The base size: 780 wide whatever the scale; the height holds 1...12 text rows of 70 and
+// 1...3 image rows whose height follows the scale but never drops below 136, with the fixed
+// parts between them.
 //
 // The anchor is the tray icon's geometry when the tray tells it (XEmbed), else a 1 × 1
 // rectangle at the pointer. The work area is the visible frame of the first display whose
@@ -16,6 +20,7 @@
 #include <QList>
 #include <QRect>
 #include <QSize>
+#include <QSizeF>
 
 namespace QuickPanelPlacement {
 
@@ -36,6 +41,7 @@ struct Result
 
 inline const QRect fallbackWorkArea {0, 0, 1440, 900};
 
+QSizeF leftClickMenuBaseSize(int displayHistoryRowCount, double uiScale);
 QRect anchorAtPointer(const QPoint& pointer);
 QRect workAreaFor(const QRect& anchor, const QList<DisplayInfo>& displays);
 Result place(const QRect& anchor, const QSize& size, const QList<DisplayInfo>& displays);

@@ -10,43 +10,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include <cstdlib>
-#include <cstring>
-#include <xcb/xcb.h>
-
-namespace {
-
-// Qt has no skip-taskbar / skip-pager flag on X11. Qt merges the _NET_WM_STATE atoms already
-// on an unmapped window with its own when it maps it, so these are set beforehand.
-void setSkipTaskbarAndPager(QWidget* widget)
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return;
-    }
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 == nullptr) {
-        return;
-    }
-    xcb_connection_t* connection = x11->connection();
-    const auto intern = [connection](const char* name) {
-        const auto cookie =
-            xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-        const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(reply);
-        return atom;
-    };
-    const xcb_atom_t state = intern("_NET_WM_STATE");
-    const xcb_atom_t atoms[] = {
-        intern("_NET_WM_STATE_SKIP_TASKBAR"), intern("_NET_WM_STATE_SKIP_PAGER")};
-    const auto window = static_cast<xcb_window_t>(widget->winId());
-    xcb_change_property(
-        connection, XCB_PROP_MODE_REPLACE, window, state, XCB_ATOM_ATOM, 32, 2, atoms);
-    xcb_flush(connection);
-}
-
-} // namespace
-
 QuickPanelWindow::QuickPanelWindow(Workspace& workspace, Displays& displays, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
     , m_workspace(workspace)
@@ -104,7 +67,7 @@ void QuickPanelWindow::open(const QRect& anchor)
     if (!testAttribute(Qt::WA_WState_Created)) {
         create();
     }
-    setSkipTaskbarAndPager(this);
+    m_workspace.prepareAuxiliaryWindow(winId());
     show();
     raise();
     activate();

@@ -4,12 +4,19 @@
 // pixels). The visible frame is the work area: the frame minus the panels' struts
 // (_NET_WM_STRUT_PARTIAL), since with several monitors Qt's availableGeometry() equals the
 // full geometry.
+//
+// Which display a rectangle belongs to is decided in one place, visibleFrameFor(), by one of
+// two named rules: a point-like anchor (the pointer, the tray icon) belongs to the first display
+// whose frame contains its centre; a window belongs to the display holding the largest part of
+// it (the first of equals), as a window's screen is reckoned by the desktop.
 
 #include <QList>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
 #include <QString>
+
+#include <optional>
 
 struct DisplayInfo
 {
@@ -39,3 +46,14 @@ public:
 Q_SIGNALS:
     void displaysChanged();
 };
+
+enum class DisplayMatch
+{
+    ContainsCentre,
+    LargestOverlap
+};
+
+// The visible frame of the display rect belongs to under the rule; else the primary display's,
+// else the first display's; nothing without displays.
+std::optional<QRect> visibleFrameFor(
+    const QRect& rect, const QList<DisplayInfo>& displays, DisplayMatch rule);

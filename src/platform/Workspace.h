@@ -37,6 +37,9 @@ public:
     virtual bool activate(const RunningApplication& application) = 0;
     // Brings Norvale's given top-level window to the front the same way.
     virtual void activateOwnWindow(quint64 windowId) = 0;
+    // Makes Norvale's given top-level window, before it is shown, an auxiliary window that
+    // stays off the taskbar and the pager (the quick panel).
+    virtual void prepareAuxiliaryWindow(quint64 windowId) = 0;
 
 Q_SIGNALS:
     // The frontmost application changed (any application, Norvale's own included).

@@ -79,33 +79,9 @@ bool SettingsWindow::event(QEvent* event)
 
 std::optional<QRect> SettingsWindow::visibleFrame() const
 {
-    const QList<DisplayInfo> displays = m_displays.displays();
-    if (displays.isEmpty()) {
-        return std::nullopt;
-    }
-    if (isVisible()) {
-        // The window's screen: the one holding most of it.
-        const QRect frame = frameGeometry();
-        const DisplayInfo* best = nullptr;
-        qint64 bestArea = 0;
-        for (const DisplayInfo& display : displays) {
-            const QRect overlap = display.frame.intersected(frame);
-            const qint64 area = qint64(overlap.width()) * overlap.height();
-            if (area > bestArea) {
-                bestArea = area;
-                best = &display;
-            }
-        }
-        if (best != nullptr) {
-            return best->visibleFrame;
-        }
-    }
-    for (const DisplayInfo& display : displays) {
-        if (display.isPrimary) {
-            return display.visibleFrame;
-        }
-    }
-    return displays.first().visibleFrame;
+    // The window's screen while it is on one, else the primary display's.
+    return visibleFrameFor(isVisible() ? frameGeometry() : QRect(), m_displays.displays(),
+        DisplayMatch::LargestOverlap);
 }
 
 void SettingsWindow::applySize(bool centre)

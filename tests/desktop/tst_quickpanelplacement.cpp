@@ -23,6 +23,28 @@ class QuickPanelPlacementTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void quickPanelSize_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<double>("height");
+        // (imageRows - 1) * 8 + max(124 s, 136) * imageRows + 62 + 310 + 70 rows + 2
+        QTest::newRow("5 rows at 1.0") << 5 << 1.0 << 1148.0;
+        QTest::newRow("0 rows as 1") << 0 << 1.0 << 136.0 + 62 + 380 + 2;
+        QTest::newRow("2 rows, 2 image rows") << 2 << 1.0 << 8 + 272.0 + 62 + 450 + 2;
+        QTest::newRow("13 rows as 12") << 13 << 1.0 << 16 + 408.0 + 62 + 1150 + 2;
+        QTest::newRow("scale 1.15 fractional") << 4 << 1.15 << 16 + 3 * 142.6 + 62 + 590 + 2;
+    }
+
+    void quickPanelSize()
+    {
+        QFETCH(int, rows);
+        QFETCH(double, scale);
+        const QSizeF size = QuickPanelPlacement::leftClickMenuBaseSize(rows, scale);
+        QCOMPARE(size.width(), 780.0);
+        QTEST(size.height(), "height");
+    }
+
     void place_data()
     {
         QTest::addColumn<QList<DisplayInfo>>("displays");

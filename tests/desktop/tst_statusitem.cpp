@@ -1,5 +1,6 @@
-#include "app/StatusItem.h"
+#include "app/StatusItemIcon.h"
 #include "common/TestMain.h"
+#include "platform/linux/LinuxSystemTray.h"
 
 #include <QAction>
 #include <QIcon>
@@ -25,7 +26,7 @@ private Q_SLOTS:
             };
             return e;
         };
-        const auto menu = StatusItem::buildMenu({
+        const auto menu = LinuxSystemTray::buildMenu({
             entry(QStringLiteral("監視"), true),
             entry(QStringLiteral("抑止"), false),
             StatusMenuEntry::makeSeparator(),
@@ -46,7 +47,7 @@ private Q_SLOTS:
 
     void showMenuReplacesTheOpenMenu()
     {
-        StatusItem item;
+        LinuxSystemTray item; // never installed: no host is looked for
         StatusMenuEntry entry;
         entry.title = QStringLiteral("A");
         item.showMenu({entry}, QPoint(10, 10));
@@ -66,7 +67,7 @@ private Q_SLOTS:
 
     void shippedIconIsDrawn()
     {
-        const QImage image = StatusItem::icon().pixmap(QSize(18, 18)).toImage();
+        const QImage image = statusItemIcon().pixmap(QSize(18, 18)).toImage();
         QCOMPARE(image.size(), QSize(18, 18));
         QCOMPARE(qAlpha(image.pixel(0, 0)), 0); // rounded corner outside the tile
         QVERIFY(image.pixelColor(2, 9).blue() > 150); // the tile

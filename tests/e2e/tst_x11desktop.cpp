@@ -3,12 +3,14 @@
 // line edit), trayer (started here, after the tray icon was requested, so the late-host path is
 // what is tested), xdotool and xprop.
 
-#include "app/StatusItem.h"
+#include "app/StatusItemIcon.h"
 #include "common/TestMain.h"
 #include "panel/QuickPanelWindow.h"
 #include "platform/QtScheduler.h"
 #include "platform/linux/LinuxDisplays.h"
+#include "platform/linux/LinuxSystemTray.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/X11Connection.h"
 #include "settings/SettingsWindow.h"
 
 #include <QApplication>
@@ -108,11 +110,15 @@ private Q_SLOTS:
 
     void lateTrayHostStrutAndQuickPanel()
     {
-        StatusItem item;
-        QSignalSpy shown(&item, &StatusItem::shown);
-        item.install();
-        QTest::qWait(300);
-        QVERIFY(!item.isShown()); // no host yet
+        // The icon is created only once the host exists: not before trayer owns its selection.
+        LinuxSystemTray item;
+        const auto x11 = X11Connection::shared();
+        const xcb_atom_t selection = x11->atom("_NET_SYSTEM_TRAY_S0");
+        bool hostAtShow = false;
+        QSignalSpy shown(&item, &SystemTray::shown);
+        connect(&item, &SystemTray::shown, this,
+            [&] { hostAtShow = x11->selectionOwner(selection) != XCB_NONE; });
+        item.install(statusItemIcon());
 
         m_trayer.start(QStringLiteral("trayer"),
             QStringLiteral("--edge top --align right --widthtype request --height 32 "
@@ -120,6 +126,7 @@ private Q_SLOTS:
                            "--expand false")
                 .split(QLatin1Char(' ')));
         QVERIFY(shown.wait(30000));
+        QVERIFY(hostAtShow);
         // trayer docks at the top right of the primary monitor; the icon reports its place
         // once it was embedded and the dock settled.
         QTRY_VERIFY2_WITH_TIMEOUT(QRect(1800, 0, 120, 32).contains(item.iconGeometry()),
@@ -136,8 +143,8 @@ private Q_SLOTS:
         QCOMPARE(m_displays->displays().first().name, QStringLiteral("LEFT"));
 
         // Real clicks on the embedded icon.
-        QSignalSpy leftClicks(&item, &StatusItem::leftClicked);
-        QSignalSpy contextRequests(&item, &StatusItem::contextMenuRequested);
+        QSignalSpy leftClicks(&item, &SystemTray::leftClicked);
+        QSignalSpy contextRequests(&item, &SystemTray::contextMenuRequested);
         QVERIFY(xdotool(QStringLiteral("mousemove %1 %2 click 1")
                             .arg(icon.center().x())
                             .arg(icon.center().y())));

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 
 #include <cstdlib>
+#include <cstring>
 #include <xcb/xcb.h>
 
 namespace {
@@ -138,6 +139,29 @@ void LinuxWorkspace::activateOwnWindow(quint64 windowId)
         xcb_flush(x11->connection());
     }
     sendActivation(windowId);
+}
+
+void LinuxWorkspace::prepareAuxiliaryWindow(quint64 windowId)
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 == nullptr) {
+        return;
+    }
+    xcb_connection_t* connection = x11->connection();
+    const auto intern = [connection](const char* name) {
+        const auto cookie =
+            xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+        const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return atom;
+    };
+    const xcb_atom_t state = intern("_NET_WM_STATE");
+    const xcb_atom_t atoms[] = {
+        intern("_NET_WM_STATE_SKIP_TASKBAR"), intern("_NET_WM_STATE_SKIP_PAGER")};
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(windowId),
+        state, XCB_ATOM_ATOM, 32, 2, atoms);
+    xcb_flush(connection);
 }
 
 bool LinuxWorkspace::sendActivation(quint64 windowId)

@@ -4,6 +4,10 @@
 // _NET_WM_PID and WM_CLASS. Activation is a _NET_ACTIVE_WINDOW client message with source
 // indication 2 (a pager's request): focus-stealing prevention honours those, while it may
 // refuse an application's own request (source 1, what QWindow::requestActivate sends).
+//
+// Qt has no skip-taskbar / skip-pager flag on X11, and it merges the _NET_WM_STATE atoms
+// already on an unmapped window with its own when it maps it: an auxiliary window gets them
+// beforehand, through Qt's own connection so that they precede its map request.
 
 #include "platform/Workspace.h"
 
@@ -27,6 +31,7 @@ public:
     bool isTerminated(const RunningApplication& application) const override;
     bool activate(const RunningApplication& application) override;
     void activateOwnWindow(quint64 windowId) override;
+    void prepareAuxiliaryWindow(quint64 windowId) override;
 
     // The WM_CLASS class Qt gives our windows (the application name, or the capitalised
     // program name when none is set).

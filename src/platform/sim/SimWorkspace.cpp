@@ -47,6 +47,11 @@ void SimWorkspace::activateOwnWindow(quint64 windowId)
     }
 }
 
+void SimWorkspace::prepareAuxiliaryWindow(quint64 windowId)
+{
+    m_auxiliaryWindows.insert(windowId);
+}
+
 void SimWorkspace::setFrontmost(const RunningApplication& application)
 {
     if (m_frontmost == application) {

@@ -32,6 +32,7 @@ public:
     // Sent unless the window is gone; honoured (the window becomes frontmost) unless refusing.
     bool activate(const RunningApplication& application) override;
     void activateOwnWindow(quint64 windowId) override;
+    void prepareAuxiliaryWindow(quint64 windowId) override;
 
     // A user brings the application to the front: emits applicationActivated when it changes.
     void setFrontmost(const RunningApplication& application);
@@ -45,6 +46,7 @@ public:
 
     QList<Activation> activations() const { return m_activations; }
     void clearActivations() { m_activations.clear(); }
+    bool isAuxiliaryWindow(quint64 windowId) const { return m_auxiliaryWindows.contains(windowId); }
 
 private:
     void record(const RunningApplication& application, bool own, bool honoured);
@@ -56,4 +58,5 @@ private:
     QSet<quint64> m_terminated;
     bool m_refuses = false;
     QList<Activation> m_activations;
+    QSet<quint64> m_auxiliaryWindows;
 };

@@ -1,30 +1,19 @@
-#include "StatusItem.h"
+#include "LinuxSystemTray.h"
 
-#include "platform/linux/X11Connection.h"
+#include "X11Connection.h"
 
 #include <QAction>
 #include <QCursor>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
-#include <QIcon>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
-#include <QSvgRenderer>
 #include <QSystemTrayIcon>
 
 #include <xcb/xcb.h>
-
-// Resources of a static library must be registered by hand; outside any namespace.
-static void initialiseStatusItemResources()
-{
-    Q_INIT_RESOURCE(norvale);
-}
 
 namespace {
 
@@ -36,7 +25,7 @@ const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 // Watches for a tray host without touching QSystemTrayIcon, and reports the first moment
 // one exists: a StatusNotifierWatcher that says a host is registered, or an owner of the
 // XEmbed tray selection.
-class StatusItem::HostWatcher final : public QObject
+class LinuxSystemTray::HostWatcher final : public QObject
 {
     Q_OBJECT
 
@@ -124,21 +113,22 @@ private:
     xcb_atom_t m_manager = XCB_ATOM_NONE;
 };
 
-StatusItem::StatusItem(QObject* parent)
-    : QObject(parent)
+LinuxSystemTray::LinuxSystemTray(QObject* parent)
+    : SystemTray(parent)
 { }
 
-StatusItem::~StatusItem()
+LinuxSystemTray::~LinuxSystemTray()
 {
     remove();
 }
 
-void StatusItem::install()
+void LinuxSystemTray::install(const QIcon& icon)
 {
     if (m_installed) {
         return;
     }
     m_installed = true;
+    m_icon = icon;
     m_watcher = std::make_unique<HostWatcher>([this] {
         // Leave the watcher's callback before it is destroyed.
         QMetaObject::invokeMethod(
@@ -149,7 +139,7 @@ void StatusItem::install()
     }
 }
 
-void StatusItem::remove()
+void LinuxSystemTray::remove()
 {
     closeMenu();
     m_watcher.reset();
@@ -161,13 +151,13 @@ void StatusItem::remove()
     m_installed = false;
 }
 
-void StatusItem::createTrayIcon()
+void LinuxSystemTray::createTrayIcon()
 {
     if (m_tray != nullptr || !m_installed) {
         return;
     }
     m_watcher.reset();
-    m_tray = new QSystemTrayIcon(icon(), this);
+    m_tray = new QSystemTrayIcon(m_icon, this);
     m_tray->setToolTip(m_toolTip);
     connect(m_tray, &QSystemTrayIcon::activated, this,
         [this](QSystemTrayIcon::ActivationReason reason) {
@@ -186,7 +176,7 @@ void StatusItem::createTrayIcon()
     Q_EMIT shown();
 }
 
-void StatusItem::setToolTip(const QString& toolTip)
+void LinuxSystemTray::setToolTip(const QString& toolTip)
 {
     m_toolTip = toolTip;
     if (m_tray != nullptr) {
@@ -194,12 +184,12 @@ void StatusItem::setToolTip(const QString& toolTip)
     }
 }
 
-bool StatusItem::isShown() const
+bool LinuxSystemTray::isShown() const
 {
     return m_tray != nullptr && m_tray->isVisible();
 }
 
-QRect StatusItem::iconGeometry() const
+QRect LinuxSystemTray::iconGeometry() const
 {
     if (m_tray == nullptr) {
         return {};
@@ -208,7 +198,7 @@ QRect StatusItem::iconGeometry() const
     return geometry.isValid() ? geometry : QRect();
 }
 
-std::unique_ptr<QMenu> StatusItem::buildMenu(const QList<StatusMenuEntry>& entries)
+std::unique_ptr<QMenu> LinuxSystemTray::buildMenu(const QList<StatusMenuEntry>& entries)
 {
     auto menu = std::make_unique<QMenu>();
     for (const StatusMenuEntry& entry : entries) {
@@ -232,7 +222,7 @@ std::unique_ptr<QMenu> StatusItem::buildMenu(const QList<StatusMenuEntry>& entri
     return menu;
 }
 
-void StatusItem::showMenu(const QList<StatusMenuEntry>& entries, const QPoint& position)
+void LinuxSystemTray::showMenu(const QList<StatusMenuEntry>& entries, const QPoint& position)
 {
     closeMenu();
     QMenu* menu = buildMenu(entries).release();
@@ -241,12 +231,12 @@ void StatusItem::showMenu(const QList<StatusMenuEntry>& entries, const QPoint& p
     menu->popup(position);
 }
 
-bool StatusItem::isMenuVisible() const
+bool LinuxSystemTray::isMenuVisible() const
 {
     return m_menu && m_menu->isVisible();
 }
 
-void StatusItem::closeMenu()
+void LinuxSystemTray::closeMenu()
 {
     if (m_menu) {
         QMenu* menu = m_menu;
@@ -255,24 +245,4 @@ void StatusItem::closeMenu()
     }
 }
 
-QIcon StatusItem::icon()
-{
-    initialiseStatusItemResources();
-    QSvgRenderer renderer(QStringLiteral(":/norvale/norvale.svg"));
-    if (!renderer.isValid()) {
-        return QIcon::fromTheme(QStringLiteral("edit-paste"));
-    }
-    QIcon result;
-    // Drawn for 18 × 18; the other sizes serve trays that ask for their own height.
-    for (const int side : {16, 18, 22, 24, 32, 36, 48, 64}) {
-        QPixmap pixmap(side, side);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-        painter.end();
-        result.addPixmap(pixmap);
-    }
-    return result;
-}
-
-#include "StatusItem.moc"
+#include "LinuxSystemTray.moc"
