@@ -206,11 +206,11 @@ private Q_SLOTS:
     {
         World world;
         AppDelegate& app = world.launch();
+        app.clipboardHistory().setDisplayHistoryRowCount(1); // 580 high: room below the icon
         app.toggleQuickPanelAtPointer();
         app.toggleQuickPanelAtPointer(); // a second toggle closes
         QVERIFY(!panelOpen());
         app.clipboardHistory().setItems(sampleItems());
-        app.clipboardHistory().setDisplayHistoryRowCount(1); // 580 high: room below the icon
         world.tray->setIconGeometry(QRect(1800, 0, 24, 24));
         world.tray->click();
         QuickPanelWindow* panel = windowOf<QuickPanelWindow>();
