@@ -46,6 +46,7 @@ desktop_screenshot tray
 # The second start hands over (the running one opens its settings window) and exits.
 expect_exit 0 timeout 20 "$NORVALE"
 e2e_wait_until 10 "the settings window of the running instance" settings_shown
+desktop_screenshot settings-window
 # Ctrl+Q closes the window; that it does not quit Norvale the steps below prove.
 xdotool windowactivate --sync "$(settings_shown | head -n 1)" key ctrl+q
 e2e_wait_until 10 "the settings window closing on Ctrl+Q" settings_closed
