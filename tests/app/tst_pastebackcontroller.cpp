@@ -67,23 +67,30 @@ private Q_SLOTS:
         QCOMPARE(desk.keyboard.keystrokes().size(), 1);
     }
 
-    void pasteOnlyIntoTheRememberedWindow_data()
+    // Pasting goes only into the remembered window; a restore request at close is one-shot.
+    void onlyIntoTheRememberedWindow_data()
     {
         QTest::addColumn<QString>("situation");
+        QTest::addColumn<bool>("restore"); // a close that restores instead of a paste
         QTest::addColumn<int>("activations"); // -1: not checked
         QTest::addColumn<int>("keystrokes");
-        QTest::newRow("Norvale's own windows came in between") << "own" << 1 << 1;
-        QTest::newRow("target terminated, another window in front") << "terminated" << 0 << 0;
-        QTest::newRow("activation refused") << "refused" << 1 << 0;
-        QTest::newRow("user switched away before the keystroke") << "switched" << -1 << 0;
-        QTest::newRow("no accessibility trust") << "untrusted" << -1 << 0;
-        QTest::newRow("nothing remembered") << "none" << 0 << 0;
-        QTest::newRow("terminating") << "stopped" << 0 << 0;
+        QTest::newRow("Norvale's own windows came in between") << "own" << false << 1 << 1;
+        QTest::newRow("target terminated, another window in front")
+            << "terminated" << false << 0 << 0;
+        QTest::newRow("activation refused") << "refused" << false << 1 << 0;
+        QTest::newRow("user switched away before the keystroke") << "switched" << false << -1 << 0;
+        QTest::newRow("no accessibility trust") << "untrusted" << false << -1 << 0;
+        QTest::newRow("nothing remembered") << "none" << false << 0 << 0;
+        QTest::newRow("terminating") << "stopped" << false << 0 << 0;
+        QTest::newRow("restored once at close") << "own" << true << 1 << 0;
+        QTest::newRow("restore of a terminated target") << "terminated" << true << 0 << 0;
+        QTest::newRow("restore while terminating") << "stopped" << true << 0 << 0;
     }
 
-    void pasteOnlyIntoTheRememberedWindow()
+    void onlyIntoTheRememberedWindow()
     {
         QFETCH(QString, situation);
+        QFETCH(bool, restore);
         QFETCH(int, activations);
         Desk desk(situation != QStringLiteral("none"));
         if (situation == QStringLiteral("own")) {
@@ -97,10 +104,16 @@ private Q_SLOTS:
         } else if (situation == QStringLiteral("untrusted")) {
             desk.keyboard.setTrusted(false);
         }
-        desk.controller.pasteToLastActiveApplication();
+        if (restore) {
+            desk.controller.setRestoreAfterClose(true);
+        } else {
+            desk.controller.pasteToLastActiveApplication();
+        }
         if (situation == QStringLiteral("stopped")) {
             desk.controller.stop();
         }
+        desk.controller.quickPanelDidClose();
+        desk.controller.quickPanelDidClose();
         if (situation == QStringLiteral("terminated") || situation == QStringLiteral("switched")) {
             // Another window gets the focus: the window manager's choice, or the user's.
             desk.scheduler.advance(situation == QStringLiteral("switched") ? 0.15 : 0.05);
@@ -115,30 +128,6 @@ private Q_SLOTS:
         if (activations > 0) {
             QCOMPARE(desk.workspace.activations().first().application, editor);
         }
-    }
-
-    // The request is one-shot, and never re-activates a window that has gone or at quit.
-    void restoreAfterClose()
-    {
-        Desk desk;
-        desk.controller.quickPanelDidClose();
-        QVERIFY(desk.workspace.activations().isEmpty());
-        desk.controller.setRestoreAfterClose(true);
-        desk.controller.quickPanelDidClose();
-        desk.controller.quickPanelDidClose();
-        QCOMPARE(desk.workspace.activations().size(), 1);
-        QCOMPARE(desk.workspace.activations().first().application, editor);
-
-        desk.controller.setRestoreAfterClose(true);
-        desk.controller.stop();
-        desk.controller.quickPanelDidClose();
-        QCOMPARE(desk.workspace.activations().size(), 1);
-
-        Desk gone;
-        gone.workspace.terminate(editor.windowId);
-        gone.controller.setRestoreAfterClose(true);
-        gone.controller.quickPanelDidClose();
-        QVERIFY(gone.workspace.activations().isEmpty());
     }
 };
 

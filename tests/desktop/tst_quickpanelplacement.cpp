@@ -78,19 +78,9 @@ private Q_SLOTS:
         QTest::newRow("above but too tall: shifted down to the work area's top")
             << two << QRect(2500, 1070, 1, 1) << QSize(780, 1148) << QRect(2110, 0, 780, 1080)
             << Edge::Above << QRect(1920, 0, 1920, 1080);
-        QTest::newRow("anchor on no display: the primary's work area")
-            << two << QRect(5000, 5000, 1, 1) << panel << QRect(1140, 480, 780, 600) << Edge::Above
-            << QRect(0, 32, 1920, 1048);
         QTest::newRow("no display at all: 0, 0, 1440, 900")
             << QList<DisplayInfo>() << QuickPanelPlacement::anchorAtPointer({100, 100}) << panel
             << QRect(0, 101, 780, 600) << Edge::Below << QRect(0, 0, 1440, 900);
-
-        QList<DisplayInfo> primaryLast {SimDisplays::display(QStringLiteral("A"), {0, 0, 800, 600}),
-            withVisible(SimDisplays::display(QStringLiteral("B"), {800, 0, 1600, 1200}, true),
-                {800, 0, 1600, 1150})};
-        QTest::newRow("fallback picks the primary even when it is not first")
-            << primaryLast << QRect(-500, 100, 1, 1) << QSize(400, 300) << QRect(800, 101, 400, 300)
-            << Edge::Below << QRect(800, 0, 1600, 1150);
 
         QList<DisplayInfo> mirrored {
             withVisible(SimDisplays::display(QStringLiteral("M1"), {0, 0, 1920, 1080}, true),

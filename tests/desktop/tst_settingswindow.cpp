@@ -137,16 +137,6 @@ private Q_SLOTS:
         QCOMPARE(window.pos(), QPoint(620, 0));
     }
 
-    void noScreenKeepsTheWantedSize()
-    {
-        m_displays.setDisplays({});
-        SettingsWindow window(m_displays, *m_workspace, m_scheduler);
-        window.move(3000, 3000);
-        window.open(1.8);
-        QCOMPARE(window.size(), QSize(1296, 1188));
-        QCOMPARE(window.pos(), QPoint(3000, 3000));
-    }
-
     // Only Ctrl+Q closes the window, even from a text field, and it never reaches an
     // application-wide quit shortcut; any other chord does.
     void closeWindowChord_data()

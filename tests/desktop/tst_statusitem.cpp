@@ -45,26 +45,6 @@ private Q_SLOTS:
         QCOMPARE(ran, QStringList({"終了", "監視"}));
     }
 
-    void showMenuReplacesTheOpenMenu()
-    {
-        LinuxSystemTray item; // never installed: no host is looked for
-        StatusMenuEntry entry;
-        entry.title = QStringLiteral("A");
-        item.showMenu({entry}, QPoint(10, 10));
-        entry.title = QStringLiteral("B");
-        item.showMenu({entry}, QPoint(10, 10));
-        QVERIFY(item.isMenuVisible());
-        QStringList visible;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* menu = qobject_cast<QMenu*>(widget); menu != nullptr && menu->isVisible()) {
-                visible << menu->actions().first()->text();
-            }
-        }
-        QCOMPARE(visible, QStringList {"B"});
-        item.closeMenu();
-        QVERIFY(!item.isMenuVisible());
-    }
-
     void shippedIconIsDrawn()
     {
         const QImage image = statusItemIcon().pixmap(QSize(18, 18)).toImage();
