@@ -57,7 +57,7 @@ struct World
     SimSystemTray* tray = install<SimSystemTray>(platform.tray);
     std::unique_ptr<AppDelegate> app;
 
-    explicit World(bool editorInFront = true)
+    World()
     {
         platform.kind = PlatformKind::Simulated;
         displays->setDisplays(
@@ -65,9 +65,7 @@ struct World
         displays->setPointerLocation(QPoint(300, 200));
         platform.files.emplace(data.filePath(QStringLiteral("Norvale")));
         tray->setHostAvailable();
-        if (editorInFront) {
-            workspace->setFrontmost(editor);
-        }
+        workspace->setFrontmost(editor);
     }
 
     AppDelegate& launch()

@@ -231,11 +231,6 @@ void LinuxSystemTray::showMenu(const QList<StatusMenuEntry>& entries, const QPoi
     menu->popup(position);
 }
 
-bool LinuxSystemTray::isMenuVisible() const
-{
-    return m_menu && m_menu->isVisible();
-}
-
 void LinuxSystemTray::closeMenu()
 {
     if (m_menu) {

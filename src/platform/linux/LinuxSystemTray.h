@@ -35,8 +35,6 @@ public:
 
     // True once the QSystemTrayIcon exists and is shown.
     bool isShown() const;
-    bool isMenuVisible() const;
-    void closeMenu();
 
     // The menu for the entries (separators, check marks, shortcuts shown as key equivalents,
     // the action run on trigger). Ownership goes to the caller.
@@ -46,6 +44,7 @@ private:
     class HostWatcher;
 
     void createTrayIcon();
+    void closeMenu();
 
     std::unique_ptr<HostWatcher> m_watcher;
     QSystemTrayIcon* m_tray = nullptr;
