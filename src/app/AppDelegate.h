@@ -14,6 +14,7 @@
 // QCoreApplication::aboutToQuit, whatever asked to quit (the menu, `norvale quit`, a signal, the
 // session's end).
 
+#include "AppCommandContext.h"
 #include "panel/ClipboardMenuState.h"
 
 #include <QList>
@@ -34,7 +35,7 @@ class QuickPanelWindow;
 class SettingsWindow;
 struct StatusMenuEntry;
 
-class AppDelegate final : public QObject
+class AppDelegate final : public QObject, public AppShellActions
 {
     Q_OBJECT
 
@@ -44,21 +45,21 @@ public:
     explicit AppDelegate(AppPlatform& platform, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    ClipboardHistoryModel& clipboardHistory() const { return *m_clipboardHistory; }
-    FixedPhraseModel& fixedPhrases() const { return *m_fixedPhrases; }
-    AppSettingsModel& appSettings() const { return *m_appSettings; }
+    AppModels models() const { return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings}; }
+    // The models and shell actions for the command handlers.
+    AppCommandContext commandContext() { return {models(), *this}; }
 
     void applicationDidFinishLaunching();
     // Idempotent; runs from QCoreApplication::aboutToQuit.
     void applicationWillTerminate();
     // Asks the application to quit (the termination sequence follows from aboutToQuit).
-    void terminate();
+    void terminate() override;
     // The session is ending (it may still be cancelled): make sure the data is on disk.
     void prepareForSessionEnd();
 
     // `norvale show` (and later the shortcut): anchored at the pointer.
-    void toggleQuickPanelAtPointer();
-    void openSettingsWindow();
+    void toggleQuickPanelAtPointer() override;
+    void openSettingsWindow() override;
     // The quick panel has put something on the clipboard.
     void handleClipboardMenuCopy(ClipboardHistoryMenuCopySource source);
 

@@ -45,9 +45,9 @@ CommandResult CommandLineClient::run(
             // Reading needs no lock; holding it would only stop an instance from starting.
             guard.unlock();
             return runLocally(spec, invocation);
+        case CommandRoute::InstanceOrExclusive:
         case CommandRoute::LocalWithoutInstance:
         case CommandRoute::Local:
-        case CommandRoute::Client:
             return runLocally(spec, invocation);
         }
         break;
@@ -60,36 +60,40 @@ CommandResult CommandLineClient::run(
                     .arg(spec.words.join(QLatin1Char(' '))),
                 CommandExit::instanceRunning);
         }
-        if (spec.route == CommandRoute::Client) {
-            return runLocally(
-                spec, invocation, [this, workingDirectory](const QStringList& request) {
-                    return sendToInstance(InstanceRequest {request, workingDirectory});
-                });
-        }
-        return sendToInstance(InstanceRequest {tokens, workingDirectory});
+        return sendToInstance(InstanceRequest {tokens, workingDirectory}, spec.replyTimeoutMs);
     }
     return CommandResult::failure(QStringLiteral("norvale: internal error"));
 }
 
-CommandResult CommandLineClient::sendToInstance(const InstanceRequest& request) const
+CommandResult CommandLineClient::sendToInstance(
+    const InstanceRequest& request, int replyTimeoutMs) const
 {
-    QDeadlineTimer deadline(m_startupWaitMs);
+    // The instance holds its lock from the start but listens only once its models are up.
+    const QDeadlineTimer deadline(m_startupWaitMs);
     for (;;) {
-        if (std::optional<CommandResult> result =
-                InstanceClient::attempt(m_paths.socketPath, request, deadline)) {
-            return *result;
+        CommandResult reply;
+        QString error;
+        switch (InstanceClient::send(m_paths.socketPath, request, &reply, &error, replyTimeoutMs)) {
+        case InstanceClient::Outcome::Replied:
+            return reply;
+        case InstanceClient::Outcome::Failed:
+            return CommandResult::failure(QStringLiteral("norvale: ") + error);
+        case InstanceClient::Outcome::NotListening:
+            break;
+        }
+        if (deadline.hasExpired()) {
+            return CommandResult::failure(
+                QStringLiteral("norvale: Norvale is running but does not answer on %1")
+                    .arg(m_paths.socketPath));
         }
         QThread::msleep(100);
     }
 }
 
-CommandResult CommandLineClient::runLocally(const CommandSpec& spec,
-    const CommandInvocation& invocation,
-    std::function<CommandResult(const QStringList&)> askInstance) const
+CommandResult CommandLineClient::runLocally(
+    const CommandSpec& spec, const CommandInvocation& invocation) const
 {
     LocalCommandContext context = m_localContext();
-    context.instanceRunning = bool(askInstance);
-    context.askInstance = std::move(askInstance);
     return spec.locally(invocation, context);
 }
 

@@ -27,9 +27,8 @@ public:
     CommandResult run(const QStringList& tokens, const QString& workingDirectory) const;
 
 private:
-    CommandResult sendToInstance(const InstanceRequest& request) const;
-    CommandResult runLocally(const CommandSpec& spec, const CommandInvocation& invocation,
-        std::function<CommandResult(const QStringList&)> askInstance = {}) const;
+    CommandResult sendToInstance(const InstanceRequest& request, int replyTimeoutMs) const;
+    CommandResult runLocally(const CommandSpec& spec, const CommandInvocation& invocation) const;
 
     const CommandRegistry& m_registry;
     InstancePaths m_paths;

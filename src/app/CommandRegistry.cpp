@@ -1,6 +1,43 @@
 #include "CommandRegistry.h"
 
+#include "AppCommandContext.h"
+
 #include <algorithm>
+#include <utility>
+
+struct CommandReply::State
+{
+    Deliver deliver;
+    bool answered = false;
+    bool abandoned = false;
+};
+
+CommandReply::CommandReply(Deliver deliver)
+    : m_state(std::make_shared<State>())
+{
+    m_state->deliver = std::move(deliver);
+}
+
+void CommandReply::operator()(CommandResult result) const
+{
+    if (m_state->answered) {
+        return;
+    }
+    m_state->answered = true;
+    // Released with the answer: it holds the connection's side, which must not outlive it.
+    const Deliver deliver = std::exchange(m_state->deliver, nullptr);
+    deliver(std::move(result));
+}
+
+bool CommandReply::isAwaited() const
+{
+    return !m_state->answered && !m_state->abandoned;
+}
+
+void CommandReply::abandon() const
+{
+    m_state->abandoned = true;
+}
 
 CommandResult CommandResult::output(const QString& text)
 {
@@ -42,16 +79,14 @@ void CommandRegistry::add(CommandSpec spec)
 {
     Q_ASSERT(!spec.words.isEmpty());
     Q_ASSERT(find(spec.words) == nullptr);
-    Q_ASSERT(spec.route == CommandRoute::Local ||
-                spec.route == CommandRoute::LocalWithoutInstance ||
-                spec.route == CommandRoute::Client
+    Q_ASSERT(spec.route == CommandRoute::Local || spec.route == CommandRoute::LocalWithoutInstance
             ? bool(spec.locally)
             : bool(spec.inInstance));
-    Q_ASSERT(spec.route != CommandRoute::InstancePreferred || bool(spec.locally));
+    Q_ASSERT(spec.route == CommandRoute::Instance || bool(spec.locally));
     m_commands.append(std::move(spec));
 }
 
-void CommandRegistry::addStatusLine(std::function<QString(AppDelegate&)> line)
+void CommandRegistry::addStatusLine(std::function<QString(const AppModels&)> line)
 {
     m_statusLines.append(std::move(line));
 }
@@ -226,9 +261,6 @@ QString CommandRegistry::help() const
         "\n"
         "Commands:\n");
     for (const CommandSpec& spec : m_commands) {
-        if (spec.hidden) {
-            continue;
-        }
         text += QStringLiteral("  ") + spec.synopsis() + QLatin1Char('\n');
         text += QStringLiteral("      ") + spec.summary + QLatin1Char('\n');
     }
@@ -268,41 +300,41 @@ QString CommandRegistry::help(const CommandSpec& spec) const
     case CommandRoute::LocalWithoutInstance:
         text += QStringLiteral("\nOnly while Norvale is not running.\n");
         break;
+    case CommandRoute::InstanceOrExclusive:
     case CommandRoute::Local:
-    case CommandRoute::Client:
         break;
     }
     return text;
 }
 
-CommandResult CommandRegistry::runInInstance(
-    const QStringList& tokens, const QString& workingDirectory, AppDelegate& app) const
+void CommandRegistry::runInInstance(const QStringList& tokens, const QString& workingDirectory,
+    const AppCommandContext& context, const CommandReply& reply) const
 {
     QString error;
     const auto parsed = parse(tokens, &error);
     if (!parsed) {
-        return CommandResult::failure(
-            QStringLiteral("norvale: %1\nTry 'norvale --help'.").arg(error), CommandExit::usage);
+        return reply(CommandResult::failure(
+            QStringLiteral("norvale: %1\nTry 'norvale --help'.").arg(error), CommandExit::usage));
     }
     if (parsed->helpRequested) {
-        return CommandResult::output(help(*parsed->spec));
+        return reply(CommandResult::output(help(*parsed->spec)));
     }
     if (!parsed->spec->inInstance) {
-        return CommandResult::failure(
+        return reply(CommandResult::failure(
             QStringLiteral("norvale: '%1' does not run in the running instance")
                 .arg(parsed->spec->words.join(QLatin1Char(' '))),
-            CommandExit::usage);
+            CommandExit::usage));
     }
     CommandInvocation invocation = parsed->invocation;
     invocation.workingDirectory = workingDirectory;
-    return parsed->spec->inInstance(invocation, app);
+    parsed->spec->inInstance(invocation, context, reply);
 }
 
-QStringList CommandRegistry::statusLines(AppDelegate& app) const
+QStringList CommandRegistry::statusLines(const AppModels& models) const
 {
     QStringList lines;
     for (const auto& line : m_statusLines) {
-        lines.append(line(app));
+        lines.append(line(models));
     }
     return lines;
 }

@@ -7,7 +7,8 @@
 //
 // Adding a feature's sub-commands: write src/app/<Feature>Commands.cpp with a function
 // `void register<Feature>Commands(CommandRegistry&)` that declares each command (words,
-// options, positional arguments, help text, route) with its handlers, add a status line
+// options, positional arguments, help text, route) with its handlers (the instance's handler
+// works on the models of AppCommandContext, never on the delegate), add a status line
 // with addStatusLine() when the feature has a switch, and call the function from
 // registerApplicationCommands() (ApplicationCommands.cpp). Nothing else needs to change: help,
 // parsing, errors, the socket protocol and the routing below come with the declaration.
@@ -16,26 +17,27 @@
 // - Instance: in the running instance (the models live there); exit 3 when none runs.
 // - InstancePreferred: in the running instance when there is one, else locally (for reading
 //   files that the instance owns while it runs, such as the history file).
+// - InstanceOrExclusive: in the running instance when there is one, else locally holding the
+//   instance lock for the whole run, so that none can start half-way and later overwrite what
+//   the command wrote (a phrase import).
 // - Local: in the client process.
 // - LocalWithoutInstance: in the client process, only while no instance runs, holding the
 //   instance lock meanwhile so that none can start half-way; refused with exit 4 otherwise
 //   (used for changing the defaults store, which a running instance would not notice).
-// - Client: in the client process, which decides itself: with an instance running,
-//   context.instanceRunning is true and context.askInstance sends further requests to it
-//   (a long job can be started by one hidden command and polled by another, so that no
-//   request keeps the instance busy); without one, the client holds the instance lock for
-//   the whole run and may work on the files directly.
-// Hidden commands (internal steps of a Client command) are parsed and routed like the others
-// but are not listed in `norvale --help`.
 //
-// Handlers never write to the terminal themselves: they return a CommandResult whose texts
-// the client prints, so output is the same whichever process ran the handler.
+// In the instance a handler answers through its CommandReply, at once or later (after a
+// transfer, a placement pass or an update check): the instance goes on serving meanwhile, and
+// the client waits up to the command's replyTimeoutMs for that one answer.
+//
+// Handlers never write to the terminal themselves: they answer with a CommandResult whose
+// texts the client prints, so output is the same whichever process ran the handler.
 //
 // Syntax: `norvale [--simulate] <words...> [options] [arguments]`, options as `--name value`
 // or `--name=value` anywhere after the words, `--` ends the options, `--help` anywhere shows
 // the command's help. Exit codes: 0 success, 1 the command failed, 2 wrong usage, 3 no
 // running instance, 4 refused because an instance runs.
 
+#include "AppModels.h"
 #include "platform/DefaultsStore.h"
 #include "platform/FileLocations.h"
 
@@ -46,9 +48,10 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
-class AppDelegate;
+struct AppCommandContext;
 
 namespace CommandExit {
 constexpr int success = 0;
@@ -62,9 +65,9 @@ enum class CommandRoute
 {
     Instance,
     InstancePreferred,
+    InstanceOrExclusive,
     Local,
-    LocalWithoutInstance,
-    Client
+    LocalWithoutInstance
 };
 
 struct CommandOption
@@ -104,16 +107,34 @@ struct CommandResult
     static CommandResult failure(const QString& message, int exitCode = CommandExit::failure);
 };
 
+// The one answer to a request served by the instance. Copies share it: the first call answers,
+// later ones are ignored. Once the client has gone (Ctrl+C, a dropped connection) the answer
+// goes nowhere, but its afterReply still runs; a handler doing long work may ask isAwaited()
+// to learn that nobody waits any more. Main thread only.
+class CommandReply final
+{
+public:
+    using Deliver = std::function<void(CommandResult)>;
+
+    explicit CommandReply(Deliver deliver);
+
+    void operator()(CommandResult result) const;
+    // False once answered or once the client has gone.
+    bool isAwaited() const;
+    // The channel's side: the client has gone before the answer.
+    void abandon() const;
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+};
+
 // What a handler running in the client process may use. defaults and files are absent in the
 // simulated world, whose settings and files live only inside its running instance.
 struct LocalCommandContext
 {
     DefaultsStore* defaults = nullptr;
     std::optional<FileLocations> files;
-    // Client route only: whether an instance runs, and a way to send it requests (the tokens
-    // of a command, hidden ones included); null without an instance.
-    bool instanceRunning = false;
-    std::function<CommandResult(const QStringList& tokens)> askInstance;
 };
 
 struct CommandSpec
@@ -123,8 +144,11 @@ struct CommandSpec
     QList<CommandOption> options;
     QList<CommandArgument> arguments;
     CommandRoute route = CommandRoute::Instance;
-    bool hidden = false;
-    std::function<CommandResult(const CommandInvocation&, AppDelegate&)> inInstance;
+    // How long the client waits for the instance's answer; the instance quitting or crashing
+    // ends the wait at once.
+    int replyTimeoutMs = 30000;
+    std::function<void(const CommandInvocation&, const AppCommandContext&, const CommandReply&)>
+        inInstance;
     std::function<CommandResult(const CommandInvocation&, LocalCommandContext&)> locally;
 
     QString synopsis() const;
@@ -147,7 +171,7 @@ public:
     // Declares a command; words must be new and a handler must exist for its route.
     void add(CommandSpec spec);
     // One line for `norvale status`: "<feature>\t<on|off>\t<status line>".
-    void addStatusLine(std::function<QString(AppDelegate&)> line);
+    void addStatusLine(std::function<QString(const AppModels&)> line);
 
     const QList<CommandSpec>& commands() const { return m_commands; }
     const CommandSpec* find(const QStringList& words) const;
@@ -158,17 +182,18 @@ public:
     // returns nothing and sets *error to the message (help for a bare group included).
     std::optional<Parsed> parse(const QStringList& tokens, QString* error) const;
 
-    // The instance's side: parses the tokens a client sent and runs the command's handler.
-    CommandResult runInInstance(
-        const QStringList& tokens, const QString& workingDirectory, AppDelegate& app) const;
+    // The instance's side: parses the tokens a client sent and runs the command's handler,
+    // which answers through reply.
+    void runInInstance(const QStringList& tokens, const QString& workingDirectory,
+        const AppCommandContext& context, const CommandReply& reply) const;
 
     QString help() const;
     QString help(const CommandSpec& spec) const;
-    QStringList statusLines(AppDelegate& app) const;
+    QStringList statusLines(const AppModels& models) const;
 
 private:
     QList<CommandSpec> m_commands;
-    QList<std::function<QString(AppDelegate&)>> m_statusLines;
+    QList<std::function<QString(const AppModels&)>> m_statusLines;
 };
 
 // Every sub-command of the application (ApplicationCommands.cpp).

@@ -7,7 +7,7 @@
 // shows kinds as the instance would after loading (a text that starts with a web address is a
 // URL).
 
-#include "AppDelegate.h"
+#include "AppCommandContext.h"
 #include "ApplicationCommands.h"
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
@@ -137,8 +137,8 @@ QByteArray HistoryCommands::formatList(
 
 void registerHistoryCommands(CommandRegistry& registry)
 {
-    registry.addStatusLine([](AppDelegate& app) {
-        const ClipboardHistoryModel& history = app.clipboardHistory();
+    registry.addStatusLine([](const AppModels& models) {
+        const ClipboardHistoryModel& history = models.clipboardHistory;
         return QStringLiteral("clipboardHistory\t%1\t%2")
             .arg(history.clipboardHistoryEnabled() ? QStringLiteral("on") : QStringLiteral("off"),
                 history.statusMessage().value_or(QString()));
@@ -156,8 +156,9 @@ void registerHistoryCommands(CommandRegistry& registry)
             QStringLiteral("print JSON; images give imageByteCount instead of their data")},
     };
     list.route = CommandRoute::InstancePreferred;
-    list.inInstance = [](const CommandInvocation& invocation, AppDelegate& app) {
-        return listResult(app.clipboardHistory().items(), invocation);
+    list.inInstance = [](const CommandInvocation& invocation, const AppCommandContext& context,
+                          const CommandReply& reply) {
+        reply(listResult(context.models.clipboardHistory.items(), invocation));
     };
     list.locally = listFromFile;
     registry.add(std::move(list));
@@ -167,26 +168,28 @@ void registerHistoryCommands(CommandRegistry& registry)
     copy.summary = QStringLiteral("Put the entry at <index> back on the clipboard.");
     copy.arguments = {
         {QStringLiteral("index"), QStringLiteral("position in the history, 0 = newest")}};
-    copy.inInstance = [](const CommandInvocation& invocation, AppDelegate& app) {
+    copy.inInstance = [](const CommandInvocation& invocation, const AppCommandContext& context,
+                          const CommandReply& reply) {
+        ClipboardHistoryModel& history = context.models.clipboardHistory;
         bool ok = false;
         const QString text = invocation.arguments.first();
         const qlonglong index = text.toLongLong(&ok);
         if (!ok || index < 0 || text.startsWith(QLatin1Char('+'))) {
-            return CommandResult::failure(
+            return reply(CommandResult::failure(
                 QStringLiteral("<index> must be a whole number from 0, not '%1'").arg(text),
-                CommandExit::usage);
+                CommandExit::usage));
         }
-        const QList<ClipboardHistoryItem> items = app.clipboardHistory().items();
+        const QList<ClipboardHistoryItem> items = history.items();
         if (index >= items.size()) {
-            return CommandResult::failure(items.isEmpty()
+            return reply(CommandResult::failure(items.isEmpty()
                     ? QStringLiteral("the history is empty")
                     : QStringLiteral("no entry at index %1 (the history has %2, 0 to %3)")
                           .arg(index)
                           .arg(items.size())
-                          .arg(items.size() - 1));
+                          .arg(items.size() - 1)));
         }
-        app.clipboardHistory().copyToClipboard(items.at(index));
-        return CommandResult();
+        history.copyToClipboard(items.at(index));
+        reply({});
     };
     registry.add(std::move(copy));
 }

@@ -64,6 +64,27 @@ bool isPrivateDirectory(const QString& path, QString* error)
     return true;
 }
 
+// Writes the one answer to a connection, unless its client has gone (the socket then is
+// disconnected or already deleted).
+void answer(QLocalSocket* socket, CommandResult result)
+{
+    auto afterReply = std::move(result.afterReply);
+    if (socket == nullptr || socket->state() != QLocalSocket::ConnectedState) {
+        // The client has gone: nobody reads the answer, but what follows it still happens.
+        if (afterReply) {
+            afterReply();
+        }
+        return;
+    }
+    if (afterReply) {
+        // Once the client has the whole reply (it closes), or the socket is gone.
+        QObject::connect(socket, &QLocalSocket::disconnected, socket, afterReply);
+    }
+    socket->write(InstanceProtocol::encodeReply(result));
+    socket->flush();
+    socket->disconnectFromServer();
+}
+
 } // namespace
 
 QByteArray InstanceProtocol::encodeRequest(const InstanceRequest& request)
@@ -283,17 +304,21 @@ void InstanceServer::serve(QLocalSocket* socket)
         socket->deleteLater();
         return;
     }
-    // A peer that never completes its request is dropped.
-    QTimer::singleShot(InstanceProtocol::requestTimeoutMs, socket, [socket] { socket->abort(); });
+    // A peer that never completes its request is dropped; one that has may wait for long work.
+    auto* requestTimer = new QTimer(socket);
+    requestTimer->setSingleShot(true);
+    connect(requestTimer, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    requestTimer->start(InstanceProtocol::requestTimeoutMs);
     auto buffer = std::make_shared<QByteArray>();
     connect(socket, &QLocalSocket::readyRead, this,
-        [this, socket, buffer] { readRequest(socket, buffer); });
+        [this, socket, requestTimer, buffer] { readRequest(socket, requestTimer, buffer); });
     if (socket->bytesAvailable() > 0) {
-        readRequest(socket, buffer);
+        readRequest(socket, requestTimer, buffer);
     }
 }
 
-void InstanceServer::readRequest(QLocalSocket* socket, const std::shared_ptr<QByteArray>& buffer)
+void InstanceServer::readRequest(
+    QLocalSocket* socket, QTimer* requestTimer, const std::shared_ptr<QByteArray>& buffer)
 {
     if (socket->property("norvaleAnswered").toBool()) {
         socket->readAll();
@@ -308,46 +333,22 @@ void InstanceServer::readRequest(QLocalSocket* socket, const std::shared_ptr<QBy
         return;
     }
     socket->setProperty("norvaleAnswered", true);
+    requestTimer->stop();
     std::optional<InstanceRequest> request;
     if (length > 0 && length == buffer->size()) {
         request = InstanceProtocol::decodeRequest(*buffer);
     }
-    CommandResult result = request
-        ? m_handler(*request)
-        : CommandResult::failure(
-              QStringLiteral("Norvale could not read the request"), CommandExit::usage);
     buffer->clear();
 
-    const QByteArray reply = InstanceProtocol::encodeReply(result);
-    auto afterReply = std::move(result.afterReply);
-    if (afterReply) {
-        // Once the client has the whole reply (it closes), or the socket is gone.
-        connect(socket, &QLocalSocket::disconnected, this, afterReply);
+    QPointer<QLocalSocket> connection(socket);
+    const CommandReply reply(
+        [connection](CommandResult result) { answer(connection.data(), std::move(result)); });
+    connect(socket, &QLocalSocket::disconnected, socket, [reply] { reply.abandon(); });
+    if (!request) {
+        return reply(CommandResult::failure(
+            QStringLiteral("Norvale could not read the request"), CommandExit::usage));
     }
-    socket->write(reply);
-    socket->flush();
-    socket->disconnectFromServer();
-}
-
-std::optional<CommandResult> InstanceClient::attempt(
-    const QString& socketPath, const InstanceRequest& request, const QDeadlineTimer& deadline)
-{
-    CommandResult reply;
-    QString error;
-    switch (send(socketPath, request, &reply, &error)) {
-    case Outcome::Replied:
-        return reply;
-    case Outcome::Failed:
-        return CommandResult::failure(QStringLiteral("norvale: ") + error);
-    case Outcome::NotListening:
-        break;
-    }
-    if (deadline.hasExpired()) {
-        return CommandResult::failure(
-            QStringLiteral("norvale: Norvale is running but does not answer on %1")
-                .arg(socketPath));
-    }
-    return std::nullopt;
+    m_handler(*request, reply);
 }
 
 InstanceClient::Outcome InstanceClient::send(const QString& socketPath,
@@ -392,7 +393,7 @@ InstanceClient::Outcome InstanceClient::send(const QString& socketPath,
             return Outcome::Replied;
         }
         if (socket.state() != QLocalSocket::ConnectedState && socket.bytesAvailable() == 0) {
-            *error = QStringLiteral("Norvale closed the connection without answering");
+            *error = QStringLiteral("Norvale quit before it answered");
             return Outcome::Failed;
         }
         if (deadline.hasExpired()) {

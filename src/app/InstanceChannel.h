@@ -10,7 +10,9 @@
 // that a demo and the real instance can run side by side.
 //
 // The server checks the peer's uid (SO_PEERCRED) and drops any other user, reads at most
-// maxRequestSize bytes within requestTimeout, and answers once per connection.
+// maxRequestSize bytes within requestTimeout, and answers once per connection, when the
+// handler replies: at once or after long work, while the instance goes on serving others. A
+// client that leaves first abandons the reply; nothing is written to its connection then.
 //
 // Wire format (big-endian lengths):
 //   request: "NVQ1", u32 length, compact JSON {"arguments": [...], "workingDirectory": "..."}
@@ -19,7 +21,6 @@
 #include "CommandRegistry.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
@@ -31,6 +32,7 @@
 
 class QLocalServer;
 class QLocalSocket;
+class QTimer;
 
 struct InstanceRequest
 {
@@ -77,7 +79,7 @@ class InstanceServer final : public QObject
     Q_OBJECT
 
 public:
-    using Handler = std::function<CommandResult(const InstanceRequest&)>;
+    using Handler = std::function<void(const InstanceRequest&, const CommandReply&)>;
 
     explicit InstanceServer(Handler handler, QObject* parent = nullptr);
     ~InstanceServer() override;
@@ -99,7 +101,8 @@ public:
 private:
     void acceptConnections();
     void serve(QLocalSocket* socket);
-    void readRequest(QLocalSocket* socket, const std::shared_ptr<QByteArray>& buffer);
+    void readRequest(
+        QLocalSocket* socket, QTimer* requestTimer, const std::shared_ptr<QByteArray>& buffer);
 
     Handler m_handler;
     QLocalServer* m_server = nullptr;
@@ -114,16 +117,11 @@ enum class Outcome
     Failed
 };
 
-// Connects, sends the request and waits for the reply (blocking; for the command-line
-// process). NotListening: nothing accepts on the socket (no instance, or a stale file).
+// Connects, sends the request and waits up to timeoutMs for the reply (blocking; for the
+// command-line process); an instance that quits or crashes meanwhile ends the wait at once.
+// NotListening: nothing accepts on the socket (no instance, or a stale file).
 Outcome send(const QString& socketPath, const InstanceRequest& request, CommandResult* reply,
     QString* error, int timeoutMs = 30000);
-
-// One attempt of a command-line route: the instance's reply or the failure as the command's
-// result; nothing while no instance listens yet, so the caller may retry until deadline has
-// passed, after which the result says that the running instance does not answer.
-std::optional<CommandResult> attempt(
-    const QString& socketPath, const InstanceRequest& request, const QDeadlineTimer& deadline);
 
 } // namespace InstanceClient
 

@@ -1,9 +1,7 @@
 // show, settings, quit and status: the application shell's sub-commands.
 
-#include "AppDelegate.h"
+#include "AppCommandContext.h"
 #include "ApplicationCommands.h"
-
-#include <QPointer>
 
 void registerShellCommands(CommandRegistry& registry)
 {
@@ -11,34 +9,36 @@ void registerShellCommands(CommandRegistry& registry)
     show.words = QStringList {QStringLiteral("show")};
     show.summary =
         QStringLiteral("Open the quick panel at the pointer, or close it when it is open.");
-    show.inInstance = [](const CommandInvocation&, AppDelegate& app) {
-        app.toggleQuickPanelAtPointer();
-        return CommandResult();
+    show.inInstance = [](const CommandInvocation&, const AppCommandContext& context,
+                          const CommandReply& reply) {
+        context.shell.toggleQuickPanelAtPointer();
+        reply({});
     };
     registry.add(std::move(show));
 
     CommandSpec settings;
     settings.words = QStringList {QStringLiteral("settings")};
     settings.summary = QStringLiteral("Open the settings window.");
-    settings.inInstance = [](const CommandInvocation&, AppDelegate& app) {
-        app.openSettingsWindow();
-        return CommandResult();
+    settings.inInstance = [](const CommandInvocation&, const AppCommandContext& context,
+                              const CommandReply& reply) {
+        context.shell.openSettingsWindow();
+        reply({});
     };
     registry.add(std::move(settings));
 
     CommandSpec quit;
     quit.words = QStringList {QStringLiteral("quit")};
     quit.summary = QStringLiteral("Quit the running Norvale (its data is saved first).");
-    quit.inInstance = [](const CommandInvocation&, AppDelegate& app) {
+    quit.inInstance = [](const CommandInvocation&, const AppCommandContext& context,
+                          const CommandReply& reply) {
         CommandResult result;
-        // Quit once the client has its answer, so that it never sees a dropped connection.
-        QPointer<AppDelegate> guard(&app);
-        result.afterReply = [guard] {
-            if (guard) {
-                guard->terminate();
-            }
+        // Quit once the client has its answer, so that it never sees a dropped connection. The
+        // shell outlives the server and its connections.
+        AppShellActions* shell = &context.shell;
+        result.afterReply = [shell] {
+            shell->terminate();
         };
-        return result;
+        reply(result);
     };
     registry.add(std::move(quit));
 
@@ -47,12 +47,13 @@ void registerShellCommands(CommandRegistry& registry)
     status.summary = QStringLiteral(
         "One line per feature: its name, on or off, and its status line, separated by tabs.");
     const CommandRegistry* owner = &registry;
-    status.inInstance = [owner](const CommandInvocation&, AppDelegate& app) {
+    status.inInstance = [owner](const CommandInvocation&, const AppCommandContext& context,
+                            const CommandReply& reply) {
         QString text;
-        for (const QString& line : owner->statusLines(app)) {
+        for (const QString& line : owner->statusLines(context.models)) {
             text += line + QLatin1Char('\n');
         }
-        return CommandResult::output(text);
+        reply(CommandResult::output(text));
     };
     registry.add(std::move(status));
 }

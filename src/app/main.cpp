@@ -113,8 +113,10 @@ int runApplication(int argc, char** argv, const CommandRegistry& registry, Platf
 
     AppPlatform platform = AppPlatform::create(kind);
     AppDelegate delegate(platform);
-    InstanceServer server([&registry, &delegate](const InstanceRequest& request) {
-        return registry.runInInstance(request.arguments, request.workingDirectory, delegate);
+    const AppCommandContext commandContext = delegate.commandContext();
+    InstanceServer server([&registry, &commandContext](
+                              const InstanceRequest& request, const CommandReply& reply) {
+        registry.runInInstance(request.arguments, request.workingDirectory, commandContext, reply);
     });
     switch (server.listen(paths->socketPath, &error)) {
     case InstanceServer::ListenResult::Listening:

@@ -67,20 +67,14 @@ std::optional<FixedPhraseFolderList> FixedPhraseCommands::readStore(
     return std::move(result.folders);
 }
 
-void FixedPhraseCommands::start(FixedPhraseModel& model, Transfer transfer, const QString& path,
+bool FixedPhraseCommands::start(FixedPhraseModel& model, Transfer transfer, const QString& path,
     std::function<void(Outcome)> done)
 {
-    if (model.isFileTransferInProgress()) {
-        done({false,
-            QStringLiteral(
-                "a phrase import or export is already running; the request was ignored")});
-        return;
-    }
     // One-shot: the connection is dropped as soon as this transfer reports.
     auto connection = std::make_shared<QMetaObject::Connection>();
     QPointer<FixedPhraseModel> guard(&model);
     *connection = QObject::connect(&model, &FixedPhraseModel::fileTransferFinished, &model,
-        [connection, guard, done](bool succeeded) {
+        [connection, guard, done = std::move(done)](bool succeeded) {
             QObject::disconnect(*connection);
             done({succeeded, guard ? guard->statusMessage().value_or(QString()) : QString()});
         });
@@ -88,27 +82,8 @@ void FixedPhraseCommands::start(FixedPhraseModel& model, Transfer transfer, cons
         transfer == Transfer::exportCSV ? model.exportCSV(path) : model.importCSV(path);
     if (!started) {
         QObject::disconnect(*connection);
-        done({false, QStringLiteral("the transfer could not be started")});
     }
-}
-
-FixedPhraseCommands::Outcome FixedPhraseCommands::runAndWait(
-    FixedPhraseModel& model, Transfer transfer, const QString& path)
-{
-    QEventLoop loop;
-    std::optional<Outcome> outcome;
-    start(model, transfer, path, [&outcome, &loop](Outcome result) {
-        outcome = std::move(result);
-        loop.quit();
-    });
-    if (!outcome) {
-        loop.exec();
-    }
-    if (!outcome) {
-        // The application is quitting: the loop was told to leave with the main loop.
-        return {false, QStringLiteral("Norvale quit before the transfer ended")};
-    }
-    return *outcome;
+    return started;
 }
 
 FixedPhraseCommands::Outcome FixedPhraseCommands::runStandalone(
@@ -119,47 +94,16 @@ FixedPhraseCommands::Outcome FixedPhraseCommands::runStandalone(
     Outcome outcome;
     {
         FixedPhraseModel model(scheduler, executor, locations);
-        outcome = runAndWait(model, transfer, path);
+        QEventLoop loop;
+        // A fresh model runs no other transfer, so this one starts.
+        start(model, transfer, path, [&outcome, &loop](Outcome result) {
+            outcome = std::move(result);
+            loop.quit();
+        });
+        loop.exec();
         // An import has written the store already; this only makes sure nothing is pending.
         model.prepareForApplicationTermination();
     }
     executor.waitForDone(-1);
     return outcome;
-}
-
-FixedPhraseTransferLog::FixedPhraseTransferLog(FixedPhraseModel& model)
-    : QObject(&model)
-    , m_model(model)
-{ }
-
-FixedPhraseTransferLog& FixedPhraseTransferLog::of(FixedPhraseModel& model)
-{
-    auto* log = model.findChild<FixedPhraseTransferLog*>(QString(), Qt::FindDirectChildrenOnly);
-    if (log == nullptr) {
-        log = new FixedPhraseTransferLog(model);
-    }
-    return *log;
-}
-
-std::optional<qint64> FixedPhraseTransferLog::start(
-    FixedPhraseCommands::Transfer transfer, const QString& path)
-{
-    if (m_model.isFileTransferInProgress()) {
-        return std::nullopt;
-    }
-    const qint64 number = ++m_lastNumber;
-    m_outcomes.emplace(number);
-    QPointer<FixedPhraseTransferLog> self(this);
-    FixedPhraseCommands::start(
-        m_model, transfer, path, [self, number](FixedPhraseCommands::Outcome outcome) {
-            if (self) {
-                self->m_outcomes.insert(number, std::move(outcome));
-            }
-        });
-    return number;
-}
-
-std::optional<FixedPhraseCommands::Outcome> FixedPhraseTransferLog::outcome(qint64 number) const
-{
-    return m_outcomes.value(number);
 }

@@ -14,8 +14,6 @@
 #include "FixedPhrase.h"
 
 #include <QByteArray>
-#include <QHash>
-#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -35,7 +33,7 @@ enum class Transfer
 struct Outcome
 {
     bool succeeded = false;
-    // The model's final status line, or why nothing was started.
+    // The model's final status line.
     QString statusLine;
 };
 
@@ -45,41 +43,13 @@ QByteArray formatList(const FixedPhraseFolderList& folders, bool json);
 // No file: an empty store. Nothing (error set) when it cannot be read.
 std::optional<FixedPhraseFolderList> readStore(const FileLocations& locations, QString* error);
 
-// Starts the transfer on model (path absolute); done runs once it has ended, or at once
-// (failed) when another transfer is running and the request is ignored.
-void start(FixedPhraseModel& model, Transfer transfer, const QString& path,
+// Starts the transfer on model (path absolute); done runs once, when it has ended. False, and
+// done never runs, when another transfer is running and this one is ignored.
+bool start(FixedPhraseModel& model, Transfer transfer, const QString& path,
     std::function<void(Outcome)> done);
-
-// start() and a local event loop until done, for callers that must answer synchronously.
-Outcome runAndWait(FixedPhraseModel& model, Transfer transfer, const QString& path);
 
 // The flow in this process: a model on the real scheduler and thread pool, the transfer, and
 // the final write of the store. Needs a QCoreApplication; the caller holds the instance lock.
 Outcome runStandalone(const FileLocations& locations, Transfer transfer, const QString& path);
 
 } // namespace FixedPhraseCommands
-
-// Transfers started for the command line in a running instance, numbered, with how each
-// ended: a client starts one, gets its number at once, and asks for its outcome until it has
-// one, so that no request keeps the instance waiting while a 50 MB file is read. Lives as a
-// child of the model.
-class FixedPhraseTransferLog final : public QObject
-{
-    Q_OBJECT
-
-public:
-    static FixedPhraseTransferLog& of(FixedPhraseModel& model);
-
-    // The new transfer's number; nothing when another transfer runs (the request is ignored).
-    std::optional<qint64> start(FixedPhraseCommands::Transfer transfer, const QString& path);
-    bool contains(qint64 number) const { return m_outcomes.contains(number); }
-    // Nothing while that transfer runs (or for a number never given out).
-    std::optional<FixedPhraseCommands::Outcome> outcome(qint64 number) const;
-
-private:
-    explicit FixedPhraseTransferLog(FixedPhraseModel& model);
-
-    FixedPhraseModel& m_model;
-    qint64 m_lastNumber = 0;
-    QHash<qint64, std::optional<FixedPhraseCommands::Outcome>> m_outcomes;
-};

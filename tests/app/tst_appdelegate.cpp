@@ -180,14 +180,14 @@ private Q_SLOTS:
         // 4 rows (the default), 3 image rows of 1.5 × 124.
         QCOMPARE(panel->panelSize(), QSize(780, 16 + 558 + 62 + 310 + 280 + 2));
         QWidget* content = panel->content();
-        app.appSettings().setLeftClickUIScale(1.5); // no change: not rebuilt
+        app.models().appSettings.setLeftClickUIScale(1.5); // no change: not rebuilt
         QCOMPARE(panel->content(), content);
 
         // Rebuilt while open, the panel still shows the history.
-        app.clipboardHistory().setItems(sampleItems());
+        app.models().clipboardHistory.setItems(sampleItems());
         app.toggleQuickPanelAtPointer();
-        app.clipboardHistory().setDisplayHistoryRowCount(12);
-        app.appSettings().setLeftClickUIScale(0.8);
+        app.models().clipboardHistory.setDisplayHistoryRowCount(12);
+        app.models().appSettings.setLeftClickUIScale(0.8);
         QCOMPARE(panel->panelSize(), QSize(780, 16 + 408 + 62 + 310 + 840 + 2));
         QVERIFY(panel->content() != content);
         QVERIFY(panelOpen());
@@ -195,7 +195,7 @@ private Q_SLOTS:
 
         app.openSettingsWindow();
         QCOMPARE(windowOf<SettingsWindow>()->uiScale(), 1.0);
-        app.appSettings().setSettingsUIScale(1.2);
+        app.models().appSettings.setSettingsUIScale(1.2);
         QCOMPARE(windowOf<SettingsWindow>()->uiScale(), 1.2);
     }
 
@@ -204,11 +204,11 @@ private Q_SLOTS:
     {
         World world;
         AppDelegate& app = world.launch();
-        app.clipboardHistory().setDisplayHistoryRowCount(1); // 580 high: room below the icon
+        app.models().clipboardHistory.setDisplayHistoryRowCount(1); // 580 high: room below the icon
         app.toggleQuickPanelAtPointer();
         app.toggleQuickPanelAtPointer(); // a second toggle closes
         QVERIFY(!panelOpen());
-        app.clipboardHistory().setItems(sampleItems());
+        app.models().clipboardHistory.setItems(sampleItems());
         world.tray->setIconGeometry(QRect(1800, 0, 24, 24));
         world.tray->click();
         QuickPanelWindow* panel = windowOf<QuickPanelWindow>();
@@ -240,8 +240,8 @@ private Q_SLOTS:
         QFETCH(bool, restoredAtClose);
         World world;
         AppDelegate& app = world.launch();
-        app.clipboardHistory().setAutoPasteAfterSelectingHistory(autoPaste);
-        app.appSettings().setCloseLeftClickMenuOnCopy(closeOnCopy);
+        app.models().clipboardHistory.setAutoPasteAfterSelectingHistory(autoPaste);
+        app.models().appSettings.setCloseLeftClickMenuOnCopy(closeOnCopy);
         app.toggleQuickPanelAtPointer();
         world.workspace->clearActivations();
         world.pasteboard->write({{PasteboardType::string, QByteArray("copied")}});
@@ -250,8 +250,8 @@ private Q_SLOTS:
         QTEST(panelOpen(), "staysOpen");
         QCOMPARE(world.workspace->activations().size(), restoredAtClose ? 1 : 0);
         // A phrase is not a copy the history should record: its change counts as seen.
-        QCOMPARE(
-            app.clipboardHistory().lastChangeCount() == world.pasteboard->changeCount(), phrase);
+        QCOMPARE(app.models().clipboardHistory.lastChangeCount() == world.pasteboard->changeCount(),
+            phrase);
 
         world.scheduler->advance(1.0);
         const bool pastes = autoPaste || phrase;
@@ -268,13 +268,15 @@ private Q_SLOTS:
     {
         World world;
         AppDelegate& app = world.launch();
-        app.clipboardHistory().setItems(sampleItems());
-        app.clipboardHistory().setClipboardHistoryEnabled(false);
+        app.models().clipboardHistory.setItems(sampleItems());
+        app.models().clipboardHistory.setClipboardHistoryEnabled(false);
         CommandRegistry registry;
         registerApplicationCommands(registry);
         const auto run = [&](const char* line) {
-            return registry.runInInstance(
-                QString::fromUtf8(line).split(QLatin1Char(' ')), QString(), app);
+            CommandResult result; // these commands answer at once
+            registry.runInInstance(QString::fromUtf8(line).split(QLatin1Char(' ')), QString(),
+                app.commandContext(), CommandReply([&result](CommandResult r) { result = r; }));
+            return result;
         };
         QCOMPARE(run("status").standardOutput,
             QStringLiteral("clipboardHistory\toff\tクリップボード監視: オフ\n").toUtf8());
@@ -304,23 +306,24 @@ private Q_SLOTS:
         workspace->setFrontmost(editor);
         AppDelegate app(platform);
         app.applicationDidFinishLaunching();
-        app.appSettings().setCloseLeftClickMenuOnCopy(true);
+        app.models().appSettings.setCloseLeftClickMenuOnCopy(true);
         app.toggleQuickPanelAtPointer();
         workspace->clearActivations();
 
         QSignalSpy terminated(&app, &AppDelegate::terminated);
-        app.clipboardHistory().setItems(sampleItems());
-        app.clipboardHistory().saveItems();
-        app.fixedPhrases().addFolder(); // its delayed save has not run yet
+        app.models().clipboardHistory.setItems(sampleItems());
+        app.models().clipboardHistory.saveItems();
+        app.models().fixedPhrases.addFolder(); // its delayed save has not run yet
         app.applicationWillTerminate();
         QCOMPARE(terminated.size(), 1);
         QFile phrases(platform.files->filePath(QStringLiteral("FixedPhrases.json")));
         QVERIFY(phrases.open(QIODevice::ReadOnly));
-        QVERIFY(phrases.readAll().contains(app.fixedPhrases().folders().first().title.toUtf8()));
+        QVERIFY(
+            phrases.readAll().contains(app.models().fixedPhrases.folders().first().title.toUtf8()));
         QFile history(platform.files->filePath(QStringLiteral("ClipboardHistory.json")));
         QVERIFY(history.open(QIODevice::ReadOnly));
         QCOMPARE(ClipboardHistoryStorage::decode(history.readAll()),
-            std::optional(app.clipboardHistory().items()));
+            std::optional(app.models().clipboardHistory.items()));
         // The panel closed as part of quitting, which is no reason to re-activate anything.
         QVERIFY(!panelOpen());
         QVERIFY(workspace->activations().isEmpty());

@@ -1,11 +1,16 @@
+#include "app/AppCommandContext.h"
+#include "app/AppSettingsModel.h"
 #include "app/ApplicationCommands.h"
 #include "app/CommandLineClient.h"
 #include "app/CommandRegistry.h"
 #include "app/InstanceChannel.h"
-#include "clipboard/ClipboardHistoryItem.h"
+#include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
+#include "common/TestFiles.h"
 #include "common/TestMain.h"
+#include "phrases/PhraseModelHarness.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/SimPasteboard.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -47,19 +52,64 @@ CommandResult run(CommandLineClient& client, const char* line)
     return client.run(words(line), QString());
 }
 
-QByteArray contentsOf(QFile& file)
+// A running instance on mock time (the phrase harness's clock, executor and data folder): its
+// models, its lock, its server on a private socket passing each request to handler (by
+// default the application's commands), and a client.
+struct Instance final : AppShellActions
 {
-    file.close();
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
+    PhraseModelHarness h;
+    Runtime runtime;
+    MemoryDefaultsStore defaults;
+    SimPasteboard pasteboard;
+    ClipboardHistoryModel history {pasteboard, defaults, h.scheduler, h.executor, h.locations};
+    FixedPhraseModel& phrases = h.create();
+    AppSettingsModel settings {defaults};
+    InstanceServer::Handler handler;
+    InstanceServer server {[this](const InstanceRequest& r, const CommandReply& reply) {
+        handler(r, reply);
+    }};
+    InstanceGuard lock {runtime.paths};
+    const CommandLineClient client;
+    int toggles = 0;
 
-// Runs work on a thread while this one serves events (a client blocks until it is answered).
-bool finishesOnAThread(std::function<void()> work)
+    explicit Instance(const CommandRegistry& registry)
+        : handler([&registry, this](const InstanceRequest& r, const CommandReply& reply) {
+            registry.runInInstance(r.arguments, r.workingDirectory,
+                AppCommandContext {{history, phrases, settings}, *this}, reply);
+        })
+        , client(registry, runtime.paths, {})
+    {
+        lock.tryLock(&runtime.error);
+        server.listen(runtime.paths.socketPath, &runtime.error);
+    }
+    void toggleQuickPanelAtPointer() override { ++toggles; }
+    void openSettingsWindow() override { }
+    void terminate() override { }
+};
+
+// `norvale <line>` on a thread while this one serves the instance (a client blocks until it
+// is answered).
+struct ClientRun
 {
-    std::unique_ptr<QThread> thread(QThread::create(std::move(work)));
-    thread->start();
-    return QTest::qWaitFor([&thread] { return thread->isFinished(); }, 10000);
-}
+    CommandResult result;
+    std::unique_ptr<QThread> thread;
+
+    ClientRun(const Instance& instance, const char* line, const QString& directory = {})
+        : thread(QThread::create([this, &instance, line, directory] {
+            result = instance.client.run(words(line), directory);
+        }))
+    {
+        thread->start();
+    }
+    ~ClientRun() { thread->wait(); }
+
+    // Serves events, and runs serve between them, until the client has its answer.
+    CommandResult finish(const std::function<void()>& serve = [] {})
+    {
+        const bool answered = QTest::qWaitFor([&] { return serve(), thread->isFinished(); }, 10000);
+        return answered ? result : CommandResult::failure(QStringLiteral("still waiting"));
+    }
+};
 
 } // namespace
 
@@ -124,18 +174,6 @@ private Q_SLOTS:
                 options.join(QLatin1Char(','));
         }
         QTEST(error, "expected");
-    }
-
-    void helpShowsEachSynopsis()
-    {
-        const QString help = m_registry.help();
-        QVERIFY(help.contains("norvale history list [--kind text|url|image] [--json]"));
-        QVERIFY(
-            help.contains("norvale config set <key> <value> [--type bool|int|double|string|data]"));
-        QString error;
-        const auto parsed = m_registry.parse(words("history copy --help"), &error);
-        QVERIFY(parsed && parsed->helpRequested);
-        QCOMPARE(parsed->spec->words, words("history copy"));
     }
 
     void classifiesTheProcess_data()
@@ -233,16 +271,13 @@ private Q_SLOTS:
         QVERIFY(!array.first().toObject().contains(QStringLiteral("imageData")));
     }
 
-    void protocolFramesRoundTrip()
+    void protocolFrames()
     {
-        const InstanceRequest request {
-            QStringList {QStringLiteral("history"), QStringLiteral("copy"), QStringLiteral("2")},
-            QStringLiteral("/home/user/日本")};
-        const QByteArray frame = InstanceProtocol::encodeRequest(request);
-        QCOMPARE(InstanceProtocol::requestFrameLength(frame), frame.size());
+        const QByteArray frame = InstanceProtocol::encodeRequest(
+            {words("history copy 2"), QStringLiteral("/home/user/日本")});
         QCOMPARE(InstanceProtocol::requestFrameLength(frame.chopped(1)), 0);
         QCOMPARE(InstanceProtocol::requestFrameLength(frame.left(3)), 0);
-        QCOMPARE(InstanceProtocol::decodeRequest(frame), request);
+        QCOMPARE(InstanceProtocol::decodeRequest(frame)->workingDirectory, "/home/user/日本");
         // 1 MiB announced, or not a request at all.
         QCOMPARE(
             InstanceProtocol::requestFrameLength("NVQ1" + QByteArray::fromHex("00100000")), -1);
@@ -251,7 +286,6 @@ private Q_SLOTS:
         // Standard error keeps its bytes, NUL included.
         const QByteArray reply =
             InstanceProtocol::encodeReply({3, "out\n", QByteArray("err\0x", 5), {}});
-        QCOMPARE(InstanceProtocol::replyFrameLength(reply), reply.size());
         QCOMPARE(InstanceProtocol::replyFrameLength(reply.chopped(2)), 0);
         const auto decoded = InstanceProtocol::decodeReply(reply).value_or(CommandResult());
         QCOMPARE(std::tuple(decoded.exitCode, decoded.standardOutput, decoded.standardError),
@@ -284,18 +318,16 @@ private Q_SLOTS:
     // shell test; these are what it cannot reach.
     void serverRefusesOversizedRequestsAndKeepsItsSocket()
     {
-        Runtime runtime;
+        Instance instance(m_registry);
         int handled = 0;
-        InstanceServer server([&handled](const InstanceRequest&) {
+        instance.handler = [&handled](const InstanceRequest&, const CommandReply& reply) {
             ++handled;
-            return CommandResult();
-        });
-        QCOMPARE(server.listen(runtime.paths.socketPath, &runtime.error),
-            InstanceServer::ListenResult::Listening);
+            reply({});
+        };
 
         // Answered as a usage error without reaching the handler.
         QLocalSocket socket;
-        socket.connectToServer(runtime.paths.socketPath);
+        socket.connectToServer(instance.runtime.paths.socketPath);
         QVERIFY(socket.waitForConnected(1000));
         socket.write("NVQ1" + QByteArray::fromHex("7fffffff") + QByteArray(1000, 'x'));
         socket.flush();
@@ -307,10 +339,10 @@ private Q_SLOTS:
 
         // A second server finds the first one answering and does not take its socket (a
         // local connect completes in the listen backlog, without the first server's loop).
-        InstanceServer second([](const InstanceRequest&) { return CommandResult(); });
-        QCOMPARE(second.listen(runtime.paths.socketPath, &runtime.error),
+        InstanceServer second([](const InstanceRequest&, const CommandReply&) {});
+        QCOMPARE(second.listen(instance.runtime.paths.socketPath, &instance.runtime.error),
             InstanceServer::ListenResult::AnotherServerAnswers);
-        QVERIFY(server.isListening());
+        QVERIFY(instance.server.isListening());
     }
 
     void configCommandsAndTheInstanceLock()
@@ -376,44 +408,95 @@ private Q_SLOTS:
         QVERIFY(bad.standardError.contains("is not a readable history file"));
         QCOMPARE(QDir(data.path()).entryList(QDir::Files),
             QStringList {QStringLiteral("ClipboardHistory.json")});
-        QCOMPARE(contentsOf(file), QByteArray("[{\"id\": 1}]"));
+        file.close();
+        QCOMPARE(readFile(file.fileName()), QByteArray("[{\"id\": 1}]"));
 
         QVERIFY(file.remove());
         QCOMPARE(run(client, "history list --json").standardOutput, QByteArray("[\n\n]\n"));
     }
 
-    void clientRouteHoldsTheLockOrAsksTheInstance()
+    // What the end-to-end shell test does not reach of the instance's own commands.
+    void instanceCommands()
     {
-        Runtime runtime;
-        CommandRegistry registry;
-        CommandSpec job;
-        job.words = words("job");
-        job.route = CommandRoute::Client;
-        job.locally = [paths = runtime.paths](
-                          const CommandInvocation&, LocalCommandContext& context) {
-            if (!context.instanceRunning) {
-                // Alone: the lock is ours for the whole run, so no instance can start.
-                QString lockError;
-                const bool held = InstanceGuard(paths).tryLock(&lockError) ==
-                    InstanceGuard::LockState::HeldElsewhere;
-                return CommandResult::output(held ? QStringLiteral("locked") : QString());
-            }
-            return context.askInstance(words("poll"));
+        Instance instance(m_registry);
+        instance.history.setItems({textItem(QStringLiteral("newer"), 2), textItem("older", 1)});
+        instance.history.setClipboardHistoryEnabled(false);
+        const auto run = [&instance](const char* line) {
+            return ClientRun(instance, line).finish();
         };
-        registry.add(job);
-        CommandLineClient client(registry, runtime.paths, [] { return LocalCommandContext(); });
-        QCOMPARE(run(client, "job").standardOutput, QByteArray("locked"));
+        QCOMPARE(run("status").standardOutput,
+            QStringLiteral("clipboardHistory\toff\tクリップボード監視: オフ\n").toUtf8());
+        QCOMPARE(run("history copy 1").exitCode, 0);
+        QCOMPARE(instance.pasteboard.string(PasteboardType::string), QStringLiteral("older"));
+        QCOMPARE(run("history copy 2").standardError,
+            QByteArray("no entry at index 2 (the history has 2, 0 to 1)\n"));
+        QCOMPARE(run("history copy -1").exitCode, CommandExit::usage);
+        QCOMPARE(run("show").exitCode, 0);
+        QCOMPARE(instance.toggles, 1);
+        // Local-only commands are not run by the instance.
+        int exitCode = 0;
+        instance.handler({words("config set k v"), {}},
+            CommandReply([&exitCode](const CommandResult& r) { exitCode = r.exitCode; }));
+        QCOMPARE(exitCode, CommandExit::usage);
+    }
 
-        InstanceGuard instance(runtime.paths);
-        QCOMPARE(instance.tryLock(&runtime.error), InstanceGuard::LockState::Acquired);
-        InstanceServer server([](const InstanceRequest& request) {
-            return CommandResult::output(request.arguments.join(QLatin1Char(' ')));
-        });
-        QCOMPARE(server.listen(runtime.paths.socketPath, &runtime.error),
-            InstanceServer::ListenResult::Listening);
-        CommandResult result;
-        QVERIFY(finishesOnAThread([&] { result = run(client, "job"); }));
-        QCOMPARE(result.standardOutput, QByteArray("poll"));
+    // A handler may answer long after the request while the instance serves others; an
+    // instance that goes away meanwhile ends the client's wait at once.
+    void handlersMayAnswerLater()
+    {
+        Instance instance(m_registry);
+        QList<CommandReply> held;
+        instance.handler = [&held](const InstanceRequest& request, const CommandReply& reply) {
+            if (request.arguments != words("status")) {
+                return held.append(reply);
+            }
+            reply(CommandResult::output(QStringLiteral("served")));
+        };
+
+        ClientRun waiting(instance, "show");
+        QTRY_COMPARE(held.size(), 1);
+        QCOMPARE(ClientRun(instance, "status").finish().standardOutput, QByteArray("served"));
+        QVERIFY(held.first().isAwaited());
+        held.first()(CommandResult::output(QStringLiteral("later")));
+        QCOMPARE(waiting.finish().standardOutput, QByteArray("later"));
+
+        ClientRun abandoned(instance, "show");
+        QTRY_COMPARE(held.size(), 2);
+        instance.server.close();
+        QCOMPARE(abandoned.finish().standardError,
+            QByteArray("norvale: Norvale quit before it answered\n"));
+        QVERIFY(!held.last().isAwaited());
+        held.last()(CommandResult::output(QStringLiteral("goes nowhere")));
+    }
+
+    // Import and export run in the instance and answer with the final status line, one at a
+    // time; a client that leaves stops neither the transfer nor the instance, and the
+    // transfer's slot is free again once it has ended.
+    void phraseTransfersThroughTheInstance()
+    {
+        Instance instance(m_registry);
+        instance.h.csv(QStringLiteral("in.csv"), "A,,t,c\n");
+        const QString directory = instance.h.dir.path();
+
+        ClientRun import(instance, "phrases import in.csv", directory);
+        QTRY_VERIFY(instance.phrases.isFileTransferInProgress());
+        QCOMPARE(ClientRun(instance, "phrases export out.csv").finish().standardError,
+            QByteArray("norvale: a phrase import or export is already running; the request was "
+                       "ignored\n"));
+        QCOMPARE(import.finish([&instance] { instance.h.drain(); }).standardOutput,
+            QStringLiteral("定型文を読み込みました\n").toUtf8());
+
+        QLocalSocket leaving;
+        leaving.connectToServer(instance.runtime.paths.socketPath);
+        QVERIFY(leaving.waitForConnected(1000));
+        leaving.write(
+            InstanceProtocol::encodeRequest({words("phrases export out.csv"), directory}));
+        QTRY_VERIFY(instance.phrases.isFileTransferInProgress());
+        leaving.abort();
+        QTRY_VERIFY(instance.server.findChildren<QLocalSocket*>().isEmpty());
+        instance.h.drain();
+        QCOMPARE(ClientRun(instance, "phrases status").finish().standardOutput,
+            QStringLiteral("idle\t定型文を書き出しました\n").toUtf8());
     }
 };
 

@@ -1,0 +1,28 @@
+#pragma once
+
+// What a command handler in the running instance may use: the feature models, and the few
+// shell actions that belong to no model (the quick panel, the settings window, quitting).
+
+#include "AppModels.h"
+
+class AppShellActions
+{
+public:
+    virtual ~AppShellActions() = default;
+
+    virtual void toggleQuickPanelAtPointer() = 0;
+    virtual void openSettingsWindow() = 0;
+    // Asks the application to quit; the termination sequence follows.
+    virtual void terminate() = 0;
+
+protected:
+    AppShellActions() = default;
+    AppShellActions(const AppShellActions&) = default;
+    AppShellActions& operator=(const AppShellActions&) = default;
+};
+
+struct AppCommandContext
+{
+    AppModels models;
+    AppShellActions& shell;
+};
