@@ -495,8 +495,13 @@ private Q_SLOTS:
         leaving.abort();
         QTRY_VERIFY(instance.server.findChildren<QLocalSocket*>().isEmpty());
         instance.h.drain();
-        QCOMPARE(ClientRun(instance, "phrases status").finish().standardOutput,
-            QStringLiteral("idle\t定型文を書き出しました\n").toUtf8());
+        QCOMPARE(instance.h.status(), QStringLiteral("定型文を書き出しました"));
+        const CommandResult failed =
+            ClientRun(instance, "phrases import none.csv", directory).finish([&instance] {
+                instance.h.drain();
+            });
+        QCOMPARE(failed.exitCode, CommandExit::failure);
+        QVERIFY(failed.standardError.startsWith("定型文を読み込めませんでした: "));
     }
 };
 
