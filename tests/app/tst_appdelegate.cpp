@@ -1,8 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/AppPlatform.h"
 #include "app/AppSettingsModel.h"
-#include "app/ApplicationCommands.h"
-#include "app/CommandRegistry.h"
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "common/TestMain.h"
@@ -260,41 +258,6 @@ private Q_SLOTS:
             QCOMPARE(world.workspace->activations().first().application, editor);
         }
         QCOMPARE(world.keyboard->keystrokes().size(), pastes ? 1 : 0);
-    }
-
-    // What the real instance answers end to end is pinned by the shell test; these are the
-    // answers it does not reach.
-    void commandsRunInTheInstance()
-    {
-        World world;
-        AppDelegate& app = world.launch();
-        app.models().clipboardHistory.setItems(sampleItems());
-        app.models().clipboardHistory.setClipboardHistoryEnabled(false);
-        CommandRegistry registry;
-        registerApplicationCommands(registry);
-        const auto run = [&](const char* line) {
-            CommandResult result; // these commands answer at once
-            registry.runInInstance(QString::fromUtf8(line).split(QLatin1Char(' ')), QString(),
-                app.commandContext(), CommandReply([&result](CommandResult r) { result = r; }));
-            return result;
-        };
-        QCOMPARE(run("status").standardOutput,
-            QStringLiteral("clipboardHistory\toff\tクリップボード監視: オフ\n").toUtf8());
-        QCOMPARE(run("history copy 1").exitCode, 0);
-        QCOMPARE(world.pasteboard->string(PasteboardType::string),
-            std::optional<QString>(QStringLiteral("older")));
-        const CommandResult outOfRange = run("history copy 2");
-        QCOMPARE(outOfRange.exitCode, CommandExit::failure);
-        QCOMPARE(outOfRange.standardError,
-            QByteArray("no entry at index 2 (the history has 2, 0 to 1)\n"));
-        QCOMPARE(run("history copy -1").exitCode, CommandExit::usage);
-        // `show` toggles, like the tray icon.
-        run("show");
-        QVERIFY(panelOpen());
-        run("show");
-        QVERIFY(!panelOpen());
-        // Local-only commands are not run by the instance.
-        QCOMPARE(run("config set k v").exitCode, CommandExit::usage);
     }
 
     // Real threads and real time: the save in flight must be on disk when the sequence
