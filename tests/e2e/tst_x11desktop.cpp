@@ -13,6 +13,7 @@
 #include "platform/linux/X11Connection.h"
 #include "settings/SettingsWindow.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QProcess>
 #include <QSignalSpy>
@@ -79,6 +80,31 @@ DisplayInfo displayNamed(const Displays& displays, const QString& name)
     }
     return {};
 }
+
+// Notes when the X server's FocusIn for a window reaches Qt: from then on no focus-out that
+// Qt deferred earlier can follow.
+class FocusInWatcher final : public QAbstractNativeEventFilter
+{
+public:
+    explicit FocusInWatcher(quint64 window)
+        : m_window(window)
+    {
+        qApp->installNativeEventFilter(this);
+    }
+    ~FocusInWatcher() override { qApp->removeNativeEventFilter(this); }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        seen = seen ||
+            (type == "xcb_generic_event_t" && (event->response_type & 0x7f) == XCB_FOCUS_IN &&
+                reinterpret_cast<const xcb_focus_in_event_t*>(event)->event == m_window);
+        return false;
+    }
+    bool seen = false;
+
+private:
+    quint64 m_window;
+};
 
 RunningApplication lastApplication(const QSignalSpy& spy)
 {
@@ -178,11 +204,13 @@ private Q_SLOTS:
             QVERIFY(xdotool(QStringLiteral("set_desktop %1").arg(desktop)));
             QTRY_COMPARE_WITH_TIMEOUT(xprop(QStringLiteral("_NET_CURRENT_DESKTOP")),
                 QStringLiteral("_NET_CURRENT_DESKTOP(CARDINAL) = %1").arg(desktop), 5000);
+            FocusInWatcher focusIn(panel.winId());
             panel.open(clicked);
             QTRY_COMPARE_WITH_TIMEOUT(xprop(QStringLiteral("_NET_WM_DESKTOP"), &panel),
                 QStringLiteral("_NET_WM_DESKTOP(CARDINAL) = %1").arg(desktop), 20000);
             QTRY_VERIFY_WITH_TIMEOUT(panel.isActiveWindow(), 20000);
-            QTest::qWait(600); // past Qt's deferred focus-out of the previous opening
+            // Past the previous opening's deferred focus-out, the panel is still open.
+            QTRY_VERIFY_WITH_TIMEOUT(focusIn.seen, 20000);
             QVERIFY(panel.isOpen());
             QCOMPARE(frontWindow(), quint64(panel.winId()));
             panel.dismiss();
