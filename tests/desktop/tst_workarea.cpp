@@ -6,7 +6,6 @@
 
 Q_DECLARE_METATYPE(Strut)
 Q_DECLARE_METATYPE(DisplayMatch)
-Q_DECLARE_METATYPE(std::optional<QRect>)
 
 namespace {
 
@@ -69,38 +68,34 @@ private Q_SLOTS:
     }
 
     // Which display a rectangle belongs to: a point-like anchor by its centre, a window by the
-    // largest overlap; else the primary display, else none.
+    // largest overlap; else the primary display (listed second here), else none.
     void visibleFrameFor_data()
     {
         QTest::addColumn<QRect>("rect");
         QTest::addColumn<DisplayMatch>("rule");
-        QTest::addColumn<std::optional<QRect>>("expected");
-        const auto centre = DisplayMatch::ContainsCentre;
-        const auto overlap = DisplayMatch::LargestOverlap;
-        const QRect left(0, 32, 1920, 1048); // LEFT's work area: primary, listed second
-        const QRect lower(1920, 540, 1920, 1080);
+        QTest::addColumn<bool>("lower"); // LOWER's work area, else LEFT's
         QTest::newRow("an even split goes to the first listed")
-            << QRect(1820, 600, 200, 100) << overlap << std::optional(lower);
-        QTest::newRow("centre in a gap: the primary")
-            << QRect(1800, 300, 600, 400) << centre << std::optional(left);
-        QTest::newRow("window mostly below the gap")
-            << QRect(1800, 300, 600, 400) << overlap << std::optional(lower);
-        QTest::newRow("not on screen: the primary") << QRect() << overlap << std::optional(left);
+            << QRect(1820, 600, 200, 100) << DisplayMatch::LargestOverlap << true;
+        QTest::newRow("centre in the gap: the primary")
+            << QRect(1800, 300, 600, 400) << DisplayMatch::ContainsCentre << false;
+        QTest::newRow("window mostly beside the gap")
+            << QRect(1800, 300, 600, 400) << DisplayMatch::LargestOverlap << true;
+        QTest::newRow("not on screen: the primary")
+            << QRect() << DisplayMatch::LargestOverlap << false;
     }
 
     void visibleFrameFor()
     {
         QFETCH(QRect, rect);
         QFETCH(DisplayMatch, rule);
-        // LOWER sits right of LEFT, 540 lower, so its top right is a gap.
+        QFETCH(bool, lower);
+        // LOWER sits right of LEFT and 540 lower: the top right is a gap.
+        DisplayInfo left = SimDisplays::display(QStringLiteral("LEFT"), {0, 0, 1920, 1080}, true);
+        left.visibleFrame = QRect(0, 32, 1920, 1048);
+        const QRect below(1920, 540, 1920, 1080);
         const QList<DisplayInfo> displays {
-            SimDisplays::display(QStringLiteral("LOWER"), {1920, 540, 1920, 1080}), [] {
-                DisplayInfo left =
-                    SimDisplays::display(QStringLiteral("LEFT"), {0, 0, 1920, 1080}, true);
-                left.visibleFrame = QRect(0, 32, 1920, 1048);
-                return left;
-            }()};
-        QTEST(::visibleFrameFor(rect, displays, rule), "expected");
+            SimDisplays::display(QStringLiteral("LOWER"), below), left};
+        QCOMPARE(::visibleFrameFor(rect, displays, rule), lower ? below : left.visibleFrame);
         QCOMPARE(::visibleFrameFor(rect, {}, rule), std::optional<QRect>());
     }
 

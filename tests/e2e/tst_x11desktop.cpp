@@ -81,29 +81,19 @@ DisplayInfo displayNamed(const Displays& displays, const QString& name)
     return {};
 }
 
-// Notes when the X server's FocusIn for a window reaches Qt: from then on no focus-out that
-// Qt deferred earlier can follow.
-class FocusInWatcher final : public QAbstractNativeEventFilter
+// Sees the X server's FocusIn for a window reach Qt: no focus-out Qt deferred earlier follows.
+struct FocusInWatcher final : QAbstractNativeEventFilter
 {
-public:
-    explicit FocusInWatcher(quint64 window)
-        : m_window(window)
-    {
-        qApp->installNativeEventFilter(this);
-    }
-    ~FocusInWatcher() override { qApp->removeNativeEventFilter(this); }
+    quint64 window = 0;
+    bool seen = false;
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
     {
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        const auto* event = static_cast<const xcb_focus_in_event_t*>(message);
         seen = seen ||
             (type == "xcb_generic_event_t" && (event->response_type & 0x7f) == XCB_FOCUS_IN &&
-                reinterpret_cast<const xcb_focus_in_event_t*>(event)->event == m_window);
+                event->event == window);
         return false;
     }
-    bool seen = false;
-
-private:
-    quint64 m_window;
 };
 
 RunningApplication lastApplication(const QSignalSpy& spy)
@@ -204,13 +194,16 @@ private Q_SLOTS:
             QVERIFY(xdotool(QStringLiteral("set_desktop %1").arg(desktop)));
             QTRY_COMPARE_WITH_TIMEOUT(xprop(QStringLiteral("_NET_CURRENT_DESKTOP")),
                 QStringLiteral("_NET_CURRENT_DESKTOP(CARDINAL) = %1").arg(desktop), 5000);
-            FocusInWatcher focusIn(panel.winId());
+            FocusInWatcher focusIn;
+            focusIn.window = panel.winId();
+            qApp->installNativeEventFilter(&focusIn);
             panel.open(clicked);
             QTRY_COMPARE_WITH_TIMEOUT(xprop(QStringLiteral("_NET_WM_DESKTOP"), &panel),
                 QStringLiteral("_NET_WM_DESKTOP(CARDINAL) = %1").arg(desktop), 20000);
             QTRY_VERIFY_WITH_TIMEOUT(panel.isActiveWindow(), 20000);
             // Past the previous opening's deferred focus-out, the panel is still open.
             QTRY_VERIFY_WITH_TIMEOUT(focusIn.seen, 20000);
+            qApp->removeNativeEventFilter(&focusIn);
             QVERIFY(panel.isOpen());
             QCOMPARE(frontWindow(), quint64(panel.winId()));
             panel.dismiss();
