@@ -1,8 +1,9 @@
 #pragma once
 
-// The quick panel's container: a frameless, skip-taskbar, skip-pager Qt::Tool window. It is
-// not a Qt::Popup and grabs nothing: while a popup is open, Norvale's other windows (the
-// panel's floating side panels) would get no hover or clicks.
+// The quick panel's container: a frameless Qt::Tool window that the workspace keeps off the
+// taskbar and the pager (Workspace::prepareAuxiliaryWindow). It is not a Qt::Popup and grabs
+// nothing: while a popup is open, Norvale's other windows (the panel's floating side panels)
+// would get no hover or clicks.
 //
 // It is activated when shown through Workspace::activateOwnWindow (a pager-style request
 // that focus-stealing prevention honours) and closes when focus passes to a window that is
