@@ -5,8 +5,12 @@
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 
+#include <QElapsedTimer>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <atomic>
 
 class PlatformTest final : public QObject
 {
@@ -111,6 +115,35 @@ private Q_SLOTS:
         QVERIFY(jobThread != QThread::currentThread());
         QCOMPARE(doneThread, QThread::currentThread());
         QCOMPARE(fired, 0);
+    }
+
+    // Quit must not hang on a job stuck in a system call; when that job ends after all, its
+    // completion must not reach a scheduler that may be gone.
+    void shutdownLeavesAStuckJobBehind()
+    {
+        QtScheduler scheduler;
+        QSemaphore stuck;
+        std::atomic_bool ended = false;
+        bool delivered = false;
+        QElapsedTimer timer;
+        {
+            ThreadPoolExecutor executor(scheduler, 1, std::chrono::milliseconds(100));
+            executor
+                .start(
+                    Executor::Priority::Utility,
+                    [&](const CancelToken&) {
+                        stuck.acquire();
+                        ended = true;
+                    },
+                    [&] { delivered = true; })
+                .release();
+            timer.start();
+        }
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        stuck.release();
+        QTRY_VERIFY(ended.load());
+        QCoreApplication::processEvents();
+        QVERIFY(!delivered);
     }
 
     void typedDefaults()
