@@ -3,7 +3,8 @@
 # starts after it, one instance per user (a second start hands over and exits), `norvale show`
 # opening the quick panel where a clicked entry is pasted into the window the user came from,
 # status and history list telling the truth, SIGTERM waiting for the save in flight and removing
-# the socket, and the stale socket of a killed instance not blocking the next start.
+# the socket, the stale socket of a killed instance not blocking the next start, and a FIFO
+# given as a phrase file refused without holding the instance or its quit.
 set -euo pipefail
 source "$E2E_LIB/desktop.sh"
 
@@ -98,6 +99,13 @@ wait "$NORVALE_PID" 2>/dev/null || true
 [[ -S "$SOCKET" ]] || e2e_fail "the killed instance left no socket (the test proves nothing)"
 norvale_start
 listed "gamma before SIGTERM" || e2e_fail "the history did not survive the restart"
+
+# A FIFO nobody writes to is refused at once; the instance still answers, and quits.
+mkfifo "$E2E_TMP/phrases.csv"
+expect_exit 1 timeout 20 "$NORVALE" phrases import "$E2E_TMP/phrases.csv"
+grep -qF "定型文を読み込めませんでした: CSVファイルが通常のファイルではありません" "$E2E_TMP/stderr" \
+    || e2e_fail "FIFO import: $(cat "$E2E_TMP/stderr")"
+timeout 5 "$NORVALE" status >/dev/null || e2e_fail "the instance stopped answering after a FIFO import"
 "$NORVALE" quit
 wait "$NORVALE_PID" || e2e_fail "norvale quit: the instance exited $?"
 e2e_log "PASS"
