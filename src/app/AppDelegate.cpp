@@ -12,6 +12,7 @@
 #include "settings/SettingsWindow.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QKeySequence>
 
 #include <cmath>
@@ -328,8 +329,15 @@ void AppDelegate::prepareForSessionEnd()
 {
     // The session manager may still cancel the logout, so everything keeps running; only the
     // data is brought to disk.
-    m_fixedPhrases->prepareForApplicationTermination();
-    m_clipboardHistory->waitForPendingSave(terminationSaveWaitMs);
+    flushStores();
+}
+
+void AppDelegate::flushStores()
+{
+    // One bound for both stores: the session manager or the user waits on the whole.
+    const QDeadlineTimer deadline(terminationSaveWaitMs);
+    m_fixedPhrases->prepareForApplicationTermination(deadline);
+    m_clipboardHistory->flushPendingSave(deadline);
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -345,8 +353,7 @@ void AppDelegate::applicationWillTerminate()
     }
     // Edits of the phrases still waiting for their delayed save, and a history save in flight,
     // would die with the process.
-    m_fixedPhrases->prepareForApplicationTermination();
-    m_clipboardHistory->waitForPendingSave(terminationSaveWaitMs);
+    flushStores();
     m_platform.tray->remove();
     Q_EMIT terminated();
 }

@@ -81,6 +81,8 @@ private:
     void subscribe();
     void copyHistoryItem(const QUuid& id);
     void toggleClipboardHistory();
+    // Writes what the phrase and history stores still hold, bounded by one deadline.
+    void flushStores();
 
     AppPlatform& m_platform;
     std::unique_ptr<ClipboardHistoryModel> m_clipboardHistory;

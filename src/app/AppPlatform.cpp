@@ -68,9 +68,3 @@ AppPlatform AppPlatform::create(PlatformKind kind)
     }
     return platform;
 }
-
-bool AppPlatform::waitForBackgroundWork(int milliseconds)
-{
-    auto* pool = dynamic_cast<ThreadPoolExecutor*>(executor.get());
-    return pool == nullptr || pool->waitForDone(milliseconds);
-}

@@ -56,6 +56,4 @@ struct AppPlatform final
 
     // The services of a running instance (needs a QGuiApplication for the Linux pasteboard).
     static AppPlatform create(PlatformKind kind);
-    // Waits, bounded, for background work (a history save) still in flight; false on time-out.
-    bool waitForBackgroundWork(int milliseconds);
 };

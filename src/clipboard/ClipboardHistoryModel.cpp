@@ -11,9 +11,6 @@
 #include <QPointer>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 namespace {
 
@@ -41,34 +38,6 @@ qint64 utf8Length(QStringView text)
 
 } // namespace
 
-// The worker signals this itself, so a waiter on the main thread does not depend on the
-// event loop delivering the task's completion.
-struct ClipboardHistoryModel::SaveFlight
-{
-    std::mutex mutex;
-    std::condition_variable condition;
-    bool finished = false;
-    bool ok = false;
-    QString error;
-
-    void finish(bool success, const QString& message)
-    {
-        {
-            std::lock_guard lock(mutex);
-            finished = true;
-            ok = success;
-            error = message;
-        }
-        condition.notify_all();
-    }
-
-    bool waitUntil(std::chrono::steady_clock::time_point deadline)
-    {
-        std::unique_lock lock(mutex);
-        return condition.wait_until(lock, deadline, [this] { return finished; });
-    }
-};
-
 ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsStore& defaults,
     Scheduler& scheduler, Executor& executor, const FileLocations& locations, QObject* parent)
     : QObject(parent)
@@ -76,8 +45,20 @@ ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsSto
     , m_defaults(defaults)
     , m_scheduler(scheduler)
     , m_executor(executor)
-    , m_storage(std::make_shared<ClipboardHistoryStorage>(locations.applicationSupportDirectory()))
+    , m_storage(std::make_unique<ClipboardHistoryStorage>(locations.applicationSupportDirectory()))
+    , m_writer(scheduler, executor, m_storage->fileURL(),
+          [this]() -> PersistentStoreWriter::Snapshot {
+              return {[items = m_items](QIODevice& device) { // shared, not copied
+                          return ClipboardHistoryStorage::encode(items, device);
+                      },
+                  {}};
+          },
+          {0, Executor::Priority::Utility})
 {
+    m_writer.setSaveFailedHandler([this](const PersistentStoreWriter::Outcome& outcome) {
+        setStatusMessage(
+            QStringLiteral("保存に失敗しました: ") + outcome.error.value_or(QString()));
+    });
     registerDefaults();
     readSettings();
     m_lastChangeCount = m_pasteboard.changeCount();
@@ -248,7 +229,23 @@ void ClipboardHistoryModel::setStatusMessage(const QString& message)
 
 void ClipboardHistoryModel::loadHistory()
 {
-    ClipboardHistoryStorage::LoadResult loaded = m_storage->load(m_scheduler.now());
+    ClipboardHistoryStorage::LoadResult loaded = m_storage->load();
+    // A file that was not read is never written over this run; an unreadable one is kept
+    // aside first, so that the next save cannot destroy it.
+    const QString refusal =
+        QStringLiteral("読み込めなかった履歴ファイルを上書きしないよう、保存を止めています (") +
+        m_storage->fileURL() + QStringLiteral(")");
+    switch (loaded.status) {
+    case ClipboardHistoryStorage::LoadStatus::Loaded:
+    case ClipboardHistoryStorage::LoadStatus::Missing:
+        break;
+    case ClipboardHistoryStorage::LoadStatus::Unreadable:
+        m_writer.keepUnreadableFile(refusal);
+        break;
+    case ClipboardHistoryStorage::LoadStatus::TooLarge:
+        m_writer.refuseWrites(refusal);
+        break;
+    }
     QList<ClipboardHistoryItem> items = std::move(loaded.items);
     // Files from before URLs were told apart hold them as text.
     for (ClipboardHistoryItem& item : items) {
@@ -309,7 +306,7 @@ QString ClipboardHistoryModel::historyFilePath() const
 
 bool ClipboardHistoryModel::isStorageWriteProtected() const
 {
-    return m_storage->isWriteProtected();
+    return m_writer.writeRefusal().has_value();
 }
 
 // Monitoring and capture
@@ -501,72 +498,12 @@ void ClipboardHistoryModel::promoteItemToTopIfNeeded(const QUuid& itemID)
 
 void ClipboardHistoryModel::saveItems()
 {
-    // A bad file that could not be moved aside stays untouched for the whole run; the user
-    // learns that this run's history is not being kept.
-    if (m_storage->isWriteProtected()) {
-        setStatusMessage(QStringLiteral("保存に失敗しました: ") + m_storage->writeRefusal());
-        return;
-    }
-    m_savePending = true;
-    if (m_saveFlight) {
-        return;
-    }
-    startNextSave();
+    m_writer.requestSave();
 }
 
-void ClipboardHistoryModel::startNextSave()
+bool ClipboardHistoryModel::flushPendingSave(QDeadlineTimer deadline)
 {
-    if (!m_savePending) {
-        return;
-    }
-    m_savePending = false;
-    auto flight = std::make_shared<SaveFlight>();
-    m_saveFlight = flight;
-    const QList<ClipboardHistoryItem> snapshot = m_items; // shared, not copied
-    std::shared_ptr<const ClipboardHistoryStorage> storage = m_storage;
-    QPointer<ClipboardHistoryModel> self(this);
-    m_saveTask = m_executor.start(
-        Executor::Priority::Utility,
-        [storage, snapshot, flight](const CancelToken&) {
-            QString error;
-            const bool ok = storage->saveSynchronously(snapshot, &error);
-            flight->finish(ok, error);
-        },
-        [self, flight] {
-            if (self) {
-                self->finishSave(flight);
-            }
-        });
-}
-
-void ClipboardHistoryModel::finishSave(const std::shared_ptr<SaveFlight>& flight)
-{
-    if (flight != m_saveFlight) {
-        return;
-    }
-    m_saveTask.release();
-    m_saveFlight.reset();
-    if (!flight->ok) {
-        setStatusMessage(QStringLiteral("保存に失敗しました: ") + flight->error);
-    }
-    startNextSave();
-}
-
-bool ClipboardHistoryModel::waitForPendingSave(int msecs)
-{
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(0, msecs));
-    while (m_saveFlight) {
-        const std::shared_ptr<SaveFlight> flight = m_saveFlight;
-        if (!flight->waitUntil(deadline)) {
-            return false;
-        }
-        // The completion would come through the event loop; apply it here instead and make
-        // sure it does not run a second time.
-        m_saveTask.cancel();
-        finishSave(flight);
-    }
-    return true;
+    return m_writer.flush(deadline);
 }
 
 // Previews

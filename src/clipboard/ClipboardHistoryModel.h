@@ -7,22 +7,23 @@
 // Background work, one task per activity, each held in its TaskHandle slot:
 // - capture (user-initiated): reads the pasteboard on the worker; changes that arrive while
 //   it runs collapse into one pending change count, the newest;
-// - save (utility): writes a snapshot of the list; a burst of requests gives one write now
-//   and at most one more with the newest list;
+// - save (utility, through a PersistentStoreWriter): writes a snapshot of the list; a burst of
+//   requests gives one write now and at most one more with the newest list;
 // - previews (utility): renders the pending thumbnails in batches.
 // Results are applied on the main thread after re-checking that they are still wanted
 // (capture generation, monitoring switch, change count).
 //
 // A save that is still running when the application quits would be lost with the process:
-// waitForPendingSave() blocks, bounded, on a completion the worker signals itself, because the
-// main event loop that normally delivers completions no longer runs at that point.
+// flushPendingSave() finishes it, bounded, at termination.
 
 #include "ClipboardHistoryImageCache.h"
 #include "ClipboardHistoryItem.h"
 #include "ClipboardHistoryStorageUsage.h"
 #include "platform/Executor.h"
 #include "platform/Scheduler.h"
+#include "support/PersistentStoreWriter.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -136,10 +137,10 @@ public:
     void prepareImagePreviews(const QList<ClipboardHistoryItem>& items);
     ClipboardHistoryStorageUsage storageUsage() const;
 
-    // At quit: waits up to msecs for the save in flight and for the one still pending after
-    // it. True when everything requested was written (or failed with a status message).
-    bool waitForPendingSave(int msecs);
-    bool isSaving() const { return m_saveFlight != nullptr; }
+    // At quit: finishes the save in flight and the one still pending after it, at most until
+    // deadline. True when everything requested was written (or failed with a status message).
+    bool flushPendingSave(QDeadlineTimer deadline);
+    bool isSaving() const { return m_writer.isWriting(); }
 
     QString historyFilePath() const;
     // True when a bad history file could not be moved aside: nothing is written this run.
@@ -159,7 +160,6 @@ Q_SIGNALS:
     void imagePreviewGenerationChanged();
 
 private:
-    struct SaveFlight;
     struct PendingPreviews
     {
         QStringList order;
@@ -184,8 +184,6 @@ private:
     void trimHistoryIfNeeded();
     void promoteItemToTopIfNeeded(const QUuid& itemID);
 
-    void startNextSave();
-    void finishSave(const std::shared_ptr<SaveFlight>& flight);
     void startNextPreviewBatch();
     void finishPreviewBatch(const QList<ClipboardHistoryImagePreview>& previews);
 
@@ -196,8 +194,7 @@ private:
     DefaultsStore& m_defaults;
     Scheduler& m_scheduler;
     Executor& m_executor;
-    // Shared with the save worker, which may still be writing when the model goes away.
-    std::shared_ptr<ClipboardHistoryStorage> m_storage;
+    std::unique_ptr<ClipboardHistoryStorage> m_storage;
 
     bool m_clipboardHistoryEnabled = true;
     int m_maxTextHistoryCount = defaultHistoryCount;
@@ -218,8 +215,7 @@ private:
     TaskHandle m_imagePreviewTask;
     PendingPreviews m_pendingImagePreviewItems;
     QSet<QString> m_previewsInFlight;
-    TaskHandle m_saveTask;
-    std::shared_ptr<SaveFlight> m_saveFlight;
-    bool m_savePending = false;
     qint64 m_lastChangeCount = 0;
+    // Last: its pending completions refer to the members above.
+    PersistentStoreWriter m_writer;
 };

@@ -633,7 +633,7 @@ QString ClipboardHistoryStorage::fileURL() const
     return m_directory + QLatin1Char('/') + FileName;
 }
 
-ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load(const QDateTime& now)
+ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load() const
 {
     LoadResult result;
     // Tighten a folder left open by an earlier build before anything else reads it.
@@ -647,7 +647,6 @@ ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load(const QDateTim
     }
 
     PaddedBuffer buffer;
-    bool spoiled = false;
     switch (readWholeFile(path, &buffer)) {
     case ReadOutcome::Read: {
         DecodeResult decoded = decodeBuffer(buffer.data(), buffer.size(), buffer.isMapped());
@@ -655,56 +654,34 @@ ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load(const QDateTim
         if (decoded.outcome == DecodeOutcome::Decoded) {
             result.status = LoadStatus::Loaded;
             result.items = std::move(decoded.items);
-            return result;
+        } else {
+            result.status = decoded.outcome == DecodeOutcome::Invalid ? LoadStatus::Unreadable
+                                                                      : LoadStatus::TooLarge;
         }
-        spoiled = decoded.outcome == DecodeOutcome::Invalid;
-        break;
+        return result;
     }
     case ReadOutcome::Unreadable:
-        spoiled = true;
-        break;
+        result.status = LoadStatus::Unreadable;
+        return result;
     case ReadOutcome::OutOfMemory:
         break;
     }
-
-    if (spoiled) {
-        const QString aside = PrivateFiles::moveAside(path, now);
-        if (!aside.isEmpty()) {
-            result.status = LoadStatus::MovedAside;
-            result.movedAsidePath = aside;
-            return result;
-        }
-    }
-    // Either the bad file could not be moved, or a file that may well be sound did not fit in
-    // memory: keep it exactly as it is for this run.
-    result.status = LoadStatus::Untouchable;
-    m_writeProtected = true;
+    result.status = LoadStatus::TooLarge;
     return result;
-}
-
-QString ClipboardHistoryStorage::writeRefusal() const
-{
-    return QStringLiteral("読み込めなかった履歴ファイルを上書きしないよう、保存を止めています (") +
-        fileURL() + QStringLiteral(")");
 }
 
 bool ClipboardHistoryStorage::saveSynchronously(
     const QList<ClipboardHistoryItem>& items, QString* error) const
 {
-    if (m_writeProtected) {
-        if (error != nullptr) {
-            *error = writeRefusal();
-        }
-        return false;
-    }
     return PrivateFiles::writeAtomically(
-        fileURL(),
-        [&items](QIODevice& device) {
-            JsonWriter writer(&device, JsonWriter::Style::Pretty);
-            writeItems(writer, items);
-            return writer.finish();
-        },
-        error);
+        fileURL(), [&items](QIODevice& device) { return encode(items, device); }, error);
+}
+
+bool ClipboardHistoryStorage::encode(const QList<ClipboardHistoryItem>& items, QIODevice& device)
+{
+    JsonWriter writer(&device, JsonWriter::Style::Pretty);
+    writeItems(writer, items);
+    return writer.finish();
 }
 
 QByteArray ClipboardHistoryStorage::encode(const QList<ClipboardHistoryItem>& items)

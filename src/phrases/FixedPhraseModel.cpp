@@ -2,7 +2,6 @@
 
 #include "FixedPhraseOrdering.h"
 #include "platform/FileLocations.h"
-#include "support/PrivateFiles.h"
 #include "support/Uuid.h"
 
 #include <QPointer>
@@ -34,9 +33,12 @@ FixedPhraseModel::FixedPhraseModel(
     : QObject(parent)
     , m_scheduler(scheduler)
     , m_executor(executor)
-    , m_persistence(
-          executor, FixedPhraseStorage(locations.filePath(FixedPhraseStorage::fileName())))
+    , m_storage(locations.filePath(FixedPhraseStorage::fileName()))
+    , m_writer(scheduler, executor, m_storage.fileURL(), [this] { return snapshot(m_folders); },
+          {saveDelay, Executor::Priority::UserInitiated})
 {
+    m_writer.setSaveFailedHandler(
+        [this](const PersistentStoreWriter::Outcome& outcome) { showSaveFailure(outcome); });
     load();
 }
 
@@ -44,8 +46,7 @@ FixedPhraseModel::~FixedPhraseModel() = default;
 
 void FixedPhraseModel::load()
 {
-    const FixedPhraseStorage& storage = m_persistence.storage();
-    FixedPhraseStorage::LoadResult result = storage.load();
+    FixedPhraseStorage::LoadResult result = m_storage.load();
     switch (result.state) {
     case FixedPhraseStorage::LoadState::missing:
         break;
@@ -55,11 +56,9 @@ void FixedPhraseModel::load()
     case FixedPhraseStorage::LoadState::unreadable:
         // The store starts empty, silently; the damaged file is kept for the user under a
         // new name before any save could replace it.
-        if (PrivateFiles::moveAside(storage.fileURL(), m_scheduler.now()).isEmpty()) {
-            m_persistence.refuseWrites(
-                QStringLiteral("読み込めなかった %1 を退避できないため、上書きしません")
-                    .arg(storage.fileURL()));
-        }
+        m_writer.keepUnreadableFile(
+            QStringLiteral("読み込めなかった %1 を退避できないため、上書きしません")
+                .arg(m_storage.fileURL()));
         break;
     }
 }
@@ -304,38 +303,44 @@ void FixedPhraseModel::finishImportRead(FixedPhraseFileTransfer::ImportResult re
         return;
     }
     // The imported list is written before it replaces the one in memory, under a generation
-    // newer than any save scheduled so far, so no earlier save can overwrite it.
-    cancelPendingSave();
-    const qint64 generation = m_saveGeneration;
+    // newer than any save scheduled so far, so no earlier save can overwrite it. The previous
+    // file is kept first.
     QPointer<FixedPhraseModel> self(this);
     FixedPhraseFolderList imported = std::move(result.folders);
-    FixedPhraseFolderList snapshot = imported;
-    m_persistence.save(std::move(snapshot), generation, FixedPhrasePersistence::SaveKind::import,
-        [self, generation, imported = std::move(imported)](
-            const FixedPhrasePersistence::Outcome& outcome) mutable {
+    PersistentStoreWriter::Snapshot write = snapshot(imported);
+    write.prepare = [storage = m_storage](QString* error) {
+        return storage.keepBeforeImport(error);
+    };
+    auto ticket = std::make_shared<PersistentStoreWriter::Ticket>();
+    *ticket = m_writer.writeNow(std::move(write),
+        [self, ticket, imported = std::move(imported)](
+            const PersistentStoreWriter::Outcome& outcome) mutable {
             if (self) {
-                self->finishImportWrite(generation, std::move(imported), outcome);
+                self->finishImportWrite(*ticket, std::move(imported), outcome);
             }
         });
 }
 
-void FixedPhraseModel::finishImportWrite(qint64 generation, FixedPhraseFolderList imported,
-    const FixedPhrasePersistence::Outcome& outcome)
+void FixedPhraseModel::finishImportWrite(const PersistentStoreWriter::Ticket& ticket,
+    FixedPhraseFolderList imported, const PersistentStoreWriter::Outcome& outcome)
 {
-    if (!outcome.succeeded) {
-        m_persistence.release(std::move(imported));
-        endTransfer(importFailedPrefix + outcome.errorDescription, false);
-        // The import cancelled whatever save was pending; the list in memory still needs one.
-        saveFolders();
+    const bool newerSaveRequested = m_writer.generation() != ticket.generation;
+    if (outcome.error) {
+        release(std::move(imported));
+        endTransfer(importFailedPrefix + *outcome.error, false);
+        // The list in memory is unchanged; it needs a save only when the import superseded
+        // one that was waiting, or an edit since asked for one.
+        if (ticket.cancelledPendingSave || newerSaveRequested) {
+            saveFolders();
+        }
         return;
     }
-    FixedPhraseFolderList replaced = std::exchange(m_folders, std::move(imported));
-    m_persistence.release(std::move(replaced));
+    release(std::exchange(m_folders, std::move(imported)));
     Q_EMIT foldersChanged();
     endTransfer(importedMessage, true);
-    // An edit made while the write ran scheduled a save of the old list, which may still
-    // reach the file after the import: a newer save of the imported list supersedes it.
-    if (m_saveGeneration != generation) {
+    // An edit made while the write ran may have written the old list after the import: a
+    // newer save of the imported list supersedes it.
+    if (newerSaveRequested) {
         saveFolders();
     }
 }
@@ -348,10 +353,11 @@ void FixedPhraseModel::endTransfer(const QString& message, bool succeeded)
     Q_EMIT fileTransferFinished(succeeded);
 }
 
-bool FixedPhraseModel::prepareForApplicationTermination(std::chrono::milliseconds timeout)
+bool FixedPhraseModel::prepareForApplicationTermination(QDeadlineTimer deadline)
 {
-    cancelPendingSave();
-    return m_persistence.saveAndWait(m_folders, m_saveGeneration, timeout);
+    // Always the current state, whatever is waiting or has been written.
+    m_writer.requestSave();
+    return m_writer.flush(deadline);
 }
 
 void FixedPhraseModel::commit(FixedPhraseFolderList folders)
@@ -368,43 +374,31 @@ void FixedPhraseModel::publishChange()
 
 void FixedPhraseModel::saveFolders()
 {
-    const qint64 generation = ++m_saveGeneration;
-    m_pendingSaveGeneration = generation;
-    m_pendingSaveTimer =
-        m_scheduler.postDelayed(saveDelay, [this, generation] { runScheduledSave(generation); });
+    m_writer.requestSave();
 }
 
-void FixedPhraseModel::cancelPendingSave()
+PersistentStoreWriter::Snapshot FixedPhraseModel::snapshot(FixedPhraseFolderList folders) const
 {
-    m_pendingSaveTimer.cancel();
-    m_pendingSaveGeneration = -1;
-    ++m_saveGeneration;
+    return {[folders = std::move(folders)](
+                QIODevice& device) { return FixedPhraseStorage::encode(folders, device); },
+        {}};
 }
 
-void FixedPhraseModel::runScheduledSave(qint64 generation)
+void FixedPhraseModel::showSaveFailure(const PersistentStoreWriter::Outcome& outcome)
 {
-    if (m_saveGeneration != generation) {
-        return;
+    // A failure of an older generation is dropped: a newer save is on its way.
+    if (outcome.generation == m_writer.generation()) {
+        setStatusMessage(saveFailedPrefix + outcome.error.value_or(QString()));
     }
-    QPointer<FixedPhraseModel> self(this);
-    m_persistence.save(m_folders, generation, FixedPhrasePersistence::SaveKind::regular,
-        [self, generation](const FixedPhrasePersistence::Outcome& outcome) {
-            if (self) {
-                self->finishScheduledSave(generation, outcome);
-            }
-        });
 }
 
-void FixedPhraseModel::finishScheduledSave(
-    qint64 generation, const FixedPhrasePersistence::Outcome& outcome)
+void FixedPhraseModel::release(FixedPhraseFolderList list)
 {
-    if (m_saveGeneration != generation) {
-        return;
-    }
-    m_pendingSaveGeneration = -1;
-    if (!outcome.succeeded) {
-        setStatusMessage(saveFailedPrefix + outcome.errorDescription);
-    }
+    m_executor
+        .start(
+            Executor::Priority::Utility,
+            [list = std::move(list)](const CancelToken&) mutable { list = {}; }, [] {})
+        .release();
 }
 
 void FixedPhraseModel::setStatusMessage(const QString& message)

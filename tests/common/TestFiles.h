@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 // The whole file, or "<unreadable>": a missing file must never pass for an empty one.
@@ -34,3 +36,26 @@ inline int fileMode(const QString& path)
     }
     return static_cast<int>(info.st_mode & 07777);
 }
+
+// Makes writes past limit bytes fail with EFBIG for as long as it lives (0: no limit).
+class FileSizeLimit final
+{
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = m_old;
+        lowered.rlim_cur = limit > 0 ? limit : m_old.rlim_cur;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old {};
+    void (*m_oldHandler)(int) = nullptr;
+};

@@ -8,7 +8,9 @@
 #include "platform/FileLocations.h"
 #include "platform/sim/ManualExecutor.h"
 #include "platform/sim/ManualScheduler.h"
+#include "support/PrivateFiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QMutex>
 #include <QTemporaryDir>
@@ -64,17 +66,21 @@ struct PhraseModelHarness
     // Records every snapshot that reaches the file and can make writes fail.
     void recordWrites()
     {
-        const FixedPhraseStorage storage = model->persistence().storage();
-        model->persistence().setWriteFunction(
-            [this, storage](const FixedPhraseFolderList& folders, QString* error) {
+        model->writer().setFileWriteForTesting(
+            [this](const QString& path, const std::function<bool(QIODevice&)>& encode,
+                QString* error) {
                 const QMutexLocker lock(&writeMutex);
                 if (failWrites > 0) {
                     --failWrites;
                     *error = QStringLiteral("disk full");
                     return false;
                 }
-                writes.append(folders);
-                return storage.save(folders, error);
+                QBuffer buffer;
+                buffer.open(QIODevice::WriteOnly);
+                encode(buffer);
+                writes.append(
+                    FixedPhraseStorage::decode(buffer.data()).value_or(FixedPhraseFolderList()));
+                return PrivateFiles::writeAtomically(path, buffer.data(), error);
             });
     }
 

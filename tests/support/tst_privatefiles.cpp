@@ -7,9 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -20,29 +18,6 @@ bool writePlain(const QString& path, const QByteArray& contents, int mode)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
         file.write(contents) == contents.size() && ::fchmod(file.handle(), mode_t(mode)) == 0;
 }
-
-// Makes writes past limit bytes fail with EFBIG for as long as it lives (0: no limit).
-class FileSizeLimit final
-{
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_old;
-        lowered.rlim_cur = limit > 0 ? limit : m_old.rlim_cur;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old {};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 using Writer = std::function<bool(QIODevice&)>;
 
