@@ -53,9 +53,11 @@ FixedPhraseFileTransfer::ExportResult FixedPhraseFileTransfer::writeCSV(
 {
     // The target is a document in a folder the user chose: written atomically, but its folder
     // and its mode are the user's business (the private-files helper would tighten them).
+    // Unbuffered, so that each chunk's count is checked: a buffered save file reports a full
+    // disk (or the file-size limit) as a short write nobody sees, and commits a cut-off file.
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return platformFailure(file.errorString());
     }
     bool written = file.write(FixedPhraseCSV::utf8BOM, 3) == 3;

@@ -46,20 +46,6 @@ inline QByteArray pngBytes(int width, int height, QRgb color)
     return encodeImage(solid(width, height, color));
 }
 
-// A folder whose history file path stays under PATH_MAX while the kept-aside name would pass
-// it, so that moving a bad file aside fails even for root.
-inline QString folderNearPathMax(const QString& base)
-{
-    QString folder = base;
-    constexpr int Wanted = 4060;
-    while (folder.size() < Wanted) {
-        const int room = Wanted - static_cast<int>(folder.size()) - 1;
-        folder += QLatin1Char('/') + QString(std::min(room, 200), QLatin1Char('d'));
-    }
-    QDir().mkpath(folder);
-    return folder;
-}
-
 struct World
 {
     ManualScheduler scheduler;

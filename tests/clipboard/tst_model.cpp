@@ -6,10 +6,7 @@
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "common/TestMain.h"
-#include "platform/QtScheduler.h"
-#include "platform/ThreadPoolExecutor.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QTest>
 
@@ -397,27 +394,6 @@ private Q_SLOTS:
         QVERIFY(model.items().contains(after));
     }
 
-    void saveCoalescing()
-    {
-        World world;
-        ClipboardHistoryModel& model = world.start();
-        // A burst while the first write is in flight: that write starts at once.
-        for (int i = 0; i < 5; ++i) {
-            model.setItems({textItem(i == 0 ? QStringLiteral("first") : QString::number(i), Now)});
-            model.saveItems();
-        }
-        QCOMPARE(world.executor.pendingCount(), 1);
-        world.executor.runJob(0);
-        QCOMPARE(world.savedTexts(), QStringList({"first"})); // the snapshot taken at start
-        world.scheduler.runPending();
-        QCOMPARE(world.executor.pendingCount(), 1); // exactly one more write
-        world.executor.runJob(0);
-        world.scheduler.runPending();
-        QCOMPARE(world.savedTexts(), QStringList({"4"}));
-        QCOMPARE(world.executor.pendingCount(), 0);
-        QVERIFY(!model.isSaving());
-    }
-
     void removeItemSaves()
     {
         World world;
@@ -530,31 +506,6 @@ private Q_SLOTS:
         QCOMPARE(cache.count(), 120);
         QVERIFY(cache.hasImage(items.at(2 * 119).fingerprint));
         QVERIFY(!cache.hasImage(items.at(2 * 120).fingerprint));
-    }
-
-    void terminationWaitsForTheSaveInFlight()
-    {
-        QtScheduler scheduler;
-        ThreadPoolExecutor executor(scheduler);
-        World world; // its pasteboard, store and folder, not its mock time
-        ClipboardHistoryModel model(
-            world.pasteboard, world.defaults, scheduler, executor, FileLocations(world.dir.path()));
-        model.setItems({textItem("first", Now)});
-        model.saveItems();
-        model.setItems({textItem("second", Now), textItem("first", Now)});
-        model.saveItems(); // pending behind the first write
-
-        // The event loop does not run at quit: the wait must not depend on it.
-        QVERIFY(model.flushPendingSave(QDeadlineTimer(20000)));
-        const QString path = world.historyPath();
-        QCOMPARE(world.savedTexts(), QStringList({"second", "first"}));
-
-        // The completions already posted do not start another write.
-        const QDateTime modified = QFileInfo(path).lastModified();
-        QCoreApplication::processEvents();
-        QVERIFY(!model.isSaving());
-        QVERIFY(executor.waitForDone(20000));
-        QCOMPARE(QFileInfo(path).lastModified(), modified);
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -25,6 +26,20 @@ inline bool writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     return QDir().mkpath(QFileInfo(path).absolutePath()) &&
         file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// A folder where a file name of ~21 characters stays under PATH_MAX while the kept-aside
+// name would pass it, so that moving a bad file aside fails even for root.
+inline QString folderNearPathMax(const QString& base)
+{
+    QString folder = base;
+    constexpr int Wanted = 4060;
+    while (folder.size() < Wanted) {
+        const int room = Wanted - static_cast<int>(folder.size()) - 1;
+        folder += QLatin1Char('/') + QString(std::min(room, 200), QLatin1Char('d'));
+    }
+    QDir().mkpath(folder);
+    return folder;
 }
 
 // Permission bits of path, or -1 when it does not exist.

@@ -2,13 +2,13 @@
 #include "common/TestMain.h"
 #include "phrases/FixedPhraseFileTransfer.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace PhraseTest;
 
@@ -94,13 +94,15 @@ private Q_SLOTS:
         QTest::newRow("too large wins over invalid UTF-8") << largeAndInvalid << tooLarge;
     }
 
+    // From a real file, as an import reads it.
     void readsStrictly()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, failure);
-        QBuffer buffer(&bytes);
-        QVERIFY(buffer.open(QIODevice::ReadOnly));
-        const auto result = FixedPhraseFileTransfer::readCSV(buffer);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("in.csv"));
+        QVERIFY(writeFile(path, bytes));
+        const auto result = FixedPhraseFileTransfer::readCSV(path);
         QCOMPARE(descriptionOf(result), failure);
         // A failure gives no folders; every row with a data line gives some.
         QCOMPARE(result.folders.isEmpty(), !failure.isEmpty() || bytes.size() <= 3);
@@ -147,6 +149,32 @@ private Q_SLOTS:
         QVERIFY(written);
         QVERIFY(std::holds_alternative<QString>(written->reason()));
         QVERIFY(!QFileInfo::exists(path));
+    }
+
+    // An export replaces an existing file as a whole (a second name of the old file keeps the
+    // old bytes), and a failed one leaves it as it was, without a temporary file.
+    void exportReplacesAnExistingFileAtomically()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.csv"));
+        QVERIFY(writeFile(path, "old"));
+        QCOMPARE(::link(QFile::encodeName(path).constData(),
+                     QFile::encodeName(dir.filePath(QStringLiteral("old.csv"))).constData()),
+            0);
+        const FixedPhraseFolderList folders {
+            folder(1, QStringLiteral("A"), {phrase(2, QStringLiteral("t"), QString(4096, 'x'))})};
+        {
+            FileSizeLimit limit(1024);
+            QVERIFY(FixedPhraseFileTransfer::writeCSV(folders, path));
+        }
+        QCOMPARE(readFile(path), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList({"old.csv", "out.csv"}));
+
+        QVERIFY(!FixedPhraseFileTransfer::writeCSV(folders, path));
+        QCOMPARE(
+            readFile(path), FixedPhraseCSV::utf8BOM + FixedPhraseCSV::encode(folders).toUtf8());
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("old.csv"))), QByteArray("old"));
     }
 };
 

@@ -87,61 +87,6 @@ private Q_SLOTS:
         QCOMPARE(model.folders().size(), newerSaveScheduled ? 3 : 2);
     }
 
-    void terminationWritesTheLatestStateOnce_data()
-    {
-        QTest::addColumn<bool>("olderSaveQueued");
-        QTest::newRow("change still in its delay") << false;
-        QTest::newRow("an older save's write still queued") << true;
-    }
-
-    void terminationWritesTheLatestStateOnce()
-    {
-        QFETCH(bool, olderSaveQueued);
-        PhraseModelHarness h;
-        FixedPhraseModel& model = h.create();
-        h.recordWrites();
-        model.addFolder();
-        h.scheduler.advance(olderSaveQueued ? FixedPhraseModel::saveDelay : 0.05);
-        model.addFolder();
-        QVERIFY(model.prepareForApplicationTermination());
-        QCOMPARE(h.storeBytes(), FixedPhraseStorage::encode(model.folders()));
-        // Neither the cancelled delayed save nor a late older write follows.
-        h.drain();
-        h.scheduler.advance(1);
-        h.drain();
-        QCOMPARE(h.writes.size(), 1);
-        QCOMPARE(h.storeBytes(), FixedPhraseStorage::encode(model.folders()));
-    }
-
-    void unreadableFileIsMovedAside_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("one bad UUID")
-            << QByteArray(R"([{"id":"00000000-0000-4000-8000-000000000001","title":"A","phrases":[)"
-                          R"({"id":"nope","title":"t","content":"keep me"}]}])");
-        QTest::newRow("empty file") << QByteArray();
-    }
-
-    void unreadableFileIsMovedAside()
-    {
-        QFETCH(QByteArray, bytes);
-        PhraseModelHarness h;
-        QVERIFY(QDir().mkpath(h.folderPath()));
-        QVERIFY(writeFile(h.storePath(), bytes));
-        FixedPhraseModel& model = h.create();
-        QVERIFY(model.folders().isEmpty());
-        QVERIFY(!model.statusMessage().has_value()); // moving aside is silent
-        const QString moved = h.folderPath() + QLatin1Char('/') + movedAsideName;
-        QVERIFY(!QFileInfo::exists(h.storePath()));
-        QCOMPARE(readFile(moved), bytes);
-        QCOMPARE(fileMode(moved), 0600);
-
-        model.addFolder();
-        h.settle();
-        QCOMPARE(h.storeBytes(), FixedPhraseStorage::encode(model.folders()));
-        QCOMPARE(readFile(moved), bytes);
-    }
-
     void unreadableFileThatCannotBeMovedIsNeverOverwritten()
     {
         PhraseModelHarness h;
