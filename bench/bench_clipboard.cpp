@@ -415,8 +415,7 @@ void BM_StorageLoad(benchmark::State& state)
     for (auto _ : state) {
         ClipboardHistoryStorage storage(h.dir.path());
         const double cpu = threadCpuSeconds();
-        const ClipboardHistoryStorage::LoadResult result =
-            storage.load(QDateTime::currentDateTimeUtc());
+        const ClipboardHistoryStorage::LoadResult result = storage.load();
         longestCpu = std::max(longestCpu, threadCpuSeconds() - cpu);
         if (result.items.size() != h.items.size()) {
             state.SkipWithError("the history did not load completely");
@@ -446,7 +445,7 @@ struct LiveModel
     }
     ~LiveModel()
     {
-        model->waitForPendingSave(60000);
+        model->flushPendingSave(QDeadlineTimer(60000));
         model.reset();
         executor.waitForDone(60000);
     }
@@ -631,7 +630,7 @@ void BM_Load2GiBHistory(benchmark::State& state)
         ClipboardHistoryStorage storage(dir.path());
         QElapsedTimer timer;
         timer.start();
-        const ClipboardHistoryStorage::LoadResult result = storage.load(start);
+        const ClipboardHistoryStorage::LoadResult result = storage.load();
         seconds = timer.nsecsElapsed() / 1e9;
         loaded = result.items.size();
         if (result.status != ClipboardHistoryStorage::LoadStatus::Loaded) {
