@@ -246,35 +246,6 @@ private Q_SLOTS:
         QCOMPARE(readFile(kept), importedFile);
     }
 
-    void importCancelsAPendingSave_data()
-    {
-        QTest::addColumn<bool>("pastItsDelay");
-        QTest::newRow("save still in its delay") << false;
-        QTest::newRow("save's write already queued") << true;
-    }
-
-    void importCancelsAPendingSave()
-    {
-        QFETCH(bool, pastItsDelay);
-        PhraseModelHarness h;
-        FixedPhraseModel& model = h.createWith(sampleFolders());
-        h.recordWrites();
-        model.addFolder();
-        if (pastItsDelay) {
-            h.scheduler.advance(FixedPhraseModel::saveDelay);
-        }
-        QVERIFY(model.importCSV(h.csv(QStringLiteral("in.csv"), importedCsv)));
-        h.runJob(pastItsDelay ? 1 : 0); // reading
-        h.runJob(h.executor.pendingCount() - 1); // the import's write
-        // Whatever ran before is left to run late now: it must not touch the file.
-        h.drain();
-        h.scheduler.advance(2);
-        h.drain();
-        QCOMPARE(notation(model.folders()), imported);
-        QCOMPARE(h.storeBytes(), FixedPhraseStorage::encode(model.folders()));
-        QCOMPARE(h.writes.size(), 1);
-    }
-
     void editDuringTheImportWriteEndsWithFileAndMemoryEqual_data()
     {
         QTest::addColumn<bool>("staleSaveReachesTheWriter");

@@ -116,14 +116,16 @@ private Q_SLOTS:
     // a cancellation drops it.
     void debounce_data()
     {
-        QTest::addColumn<bool>("cancelled");
-        QTest::newRow("requests 0.1 s apart") << false;
-        QTest::newRow("cancelled in its delay") << true;
+        QTest::addColumn<QString>("interruption");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("requests 0.1 s apart") << QString() << QByteArray("last");
+        QTest::newRow("cancelled in its delay") << "cancel" << QByteArray("<unreadable>");
+        QTest::newRow("superseded by a write now") << "writeNow" << QByteArray("now");
     }
 
     void debounce()
     {
-        QFETCH(bool, cancelled);
+        QFETCH(QString, interruption);
         Harness h(0.35);
         h.writer.requestSave();
         h.scheduler.advance(0.1);
@@ -131,13 +133,15 @@ private Q_SLOTS:
         h.writer.requestSave();
         h.scheduler.advance(0.349);
         QCOMPARE(h.executor.pendingCount(), 0);
-        if (cancelled) {
+        if (interruption == QLatin1String("cancel")) {
             QVERIFY(h.writer.cancelPendingSave());
+        } else if (interruption == QLatin1String("writeNow")) {
+            QVERIFY(h.writer.writeNow(bytes("now"), [](const auto&) {}).cancelledPendingSave);
         }
         h.scheduler.advance(0.002);
-        QCOMPARE(h.executor.pendingCount(), cancelled ? 0 : 1);
+        QCOMPARE(h.executor.pendingCount(), interruption == QLatin1String("cancel") ? 0 : 1);
         h.executor.runAll();
-        QCOMPARE(readFile(h.path), cancelled ? QByteArray("<unreadable>") : QByteArray("last"));
+        QTEST(readFile(h.path), "written");
     }
 
     // At termination the event loop no longer runs: what waits is written on the spot, newest
