@@ -27,7 +27,8 @@
 //   write already running on a worker is waited for. A write still unfinished at the deadline
 //   is abandoned: it stops at its next chunk and removes its temporary file, so the store
 //   keeps its last complete content and no thread is left writing while the process exits
-//   (the executor's threads are joined when the platform goes away).
+//   (the executor waits for its threads when the platform goes away; only a write stuck inside
+//   a system call could outlast that wait).
 // - Keep-aside. A store file that exists but cannot be read is moved aside at load
 //   ("<name>.unreadable-<UTC stamp>") before any save could replace it. When that move fails
 //   (or the caller cannot vouch for the file, see refuseWrites()), every write of the run is
