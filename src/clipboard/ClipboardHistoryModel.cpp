@@ -11,10 +11,16 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
 const QByteArray pngSignature = QByteArrayLiteral("\x89PNG\r\n\x1a\n");
+
+constexpr qint64 defaultHistoryCount = 80;
+constexpr qint64 maxHistoryCount = 500;
+constexpr qint64 defaultDisplayHistoryRowCount = 4;
+constexpr qint64 maxDisplayHistoryRowCount = 12;
 
 qint64 utf8Length(QStringView text)
 {
@@ -42,10 +48,42 @@ ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsSto
     Scheduler& scheduler, Executor& executor, const FileLocations& locations, QObject* parent)
     : QObject(parent)
     , m_pasteboard(pasteboard)
-    , m_defaults(defaults)
     , m_scheduler(scheduler)
     , m_executor(executor)
     , m_storage(std::make_unique<ClipboardHistoryStorage>(locations.applicationSupportDirectory()))
+    , m_clipboardHistoryEnabled(defaults, ClipboardHistorySettingsKey::enabled, true,
+          {.changed =
+                  [this](bool enabled) {
+                      enabled ? startMonitoring() : stopMonitoring();
+                      Q_EMIT clipboardHistoryEnabledChanged();
+                  }})
+    , m_maxTextHistoryCount(limitSetting(defaults, ClipboardHistorySettingsKey::maxTextHistoryCount,
+          &ClipboardHistoryModel::maxTextHistoryCountChanged))
+    , m_maxImageHistoryCount(
+          limitSetting(defaults, ClipboardHistorySettingsKey::maxImageHistoryCount,
+              &ClipboardHistoryModel::maxImageHistoryCountChanged))
+    , m_maxURLHistoryCount(limitSetting(defaults, ClipboardHistorySettingsKey::maxURLHistoryCount,
+          &ClipboardHistoryModel::maxURLHistoryCountChanged))
+    , m_displayHistoryRowCount(countSetting(defaults,
+          ClipboardHistorySettingsKey::displayHistoryRowCount, defaultDisplayHistoryRowCount,
+          maxDisplayHistoryRowCount, [this] { Q_EMIT displayHistoryRowCountChanged(); }))
+    , m_autoPasteAfterSelectingHistory(defaults,
+          ClipboardHistorySettingsKey::autoPasteAfterSelectingHistory, false,
+          {.changed =
+                  [this](bool) {
+                      Q_EMIT autoPasteAfterSelectingHistoryChanged();
+                  }})
+    , m_moveSelectedHistoryItemToTop(defaults,
+          ClipboardHistorySettingsKey::moveSelectedHistoryItemToTop, false,
+          {.changed =
+                  [this](bool) {
+                      Q_EMIT moveSelectedHistoryItemToTopChanged();
+                  }})
+    , m_saveExcelCopiesAsText(defaults, ClipboardHistorySettingsKey::saveExcelCopiesAsText, true,
+          {.changed =
+                  [this](bool) {
+                      Q_EMIT saveExcelCopiesAsTextChanged();
+                  }})
     , m_writer(scheduler, executor, m_storage->fileURL(),
           [this]() -> PersistentStoreWriter::Snapshot {
               return {[items = m_items](QIODevice& device) { // shared, not copied
@@ -59,11 +97,12 @@ ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsSto
         setStatusMessage(
             QStringLiteral("保存に失敗しました: ") + outcome.error.value_or(QString()));
     });
-    registerDefaults();
-    readSettings();
+    registerDefaults(defaults);
+    loadSettings();
     m_lastChangeCount = m_pasteboard.changeCount();
     loadHistory();
-    if (m_clipboardHistoryEnabled) {
+    connect(&m_pasteboard, &Pasteboard::changed, this, &ClipboardHistoryModel::pasteboardChanged);
+    if (clipboardHistoryEnabled()) {
         startMonitoring();
     }
 }
@@ -72,140 +111,54 @@ ClipboardHistoryModel::~ClipboardHistoryModel() = default;
 
 // Settings
 
-void ClipboardHistoryModel::registerDefaults()
+Setting<qint64> ClipboardHistoryModel::countSetting(DefaultsStore& defaults, const QString& key,
+    qint64 defaultValue, qint64 maximum, std::function<void()> changed)
 {
-    namespace Key = ClipboardHistorySettingsKey;
+    return {defaults, key, defaultValue,
+        {.normalize = Setting<qint64>::clampedTo(1, maximum),
+            .changed = [changed = std::move(changed)](qint64) {
+                changed();
+            }}};
+}
+
+Setting<qint64> ClipboardHistoryModel::limitSetting(
+    DefaultsStore& defaults, const QString& key, void (ClipboardHistoryModel::*changed)())
+{
+    return countSetting(defaults, key, defaultHistoryCount, maxHistoryCount, [this, changed] {
+        trimHistoryIfNeeded();
+        Q_EMIT(this->*changed)();
+    });
+}
+
+void ClipboardHistoryModel::registerDefaults(DefaultsStore& defaults)
+{
     // An installation that had one common limit keeps it for all three kinds; only a value
     // stored as an integer counts.
     qint64 legacyLimit = defaultHistoryCount;
-    const DefaultsValue legacy = m_defaults.value(Key::legacyMaxHistoryCount);
+    const DefaultsValue legacy = defaults.value(ClipboardHistorySettingsKey::legacyMaxHistoryCount);
     if (defaultsTypeOf(legacy) == DefaultsType::Integer) {
         legacyLimit = std::get<qint64>(legacy);
     }
-    m_defaults.registerDefault(Key::enabled, true);
-    m_defaults.registerDefault(Key::maxTextHistoryCount, legacyLimit);
-    m_defaults.registerDefault(Key::maxImageHistoryCount, legacyLimit);
-    m_defaults.registerDefault(Key::maxURLHistoryCount, legacyLimit);
-    m_defaults.registerDefault(Key::displayHistoryRowCount, qint64 {defaultDisplayHistoryRowCount});
-    m_defaults.registerDefault(Key::autoPasteAfterSelectingHistory, false);
-    m_defaults.registerDefault(Key::moveSelectedHistoryItemToTop, false);
-    m_defaults.registerDefault(Key::saveExcelCopiesAsText, true);
+    m_clipboardHistoryEnabled.registerDefault();
+    m_maxTextHistoryCount.registerDefault(legacyLimit);
+    m_maxImageHistoryCount.registerDefault(legacyLimit);
+    m_maxURLHistoryCount.registerDefault(legacyLimit);
+    m_displayHistoryRowCount.registerDefault();
+    m_autoPasteAfterSelectingHistory.registerDefault();
+    m_moveSelectedHistoryItemToTop.registerDefault();
+    m_saveExcelCopiesAsText.registerDefault();
 }
 
-void ClipboardHistoryModel::readSettings()
+void ClipboardHistoryModel::loadSettings()
 {
-    namespace Key = ClipboardHistorySettingsKey;
-    m_clipboardHistoryEnabled = readBool(Key::enabled, true);
-    m_maxTextHistoryCount = readClampedInteger(
-        Key::maxTextHistoryCount, defaultHistoryCount, minHistoryCount, maxHistoryCount);
-    m_maxImageHistoryCount = readClampedInteger(
-        Key::maxImageHistoryCount, defaultHistoryCount, minHistoryCount, maxHistoryCount);
-    m_maxURLHistoryCount = readClampedInteger(
-        Key::maxURLHistoryCount, defaultHistoryCount, minHistoryCount, maxHistoryCount);
-    m_displayHistoryRowCount = readClampedInteger(Key::displayHistoryRowCount,
-        defaultDisplayHistoryRowCount, minDisplayHistoryRowCount, maxDisplayHistoryRowCount);
-    m_autoPasteAfterSelectingHistory = readBool(Key::autoPasteAfterSelectingHistory, false);
-    m_moveSelectedHistoryItemToTop = readBool(Key::moveSelectedHistoryItemToTop, false);
-    m_saveExcelCopiesAsText = readBool(Key::saveExcelCopiesAsText, true);
-}
-
-int ClipboardHistoryModel::readClampedInteger(
-    const QString& key, int fallback, int minimum, int maximum) const
-{
-    const qint64 value = m_defaults.integerValue(key).value_or(fallback);
-    return static_cast<int>(std::clamp<qint64>(value, minimum, maximum));
-}
-
-bool ClipboardHistoryModel::readBool(const QString& key, bool fallback) const
-{
-    return m_defaults.boolValue(key).value_or(fallback);
-}
-
-void ClipboardHistoryModel::setClipboardHistoryEnabled(bool enabled)
-{
-    m_defaults.set(ClipboardHistorySettingsKey::enabled, enabled);
-    // Re-asserting the current state must not restart monitoring: that would drop a capture
-    // in flight and skip a change not yet polled.
-    if (enabled == m_clipboardHistoryEnabled) {
-        return;
-    }
-    m_clipboardHistoryEnabled = enabled;
-    if (enabled) {
-        startMonitoring();
-    } else {
-        stopMonitoring();
-    }
-    Q_EMIT clipboardHistoryEnabledChanged();
-}
-
-bool ClipboardHistoryModel::applyLimit(int& member, int count, const QString& key)
-{
-    const int clamped = std::clamp(count, minHistoryCount, maxHistoryCount);
-    const bool changed = clamped != member;
-    member = clamped;
-    m_defaults.set(key, qint64 {clamped});
-    trimHistoryIfNeeded();
-    return changed;
-}
-
-void ClipboardHistoryModel::setMaxTextHistoryCount(int count)
-{
-    if (applyLimit(
-            m_maxTextHistoryCount, count, ClipboardHistorySettingsKey::maxTextHistoryCount)) {
-        Q_EMIT maxTextHistoryCountChanged();
-    }
-}
-
-void ClipboardHistoryModel::setMaxImageHistoryCount(int count)
-{
-    if (applyLimit(
-            m_maxImageHistoryCount, count, ClipboardHistorySettingsKey::maxImageHistoryCount)) {
-        Q_EMIT maxImageHistoryCountChanged();
-    }
-}
-
-void ClipboardHistoryModel::setMaxURLHistoryCount(int count)
-{
-    if (applyLimit(m_maxURLHistoryCount, count, ClipboardHistorySettingsKey::maxURLHistoryCount)) {
-        Q_EMIT maxURLHistoryCountChanged();
-    }
-}
-
-void ClipboardHistoryModel::setDisplayHistoryRowCount(int count)
-{
-    const int clamped = std::clamp(count, minDisplayHistoryRowCount, maxDisplayHistoryRowCount);
-    m_defaults.set(ClipboardHistorySettingsKey::displayHistoryRowCount, qint64 {clamped});
-    if (clamped != m_displayHistoryRowCount) {
-        m_displayHistoryRowCount = clamped;
-        Q_EMIT displayHistoryRowCountChanged();
-    }
-}
-
-void ClipboardHistoryModel::setAutoPasteAfterSelectingHistory(bool on)
-{
-    m_defaults.set(ClipboardHistorySettingsKey::autoPasteAfterSelectingHistory, on);
-    if (on != m_autoPasteAfterSelectingHistory) {
-        m_autoPasteAfterSelectingHistory = on;
-        Q_EMIT autoPasteAfterSelectingHistoryChanged();
-    }
-}
-
-void ClipboardHistoryModel::setMoveSelectedHistoryItemToTop(bool on)
-{
-    m_defaults.set(ClipboardHistorySettingsKey::moveSelectedHistoryItemToTop, on);
-    if (on != m_moveSelectedHistoryItemToTop) {
-        m_moveSelectedHistoryItemToTop = on;
-        Q_EMIT moveSelectedHistoryItemToTopChanged();
-    }
-}
-
-void ClipboardHistoryModel::setSaveExcelCopiesAsText(bool on)
-{
-    m_defaults.set(ClipboardHistorySettingsKey::saveExcelCopiesAsText, on);
-    if (on != m_saveExcelCopiesAsText) {
-        m_saveExcelCopiesAsText = on;
-        Q_EMIT saveExcelCopiesAsTextChanged();
-    }
+    m_clipboardHistoryEnabled.load();
+    m_maxTextHistoryCount.load();
+    m_maxImageHistoryCount.load();
+    m_maxURLHistoryCount.load();
+    m_displayHistoryRowCount.load();
+    m_autoPasteAfterSelectingHistory.load();
+    m_moveSelectedHistoryItemToTop.load();
+    m_saveExcelCopiesAsText.load();
 }
 
 // Items
@@ -317,21 +270,29 @@ void ClipboardHistoryModel::startMonitoring()
     ++m_captureGeneration;
     m_pendingCaptureChangeCount.reset();
     m_lastChangeCount = m_pasteboard.changeCount();
-    m_monitoringTimer = m_scheduler.repeating(pollInterval, [this] { pollPasteboard(); });
+    m_monitoringTimer = m_scheduler.repeating(pollInterval, [this] { checkForChange(); });
     setStatusMessage(QStringLiteral("クリップボード監視: オン"));
 }
 
 void ClipboardHistoryModel::stopMonitoring()
 {
     m_monitoringTimer.cancel();
+    m_notifiedCheck.cancel();
     ++m_captureGeneration;
     m_pendingCaptureChangeCount.reset();
     setStatusMessage(QStringLiteral("クリップボード監視: オフ"));
 }
 
-void ClipboardHistoryModel::pollPasteboard()
+void ClipboardHistoryModel::pasteboardChanged()
 {
-    if (!m_clipboardHistoryEnabled) {
+    if (clipboardHistoryEnabled() && !m_notifiedCheck.isActive()) {
+        m_notifiedCheck = m_scheduler.postDelayed(0, [this] { checkForChange(); });
+    }
+}
+
+void ClipboardHistoryModel::checkForChange()
+{
+    if (!clipboardHistoryEnabled()) {
         return;
     }
     const qint64 changeCount = m_pasteboard.changeCount();
@@ -351,7 +312,7 @@ void ClipboardHistoryModel::startPendingPasteboardCaptureIfNeeded()
     const qint64 expected = *m_pendingCaptureChangeCount;
     m_pendingCaptureChangeCount.reset();
     const int generation = m_captureGeneration;
-    const bool saveExcelCopiesAsText = m_saveExcelCopiesAsText;
+    const bool saveExcelCopiesAsText = m_saveExcelCopiesAsText.value();
     const QDateTime now = m_scheduler.now();
     const Pasteboard* pasteboard = &m_pasteboard;
     QPointer<ClipboardHistoryModel> self(this);
@@ -372,11 +333,11 @@ void ClipboardHistoryModel::finishCapture(
     std::optional<ClipboardHistoryItem> item, qint64 expected, int generation)
 {
     m_captureTask.release();
-    if (generation == m_captureGeneration && m_clipboardHistoryEnabled &&
+    if (generation == m_captureGeneration && clipboardHistoryEnabled() &&
         m_pasteboard.changeCount() == expected && item) {
         insertCapturedItem(*item);
     }
-    if (!m_clipboardHistoryEnabled) {
+    if (!clipboardHistoryEnabled()) {
         return;
     }
     const qint64 changeCount = m_pasteboard.changeCount();
@@ -422,19 +383,19 @@ bool ClipboardHistoryModel::trimHistory()
     kept.reserve(m_items.size());
     for (const ClipboardHistoryItem& item : std::as_const(m_items)) {
         int* counter = nullptr;
-        int limit = 0;
+        qint64 limit = 0;
         switch (item.kind) {
         case ClipboardHistoryKind::Text:
             counter = &texts;
-            limit = m_maxTextHistoryCount;
+            limit = m_maxTextHistoryCount.value();
             break;
         case ClipboardHistoryKind::Url:
             counter = &urls;
-            limit = m_maxURLHistoryCount;
+            limit = m_maxURLHistoryCount.value();
             break;
         case ClipboardHistoryKind::Image:
             counter = &images;
-            limit = m_maxImageHistoryCount;
+            limit = m_maxImageHistoryCount.value();
             break;
         }
         if (*counter < limit) {
@@ -477,7 +438,7 @@ void ClipboardHistoryModel::copyToClipboard(const ClipboardHistoryItem& item)
 
 void ClipboardHistoryModel::promoteItemToTopIfNeeded(const QUuid& itemID)
 {
-    if (!m_moveSelectedHistoryItemToTop) {
+    if (!moveSelectedHistoryItemToTop()) {
         return;
     }
     const auto found = std::find_if(m_items.cbegin(), m_items.cend(),

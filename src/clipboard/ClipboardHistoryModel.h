@@ -13,6 +13,14 @@
 // Results are applied on the main thread after re-checking that they are still wanted
 // (capture generation, monitoring switch, change count).
 //
+// Changes are noticed two ways: the pasteboard's change notification runs the change check
+// at once (posted, so a burst of notifications gives one check), and the 0.75 s poll of the
+// change count runs it too, as the guarantee for a change whose notification never came.
+// Both go through the same check, so the capture rules are the same whichever sees it first.
+//
+// A limit only trims when it changes: every other way into the list (capture, loading,
+// the panel's delete) keeps it within the limits already.
+//
 // A save that is still running when the application quits would be lost with the process:
 // flushPendingSave() finishes it, bounded, at termination.
 
@@ -21,6 +29,7 @@
 #include "ClipboardHistoryStorageUsage.h"
 #include "platform/Executor.h"
 #include "platform/Scheduler.h"
+#include "platform/Setting.h"
 #include "support/PersistentStoreWriter.h"
 
 #include <QDeadlineTimer>
@@ -32,11 +41,11 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class ClipboardHistoryStorage;
-class DefaultsStore;
 class FileLocations;
 class Pasteboard;
 
@@ -85,12 +94,6 @@ class ClipboardHistoryModel final : public QObject
         int imagePreviewGeneration READ imagePreviewGeneration NOTIFY imagePreviewGenerationChanged)
 
 public:
-    static constexpr int minHistoryCount = 1;
-    static constexpr int maxHistoryCount = 500;
-    static constexpr int defaultHistoryCount = 80;
-    static constexpr int minDisplayHistoryRowCount = 1;
-    static constexpr int maxDisplayHistoryRowCount = 12;
-    static constexpr int defaultDisplayHistoryRowCount = 4;
     static constexpr double pollInterval = 0.75;
     static constexpr int maxPreviewsAtStart = 120;
 
@@ -98,22 +101,22 @@ public:
         Executor& executor, const FileLocations& locations, QObject* parent = nullptr);
     ~ClipboardHistoryModel() override;
 
-    bool clipboardHistoryEnabled() const { return m_clipboardHistoryEnabled; }
-    void setClipboardHistoryEnabled(bool enabled);
-    int maxTextHistoryCount() const { return m_maxTextHistoryCount; }
-    void setMaxTextHistoryCount(int count);
-    int maxImageHistoryCount() const { return m_maxImageHistoryCount; }
-    void setMaxImageHistoryCount(int count);
-    int maxURLHistoryCount() const { return m_maxURLHistoryCount; }
-    void setMaxURLHistoryCount(int count);
-    int displayHistoryRowCount() const { return m_displayHistoryRowCount; }
-    void setDisplayHistoryRowCount(int count);
-    bool autoPasteAfterSelectingHistory() const { return m_autoPasteAfterSelectingHistory; }
-    void setAutoPasteAfterSelectingHistory(bool on);
-    bool moveSelectedHistoryItemToTop() const { return m_moveSelectedHistoryItemToTop; }
-    void setMoveSelectedHistoryItemToTop(bool on);
-    bool saveExcelCopiesAsText() const { return m_saveExcelCopiesAsText; }
-    void setSaveExcelCopiesAsText(bool on);
+    bool clipboardHistoryEnabled() const { return m_clipboardHistoryEnabled.value(); }
+    void setClipboardHistoryEnabled(bool enabled) { m_clipboardHistoryEnabled.set(enabled); }
+    int maxTextHistoryCount() const { return int(m_maxTextHistoryCount.value()); }
+    void setMaxTextHistoryCount(int count) { m_maxTextHistoryCount.set(count); }
+    int maxImageHistoryCount() const { return int(m_maxImageHistoryCount.value()); }
+    void setMaxImageHistoryCount(int count) { m_maxImageHistoryCount.set(count); }
+    int maxURLHistoryCount() const { return int(m_maxURLHistoryCount.value()); }
+    void setMaxURLHistoryCount(int count) { m_maxURLHistoryCount.set(count); }
+    int displayHistoryRowCount() const { return int(m_displayHistoryRowCount.value()); }
+    void setDisplayHistoryRowCount(int count) { m_displayHistoryRowCount.set(count); }
+    bool autoPasteAfterSelectingHistory() const { return m_autoPasteAfterSelectingHistory.value(); }
+    void setAutoPasteAfterSelectingHistory(bool on) { m_autoPasteAfterSelectingHistory.set(on); }
+    bool moveSelectedHistoryItemToTop() const { return m_moveSelectedHistoryItemToTop.value(); }
+    void setMoveSelectedHistoryItemToTop(bool on) { m_moveSelectedHistoryItemToTop.set(on); }
+    bool saveExcelCopiesAsText() const { return m_saveExcelCopiesAsText.value(); }
+    void setSaveExcelCopiesAsText(bool on) { m_saveExcelCopiesAsText.set(on); }
 
     QList<ClipboardHistoryItem> items() const { return m_items; }
     // The quick panel's delete action replaces the list and then calls saveItems().
@@ -166,16 +169,20 @@ private:
         QHash<QString, ClipboardHistoryItem> items;
     };
 
-    void registerDefaults();
-    void readSettings();
+    void registerDefaults(DefaultsStore& defaults);
+    void loadSettings();
     void loadHistory();
-    int readClampedInteger(const QString& key, int fallback, int minimum, int maximum) const;
-    bool readBool(const QString& key, bool fallback) const;
-    bool applyLimit(int& member, int count, const QString& key);
+    // A count clamped to 1...maximum on reading and on setting.
+    static Setting<qint64> countSetting(DefaultsStore& defaults, const QString& key,
+        qint64 defaultValue, qint64 maximum, std::function<void()> changed);
+    // A per-kind limit: a change trims the history before it is announced.
+    Setting<qint64> limitSetting(
+        DefaultsStore& defaults, const QString& key, void (ClipboardHistoryModel::*changed)());
 
     void startMonitoring();
     void stopMonitoring();
-    void pollPasteboard();
+    void pasteboardChanged();
+    void checkForChange();
     void startPendingPasteboardCaptureIfNeeded();
     void finishCapture(std::optional<ClipboardHistoryItem> item, qint64 expected, int generation);
     void insertCapturedItem(const ClipboardHistoryItem& item);
@@ -191,24 +198,25 @@ private:
     void replaceItems(QList<ClipboardHistoryItem> items);
 
     Pasteboard& m_pasteboard;
-    DefaultsStore& m_defaults;
     Scheduler& m_scheduler;
     Executor& m_executor;
     std::unique_ptr<ClipboardHistoryStorage> m_storage;
 
-    bool m_clipboardHistoryEnabled = true;
-    int m_maxTextHistoryCount = defaultHistoryCount;
-    int m_maxImageHistoryCount = defaultHistoryCount;
-    int m_maxURLHistoryCount = defaultHistoryCount;
-    int m_displayHistoryRowCount = defaultDisplayHistoryRowCount;
-    bool m_autoPasteAfterSelectingHistory = false;
-    bool m_moveSelectedHistoryItemToTop = false;
-    bool m_saveExcelCopiesAsText = true;
+    Setting<bool> m_clipboardHistoryEnabled;
+    Setting<qint64> m_maxTextHistoryCount;
+    Setting<qint64> m_maxImageHistoryCount;
+    Setting<qint64> m_maxURLHistoryCount;
+    Setting<qint64> m_displayHistoryRowCount;
+    Setting<bool> m_autoPasteAfterSelectingHistory;
+    Setting<bool> m_moveSelectedHistoryItemToTop;
+    Setting<bool> m_saveExcelCopiesAsText;
     QList<ClipboardHistoryItem> m_items;
     std::optional<QString> m_statusMessage;
     int m_imagePreviewGeneration = 0;
 
     TimerHandle m_monitoringTimer;
+    // The change check a notification posted and that has not run yet.
+    TimerHandle m_notifiedCheck;
     TaskHandle m_captureTask;
     std::optional<qint64> m_pendingCaptureChangeCount;
     int m_captureGeneration = 0;

@@ -1,11 +1,12 @@
 #pragma once
 
-// The system clipboard as the history sees it: a change count and typed contents.
+// The system clipboard as the history sees it: a change count, a notification when it moves,
+// and typed contents.
 //
 // Threads: changeCount() is an atomic read and may be called anywhere. The read calls
 // (types, string, data) are made from the capture worker and must be safe there; the Linux
 // backend reads the selection over its own X connection for that reason. The write calls
-// and clear() belong to the main thread.
+// and clear() belong to the main thread, and so does the changed() notification.
 //
 // Types are MIME types. Text offered under any of the X11 text targets is reported as
 // typeString; any other offered type keeps its own name, so type-name rules (spreadsheet
@@ -13,6 +14,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -29,10 +31,13 @@ inline const QString microsoftAppBundleId = QStringLiteral("com.microsoft.appbun
 inline const QString passwordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
 } // namespace PasteboardType
 
-class Pasteboard
+class Pasteboard : public QObject
 {
+    Q_OBJECT
+
 public:
-    virtual ~Pasteboard() = default;
+    using QObject::QObject;
+    ~Pasteboard() override = default;
 
     virtual QString name() const = 0;
     virtual qint64 changeCount() const = 0;
@@ -47,4 +52,9 @@ public:
 
     void writeString(const QString& text, const QString& type = PasteboardType::string);
     void writeData(const QString& type, const QByteArray& bytes);
+
+Q_SIGNALS:
+    // After the change count moved, once per change it counts (this process's own writes
+    // included). A backend that cannot tell may never emit it: the count stays the truth.
+    void changed();
 };

@@ -2,6 +2,7 @@
 
 #include "platform/Displays.h"
 #include "platform/Workspace.h"
+#include "support/UIScale.h"
 
 #include <QKeyEvent>
 #include <QTabWidget>
@@ -37,7 +38,7 @@ SettingsWindow::~SettingsWindow() = default;
 
 void SettingsWindow::open(double scale)
 {
-    m_scale = SettingsWindowGeometry::clampScale(scale);
+    m_scale = UIScale::clamp(scale);
     // Centring is allowed on every opening, and happens when the window is not on screen.
     m_centredOnOpen = !isVisible();
     applySize(m_centredOnOpen);
@@ -50,7 +51,7 @@ void SettingsWindow::open(double scale)
 
 void SettingsWindow::setUIScale(double scale)
 {
-    m_scale = SettingsWindowGeometry::clampScale(scale);
+    m_scale = UIScale::clamp(scale);
     applySize(false);
 }
 

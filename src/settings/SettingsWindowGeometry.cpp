@@ -1,21 +1,15 @@
 #include "SettingsWindowGeometry.h"
 
+#include "support/UIScale.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace SettingsWindowGeometry {
 
-double clampScale(double scale)
-{
-    if (std::isnan(scale)) {
-        return 1.0;
-    }
-    return std::clamp(scale, 0.8, 1.8);
-}
-
 QSize wantedContentSize(double scale)
 {
-    const double s = clampScale(scale);
+    const double s = UIScale::clamp(scale);
     // std::round rounds halves away from zero.
     return QSize(static_cast<int>(std::round(s * 720.0)), static_cast<int>(std::round(s * 660.0)));
 }

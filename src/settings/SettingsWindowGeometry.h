@@ -1,8 +1,8 @@
 #pragma once
 
 // The settings window's size and position as a pure function (Qt's global coordinates,
-// origin top-left). The content is scale × (720, 660), the scale clamped to 0.8…1.8, each
-// side rounded halves away from zero; with a screen the width is capped at the visible
+// origin top-left). The content is scale × (720, 660), the scale clamped to UIScale's range,
+// each side rounded halves away from zero; with a screen the width is capped at the visible
 // frame's width and the height at its height minus the title bar (frame height minus
 // content height), never below 0. Then the window is centred (first opening) or kept inside
 // the visible frame: x = min(x, left + width − w); x = max(x, left); y = max(y, top);
@@ -26,7 +26,6 @@ struct Result
     bool operator==(const Result& other) const = default;
 };
 
-double clampScale(double scale);
 QSize wantedContentSize(double scale);
 
 // frame: the window's current frame geometry; margins: its frame margins (0 until mapped

@@ -63,8 +63,10 @@ Items uniqueItems(const Items& items)
 
 } // namespace
 
-class LinuxClipboardState final
+class LinuxClipboardState final : public QObject
 {
+    Q_OBJECT
+
 public:
     LinuxClipboardState()
     {
@@ -73,7 +75,7 @@ public:
             return;
         }
         m_clipboard = QGuiApplication::clipboard();
-        QObject::connect(m_clipboard, &QClipboard::changed, &m_context,
+        connect(m_clipboard, &QClipboard::changed, this,
             [this](QClipboard::Mode mode) { noteChanged(mode); });
         const QByteArray display = qgetenv("DISPLAY");
         if (QGuiApplication::platformName() == QLatin1String("xcb") && !display.isEmpty()) {
@@ -175,6 +177,9 @@ public:
         return readOffered(type.toUtf8());
     }
 
+Q_SIGNALS:
+    void changeCounted();
+
 private:
     void noteChanged(QClipboard::Mode mode)
     {
@@ -188,6 +193,7 @@ private:
             m_ownItems.reset();
         }
         m_changeCount.fetch_add(1);
+        Q_EMIT changeCounted();
     }
 
     // A copy (the bytes are shared, not duplicated), so that no reader holds m_ownMutex for
@@ -284,7 +290,6 @@ private:
         return std::nullopt;
     }
 
-    QObject m_context;
     QPointer<QClipboard> m_clipboard;
     std::atomic<qint64> m_changeCount {0};
     // Main thread only: set while our own setMimeData runs (Qt signals inside it).
@@ -304,7 +309,9 @@ private:
 
 LinuxPasteboard::LinuxPasteboard()
     : m_state(LinuxClipboardState::shared())
-{ }
+{
+    connect(m_state.get(), &LinuxClipboardState::changeCounted, this, &Pasteboard::changed);
+}
 
 LinuxPasteboard::~LinuxPasteboard() = default;
 
@@ -388,3 +395,5 @@ std::optional<QString> LinuxPasteboard::decodeText(const QByteArray& type, const
     }
     return QString::fromUtf8(bytes);
 }
+
+#include "LinuxPasteboard.moc"

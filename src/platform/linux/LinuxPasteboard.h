@@ -3,7 +3,8 @@
 // The X11 CLIPBOARD selection as a Pasteboard.
 //
 // Change count: one atomic counter per process, shared by every LinuxPasteboard, moved once
-// per QClipboard::changed(QClipboard::Clipboard). Qt emits that signal synchronously inside
+// per QClipboard::changed(QClipboard::Clipboard), and changed() is emitted right after on
+// every LinuxPasteboard of the process. Qt emits QClipboard::changed synchronously inside
 // setMimeData for our own writes and once for every foreign change (a new owner, a repeated
 // copy by the same owner, the owner's exit); PRIMARY is never counted. Clearing is a write of
 // empty contents: QClipboard::clear() signals twice when we own the selection (once at once,

@@ -2,6 +2,8 @@
 
 // A scriptable pasteboard: tests set contents as a foreign application would (each set is
 // one change), bump the count, or arrange for the contents to change in the middle of a read.
+// Changes are silent until the test sends the notification itself (notifyChanged), so it
+// decides whether a change is noticed at once, late, several times or only by polling.
 
 #include "platform/Pasteboard.h"
 
@@ -25,6 +27,7 @@ public:
     void setContents(const QList<QPair<QString, QByteArray>>& items);
     void setText(const QString& text);
     void bumpChangeCount();
+    void notifyChanged() { Q_EMIT changed(); }
     // Called once, on the next read of contents (a change racing the capture).
     void setOnNextRead(std::function<void()> hook);
 
