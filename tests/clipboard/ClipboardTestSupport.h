@@ -76,24 +76,37 @@ struct World
         }
     }
 
-    // One poll, and everything it starts.
+    // One poll period, and everything it starts.
     void poll()
     {
-        scheduler.advance(ClipboardHistoryModel::pollInterval);
+        scheduler.advance(0.75);
         settle();
+    }
+
+    // A foreign copy; "image:N" copies an N × 1 PNG.
+    void setClipboard(const QString& text)
+    {
+        if (text.startsWith(QLatin1String("image:"))) {
+            pasteboard.setContents({{PasteboardType::png, pngBytes(text.mid(6).toInt(), 1, 0)}});
+        } else {
+            pasteboard.setText(text);
+        }
     }
 
     void copy(const QString& text)
     {
-        pasteboard.setText(text);
+        setClipboard(text);
         poll();
     }
 
+    // Texts; an image as "image:" and its width.
     static QStringList textsOf(const QList<ClipboardHistoryItem>& items)
     {
         QStringList result;
         for (const ClipboardHistoryItem& item : items) {
-            result << item.text.value_or(QStringLiteral("<image>"));
+            result << item.text.value_or(
+                QStringLiteral("image:%1")
+                    .arg(QImage::fromData(item.imageData.value_or(QByteArray())).width()));
         }
         return result;
     }

@@ -40,37 +40,47 @@ class ClipboardHistoryModelTest final : public QObject
 private Q_SLOTS:
     void init() { ClipboardHistoryImageCache::shared().resetForTesting(); }
 
-    // The switches are stored under the keys earlier versions and the command line use, and
-    // a new model on the same store reads them back.
-    void switchesSurviveARestart_data()
+    // A fresh store receives every key with its default and type; each property is stored
+    // under its key and read back by a new model.
+    void settingsAndTheirKeys_data()
     {
-        QTest::addColumn<QByteArray>("property");
         QTest::addColumn<QString>("key");
-        QTest::addColumn<bool>("byDefault");
+        QTest::addColumn<DefaultsValue>("byDefault");
+        QTest::addColumn<DefaultsValue>("assigned");
 
-        const auto row = [](const char* property, const char* key, bool byDefault) {
-            QTest::newRow(property)
-                << QByteArray(property) << QString::fromLatin1(key) << byDefault;
+        const auto row = [](const QString& key, const DefaultsValue& byDefault,
+                             const DefaultsValue& assigned) {
+            QTest::newRow(propertyName(key).constData()) << key << byDefault << assigned;
         };
-        row("clipboardHistoryEnabled", "feature.clipboardHistory.enabled", true);
-        row("autoPasteAfterSelectingHistory",
-            "feature.clipboardHistory.autoPasteAfterSelectingHistory", false);
-        row("moveSelectedHistoryItemToTop", "feature.clipboardHistory.moveSelectedHistoryItemToTop",
-            false);
-        row("saveExcelCopiesAsText", "feature.clipboardHistory.saveExcelCopiesAsText", true);
+        row(Key::enabled, true, false);
+        row(Key::maxTextHistoryCount, qint64 {80}, qint64 {300});
+        row(Key::maxImageHistoryCount, qint64 {80}, qint64 {7});
+        row(Key::maxURLHistoryCount, qint64 {80}, qint64 {500});
+        row(Key::displayHistoryRowCount, qint64 {4}, qint64 {12});
+        row(Key::autoPasteAfterSelectingHistory, false, true);
+        row(Key::moveSelectedHistoryItemToTop, false, true);
+        row(Key::saveExcelCopiesAsText, true, false);
     }
 
-    void switchesSurviveARestart()
+    void settingsAndTheirKeys()
     {
-        QFETCH(QByteArray, property);
         QFETCH(QString, key);
-        QFETCH(bool, byDefault);
+        QFETCH(DefaultsValue, byDefault);
+        QFETCH(DefaultsValue, assigned);
+        const QByteArray name =
+            key == Key::enabled ? QByteArray("clipboardHistoryEnabled") : propertyName(key);
+        const auto asVariant = [](const DefaultsValue& value) {
+            const auto* flag = std::get_if<bool>(&value);
+            return flag ? QVariant(*flag) : QVariant(int(std::get<qint64>(value)));
+        };
 
         World world;
-        QCOMPARE(world.start().property(property.constData()).toBool(), byDefault);
-        QVERIFY(world.model->setProperty(property.constData(), !byDefault));
-        QCOMPARE(world.defaults.value(key), DefaultsValue(!byDefault));
-        QCOMPARE(world.start().property(property.constData()).toBool(), !byDefault);
+        QCOMPARE(world.start().property(name.constData()), asVariant(byDefault));
+        QCOMPARE(world.defaults.value(key), byDefault);
+        QCOMPARE(world.defaults.keys().size(), 8); // not the legacy common limit
+        QVERIFY(world.model->setProperty(name.constData(), asVariant(assigned)));
+        QCOMPARE(world.defaults.value(key), assigned);
+        QCOMPARE(world.start().property(name.constData()), asVariant(assigned));
     }
 
     // A common limit of earlier versions is taken over when stored as an integer; values out
@@ -87,7 +97,6 @@ private Q_SLOTS:
                               int expected) {
             QTest::newRow(name) << stored << key << -1 << expected;
         };
-        read("fresh install", {}, Key::maxTextHistoryCount, 80);
         read("legacy 30", {{legacy, qint64 {30}}}, Key::maxURLHistoryCount, 30);
         read("legacy as double is ignored", {{legacy, 30.0}}, Key::maxImageHistoryCount, 80);
         read("own key wins over legacy",
@@ -98,16 +107,9 @@ private Q_SLOTS:
             Key::maxImageHistoryCount, 500);
         read("read rows 40", {{Key::displayHistoryRowCount, qint64 {40}}},
             Key::displayHistoryRowCount, 12);
-        read("read text stored as double", {{Key::maxTextHistoryCount, 7.0}},
-            Key::maxTextHistoryCount, 7);
-
-        for (const QString& key :
-            {Key::maxTextHistoryCount, Key::maxImageHistoryCount, Key::maxURLHistoryCount}) {
-            for (const auto& [assigned, expected] : {std::pair {0, 1}, {501, 500}, {500, 500}}) {
-                QTest::addRow("set %s %d", propertyName(key).constData(), assigned)
-                    << Stored() << key << assigned << expected;
-            }
-        }
+        QTest::newRow("set text 0") << Stored() << Key::maxTextHistoryCount << 0 << 1;
+        QTest::newRow("set image 1000") << Stored() << Key::maxImageHistoryCount << 1000 << 500;
+        QTest::newRow("set url 501") << Stored() << Key::maxURLHistoryCount << 501 << 500;
         QTest::newRow("set rows 0") << Stored() << Key::displayHistoryRowCount << 0 << 1;
         QTest::newRow("set rows 13") << Stored() << Key::displayHistoryRowCount << 13 << 12;
     }
@@ -135,6 +137,95 @@ private Q_SLOTS:
         QCOMPARE(model.property(name.constData()).toInt(), expected);
         QCOMPARE(world.defaults.value(key), inStore);
         QCOMPARE(world.defaults.value(Key::legacyMaxHistoryCount), legacy);
+    }
+
+    // When a change is recorded: on the pasteboard's notification at once (a burst of them
+    // gives one check), else by the 0.75 s poll; never what was there at start, was copied
+    // while monitoring was off or was written by the application itself (a fixed phrase).
+    // A capture in flight when monitoring stops or the clipboard moves on: the stale content
+    // is never recorded, one capture runs at a time, and the newest change is captured next,
+    // at once. Steps: "copy X" (silent), "own X", "notify", "wait S" (seconds), "run" (until
+    // nothing is left), "read" (the capture's worker runs), "deliver" (its result comes back),
+    // "X read" (the clipboard changes to X while the capture reads it), "checks N" (change
+    // checks waiting), "captures N" (captures waiting), "off", "on".
+    void whenChangesAreRecorded_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        const auto row = [](const char* name, const char* steps, const QStringList& expected) {
+            QTest::newRow(name) << QString::fromLatin1(steps).split(QLatin1String(", "))
+                                << expected;
+        };
+        row("not by the poll at 0.74 s", "copy A, wait 0.74, run", {});
+        row("by the poll at 0.76 s", "copy A, wait 0.76, run", {"A"});
+        row("at once when notified", "copy A, notify, run", {"A"});
+        row("a burst of notifications is one check",
+            "copy A, notify, notify, notify, checks 1, run, checks 0, copy B, notify, run",
+            {"B", "A"});
+        row("a notification without a change", "notify, run, wait 0.76, run", {});
+        row("what was on the clipboard at start", "start, wait 0.76, notify, run", {});
+        row("copies while monitoring was off",
+            "off, copy A, notify, checks 0, wait 2, on, wait 2, run, copy B, notify, run", {"B"});
+        row("the application's own write", "own P, notify, run, wait 0.76, copy A, wait 0.76, run",
+            {"A"});
+        row("A, B, A gives one A on top",
+            "copy A, notify, run, copy B, notify, run, copy A, notify, run", {"A", "B"});
+        row("stopped before the read", "copy A, notify, deliver, captures 1, off, run", {});
+        // The worker has read the item; its result reaches the main thread after the stop.
+        row("stopped after the read", "copy A, notify, deliver, read, off, run, wait 1, run", {});
+        row("stopped and started again",
+            "copy A, notify, deliver, off, on, run, wait 1, run, copy B, notify, run", {"B"});
+        row("changed while it is read",
+            "copy A, B read, notify, deliver, read, deliver, captures 1, run", {"B"});
+        row("changed before the result is applied",
+            "copy A, notify, deliver, read, copy B, deliver, captures 1, run", {"B"});
+        row("changed twice, over two polls",
+            "copy A, wait 0.75, copy B, wait 0.75, copy C, wait 0.75, captures 1, run", {"C"});
+    }
+
+    void whenChangesAreRecorded()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        World world;
+        if (steps.first() == QLatin1String("start")) {
+            world.setClipboard(QStringLiteral("before the start"));
+        }
+        ClipboardHistoryModel& model = world.start();
+        for (const QString& step : std::as_const(steps)) {
+            const QString word = step.section(QLatin1Char(' '), 0, 0);
+            const QString argument = step.section(QLatin1Char(' '), 1);
+            if (word == QLatin1String("copy")) {
+                world.setClipboard(argument);
+            } else if (word == QLatin1String("own")) {
+                model.pasteboard().writeString(argument);
+                model.setLastChangeCount(model.pasteboard().changeCount());
+            } else if (step == QLatin1String("notify")) {
+                world.pasteboard.notifyChanged();
+            } else if (word == QLatin1String("wait")) {
+                world.scheduler.advance(argument.toDouble());
+            } else if (step == QLatin1String("run")) {
+                world.settle();
+            } else if (step == QLatin1String("read")) {
+                world.executor.runJob(0);
+            } else if (step == QLatin1String("deliver")) {
+                world.scheduler.runPending();
+            } else if (argument == QLatin1String("read")) {
+                world.pasteboard.setOnNextRead([&world, word] { world.setClipboard(word); });
+            } else if (word == QLatin1String("checks")) {
+                // Besides the poll timer while monitoring is on.
+                QCOMPARE(world.scheduler.pendingCount() - (model.clipboardHistoryEnabled() ? 1 : 0),
+                    argument.toInt());
+            } else if (word == QLatin1String("captures")) {
+                QCOMPARE(world.executor.pendingCount(), argument.toInt());
+            } else if (step == QLatin1String("off") || step == QLatin1String("on")) {
+                model.setClipboardHistoryEnabled(step == QLatin1String("on"));
+            } else {
+                QCOMPARE(step, QStringLiteral("start"));
+            }
+        }
+        QCOMPARE(world.texts(), expected);
+        QCOMPARE(QFile::exists(world.historyPath()), !expected.isEmpty());
     }
 
     // The same copy again at the top is not a new item (A, B, A making a new A is in the e2e).
@@ -175,29 +266,38 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("maxText");
         QTest::addColumn<int>("maxUrl");
+        QTest::addColumn<int>("maxImage");
         QTest::addColumn<QStringList>("copies");
         QTest::addColumn<QStringList>("expected");
 
         QTest::newRow("blanks are content")
-            << 80 << 80 << QStringList {"  ", "A"} << QStringList {"A", "  "};
+            << 80 << 80 << 80 << QStringList {"  ", "A"} << QStringList {"A", "  "};
         QTest::newRow("urls untouched by the text limit")
-            << 2 << 80 << QStringList {"https://u1", "T1", "T2", "https://u2", "T3"}
+            << 2 << 80 << 80 << QStringList {"https://u1", "T1", "T2", "https://u2", "T3"}
             << QStringList {"T3", "https://u2", "T2", "https://u1"};
         QTest::newRow("limit 1 keeps the newest")
-            << 1 << 1 << QStringList {"T1", "https://u1", "T2", "https://u2"}
+            << 1 << 1 << 80 << QStringList {"T1", "https://u1", "T2", "https://u2"}
             << QStringList {"https://u2", "T2"};
+        QTest::newRow("a URL after blanks counts as a URL")
+            << 1 << 1 << 80 << QStringList {" \n https://u1", "T1", "T2"}
+            << QStringList {"T2", " \n https://u1"};
+        QTest::newRow("images have their own limit")
+            << 1 << 80 << 2 << QStringList {"image:1", "T1", "image:2", "image:3", "image:2"}
+            << QStringList {"image:2", "image:3", "T1"};
     }
 
     void deduplicationAndTrimming()
     {
         QFETCH(int, maxText);
         QFETCH(int, maxUrl);
+        QFETCH(int, maxImage);
         QFETCH(QStringList, copies);
         QFETCH(QStringList, expected);
         World world;
         ClipboardHistoryModel& model = world.start();
         model.setMaxTextHistoryCount(maxText);
         model.setMaxURLHistoryCount(maxUrl);
+        model.setMaxImageHistoryCount(maxImage);
         for (const QString& text : std::as_const(copies)) {
             world.copy(text);
         }
@@ -223,83 +323,6 @@ private Q_SLOTS:
         world.start();
         world.settle();
         QCOMPARE(world.savedTexts(), QStringList({"T3"}));
-    }
-
-    // A capture in flight when monitoring stops or the clipboard moves on: the stale content
-    // is never recorded, there is one capture at a time, and after a change the newest content
-    // is captured at once, without waiting for the next poll.
-    void captureInFlight_data()
-    {
-        QTest::addColumn<QString>("events");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("stopped before the read") << "stop" << QStringList();
-        // The worker has read the item; its result reaches the main thread after the stop.
-        QTest::newRow("stopped after the read") << "read, stop" << QStringList();
-        QTest::newRow("stopped and started again") << "stop, start" << QStringList {"B"};
-        QTest::newRow("changed while it is read") << "change in read" << QStringList {"B"};
-        QTest::newRow("changed before the result is applied")
-            << "read, change" << QStringList {"B"};
-        QTest::newRow("changed twice, over two polls") << "polls" << QStringList {"C"};
-    }
-
-    void captureInFlight()
-    {
-        QFETCH(QString, events);
-        QFETCH(QStringList, expected);
-        World world;
-        ClipboardHistoryModel& model = world.start();
-        world.pasteboard.setText(QStringLiteral("A"));
-        if (events == QLatin1String("change in read")) {
-            world.pasteboard.setOnNextRead(
-                [&world] { world.pasteboard.setText(QStringLiteral("B")); });
-        }
-        world.scheduler.advance(ClipboardHistoryModel::pollInterval);
-        for (const char* text : {"B", "C"}) {
-            if (events == QLatin1String("polls")) {
-                world.pasteboard.setText(QString::fromLatin1(text));
-                world.scheduler.advance(ClipboardHistoryModel::pollInterval);
-            }
-        }
-        QCOMPARE(world.executor.pendingCount(), 1);
-        if (!events.startsWith(QLatin1String("stop"))) {
-            world.executor.runJob(0);
-        }
-        if (events.contains(QLatin1String("stop"))) {
-            model.setClipboardHistoryEnabled(false);
-            model.setClipboardHistoryEnabled(events.endsWith(QLatin1String("start")));
-        } else {
-            if (events == QLatin1String("read, change")) {
-                world.pasteboard.setText(QStringLiteral("B"));
-            }
-            world.scheduler.runPending();
-            QCOMPARE(world.executor.pendingCount(), 1); // the newest content, at once
-        }
-        world.settle();
-        world.poll();
-        if (events.endsWith(QLatin1String("start"))) {
-            world.copy(QStringLiteral("B")); // monitoring goes on
-        }
-        QCOMPARE(world.texts(), expected);
-        QCOMPARE(QFile::exists(world.historyPath()), !expected.isEmpty());
-    }
-
-    void secretAndFixedPhraseCopiesAreNotRecorded()
-    {
-        World world;
-        ClipboardHistoryModel& model = world.start();
-        world.pasteboard.setContents({{PasteboardType::string, QByteArrayLiteral("hunter2")},
-            {PasteboardType::passwordManagerHint, QByteArrayLiteral("secret")}});
-        world.poll();
-        QVERIFY(!QFile::exists(world.historyPath()));
-
-        // The application writes a fixed phrase and marks the change as its own.
-        model.pasteboard().writeString(QStringLiteral("定型文"));
-        model.setLastChangeCount(model.pasteboard().changeCount());
-        world.poll();
-
-        world.copy(QStringLiteral("visible"));
-        QCOMPARE(world.texts(), QStringList({"visible"}));
-        QVERIFY(!readFile(world.historyPath()).contains("hunter2"));
     }
 
     // Copying an item back writes it once, never clearing first, and promotes it; an item

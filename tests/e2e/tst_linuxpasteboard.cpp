@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <numeric>
 #include <poll.h>
 #include <xcb/xcb.h>
 
@@ -224,6 +226,8 @@ private Q_SLOTS:
             QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode m) {
                 m_selectionChanges += m == QClipboard::Selection ? 1 : 0;
             });
+        connect(m_pasteboard.get(), &Pasteboard::changed, this,
+            [this] { m_notifiedCounts.append(m_pasteboard->changeCount()); });
     }
 
     void init()
@@ -232,6 +236,7 @@ private Q_SLOTS:
             QSKIP("needs an X display (run by e2e_tst.sh)");
         }
         barrier();
+        m_notifiedCounts = {m_pasteboard->changeCount()};
     }
 
     void cleanup()
@@ -248,6 +253,10 @@ private Q_SLOTS:
         // Taking the selection ourselves means a helper's late exit cannot move the next count.
         m_pasteboard->clear();
         barrier();
+        // Every change counted in the test was notified once, after the count moved.
+        QList<qint64> expected(m_pasteboard->changeCount() - m_notifiedCounts.first() + 1);
+        std::iota(expected.begin(), expected.end(), m_notifiedCounts.first());
+        QCOMPARE(m_notifiedCounts, expected);
     }
 
     void changeCountMovesOncePerForeignChange_data()
@@ -594,6 +603,7 @@ private:
     QTemporaryDir m_folder;
     QList<QProcess*> m_helpers;
     int m_selectionChanges = 0;
+    QList<qint64> m_notifiedCounts; // the count when init() ran, then at each notification
     int m_fileNumber = 0;
 };
 
@@ -652,6 +662,7 @@ private Q_SLOTS:
             QSKIP("runs without an X display");
         }
         LinuxPasteboard pasteboard;
+        QSignalSpy notifications(&pasteboard, &Pasteboard::changed);
         QVERIFY(!pasteboard.canReadContents());
         const qint64 start = pasteboard.changeCount();
         pasteboard.write({{PasteboardType::string, "text"}, {PasteboardType::png, "png"}});
@@ -663,6 +674,7 @@ private Q_SLOTS:
         QCOMPARE(pasteboard.changeCount(), start + 3);
         QGuiApplication::clipboard()->setText(QStringLiteral("primary"), QClipboard::Selection);
         QCOMPARE(pasteboard.changeCount(), start + 3);
+        QCOMPARE(notifications.size(), 3);
         QCOMPARE(pasteboard.types(), QStringList());
         QCOMPARE(pasteboard.string(PasteboardType::string), std::nullopt);
         QCOMPARE(pasteboard.data(PasteboardType::string), std::nullopt);

@@ -1,5 +1,6 @@
 #include "common/TestMain.h"
 #include "platform/QtScheduler.h"
+#include "platform/Setting.h"
 #include "platform/ThreadPoolExecutor.h"
 #include "platform/sim/ManualExecutor.h"
 #include "platform/sim/ManualScheduler.h"
@@ -11,6 +12,9 @@
 #include <QTest>
 
 #include <atomic>
+#include <cmath>
+
+Q_DECLARE_METATYPE(DefaultsValue)
 
 class PlatformTest final : public QObject
 {
@@ -146,19 +150,83 @@ private Q_SLOTS:
         QVERIFY(!delivered);
     }
 
-    void typedDefaults()
+    // Three settings on one store: a count clamped to 1...12 (default 4), a scale clamped to
+    // 0...2 when read but rounded to halves when set, refusing NaN (default 1.0), and a flag
+    // (default true). "assigned" absent: the setting is only read.
+    void setting_data()
     {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<DefaultsValue>("stored");
+        QTest::addColumn<DefaultsValue>("assigned");
+        QTest::addColumn<DefaultsValue>("value");
+        QTest::addColumn<DefaultsValue>("inStore");
+        QTest::addColumn<int>("changes");
+        const auto row = [](const char* name, const char* key, const DefaultsValue& stored,
+                             const DefaultsValue& assigned, const DefaultsValue& value,
+                             const DefaultsValue& inStore, int changes = 0) {
+            QTest::newRow(name) << QString::fromLatin1(key) << stored << assigned << value
+                                << inStore << changes;
+        };
+        const DefaultsValue none;
+        const qint64 four = 4;
+        row("absent: the default is written", "count", none, none, four, four);
+        row("a double default stays a double", "scale", none, none, 1.0, 1.0);
+        row("read: clamped, not written back", "count", qint64 {40}, none, qint64 {12},
+            qint64 {40});
+        row("read: a double as an integer", "count", 7.9, none, qint64 {7}, 7.9);
+        row("read: an integer as a double", "scale", qint64 {2}, none, 2.0, qint64 {2});
+        row("read: the read normaliser", "scale", 2.7, none, 2.0, 2.7);
+        row("read: a string is not a number", "count", QStringLiteral("7"), none, four,
+            QStringLiteral("7"));
+        row("read: a flag is not a number", "count", true, none, four, true);
+        row("read: a number is not a flag", "flag", qint64 {0}, none, true, qint64 {0});
+        row("set: normalised and written", "count", none, qint64 {13}, qint64 {12}, qint64 {12}, 1);
+        row("set: the set normaliser", "scale", none, 1.3, 1.5, 1.5, 1);
+        row("set: the same value is written, no change", "count", 5.0, qint64 {5}, qint64 {5},
+            qint64 {5});
+        row("set: a refused value changes nothing", "scale", 1.5, std::nan(""), 1.5, 1.5);
+        row("set: a flag", "flag", none, false, false, false, 1);
+    }
+
+    void setting()
+    {
+        QFETCH(QString, key);
+        QFETCH(DefaultsValue, stored);
+        QFETCH(DefaultsValue, assigned);
         MemoryDefaultsStore store;
-        store.set(QStringLiteral("b"), true);
-        store.set(QStringLiteral("i"), qint64(30));
-        store.set(QStringLiteral("d"), 7.9);
-        store.set(QStringLiteral("s"), QStringLiteral("30"));
-        // Numbers read as either numeric type; nothing else converts.
-        QCOMPARE(store.integerValue(QStringLiteral("i")), std::optional<qint64>(30));
-        QCOMPARE(store.integerValue(QStringLiteral("d")), std::optional<qint64>(7));
-        QCOMPARE(store.integerValue(QStringLiteral("s")), std::nullopt);
-        QCOMPARE(store.integerValue(QStringLiteral("b")), std::nullopt);
-        QCOMPARE(store.boolValue(QStringLiteral("i")), std::nullopt);
+        if (defaultsTypeOf(stored) != DefaultsType::Absent) {
+            store.set(key, stored);
+        }
+        int changes = 0;
+        const auto changed = [&changes](const auto&) {
+            ++changes;
+        };
+        Setting<qint64> count(store, QStringLiteral("count"), 4,
+            {.normalize = Setting<qint64>::clampedTo(1, 12), .changed = changed});
+        Setting<double> scale(store, QStringLiteral("scale"), 1.0,
+            {.normalize = [](double v) -> std::optional<double> {
+                 return std::isnan(v) ? std::nullopt : std::optional(std::round(v * 2) / 2);
+             },
+                .normalizeRead = Setting<double>::clampedTo(0, 2),
+                .changed = changed});
+        Setting<bool> flag(store, QStringLiteral("flag"), true, {.changed = changed});
+        const auto run = [&](auto& setting) {
+            count.registerDefault();
+            scale.registerDefault();
+            flag.registerDefault();
+            setting.load();
+            if (defaultsTypeOf(assigned) != DefaultsType::Absent) {
+                setting.set(std::get<std::decay_t<decltype(setting.value())>>(assigned));
+            }
+            return DefaultsValue(setting.value());
+        };
+        QTEST(key == QLatin1String("count")     ? run(count)
+                : key == QLatin1String("scale") ? run(scale)
+                                                : run(flag),
+            "value");
+        QTEST(store.value(key), "inStore");
+        QTEST(changes, "changes");
+        QCOMPARE(store.keys().size(), 3);
     }
 };
 
