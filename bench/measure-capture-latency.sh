@@ -8,122 +8,72 @@
 # The time runs from starting the owner to the first listing that shows the text, so it
 # includes the command line's own start-up; one bare call of each command line is timed too
 # and printed as the floor. Runs start at random moments, so a tool that polls shows its
-# period in the spread.
+# period in the spread. Other work on the machine shows in the figures: the load average is
+# printed before and after.
 #
 # Usage: bench/measure-capture-latency.sh [RUNS]      (default 20)
-#   NORVALE  the program to measure (default: build/src/app/norvale beside this script)
+#   BUILD  the build folder (default: build beside this script's folder)
+# Needs the end-to-end test tools (scripts/install-deps.sh test) and a build with the tests.
 # CopyQ is installed with apt-get when it is missing (the script then needs root); it is
-# installed here only, never as a dependency of the project. HOME and the XDG folders are
-# private, and every helper dies with the script.
+# installed here only, never as a dependency of the project. The desktop is the end-to-end
+# tests' own (tests/e2e/lib/desktop.sh): private HOME and XDG folders, every helper dies with
+# the script.
 set -euo pipefail
 
 RUNS=${1:-20}
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-NORVALE=${NORVALE:-$ROOT/build/src/app/norvale}
-[[ -x "$NORVALE" ]] || { echo "no norvale at $NORVALE: build it or set NORVALE" >&2; exit 1; }
-for tool in Xvfb xclip setpriv; do
-    command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/install-deps.sh test)" >&2; exit 1; }
-done
+BUILD=${BUILD:-$ROOT/build}
+export NORVALE=$BUILD/src/app/norvale
+export E2E_SELECTION_OWNER=$BUILD/tests/e2e/tools/selection-owner
+export E2E_CLIPBOARD_OWNER=$BUILD/tests/e2e/tools/clipboard-owner
+export E2E_PASTE_TARGET=$BUILD/tests/e2e/tools/paste-target
+export E2E_ARTIFACTS=${E2E_ARTIFACTS:-$BUILD/bench/artifacts/measure-capture-latency}
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+source "$ROOT/tests/e2e/lib/desktop.sh"
+e2e_require_programs NORVALE
+
 if ! command -v copyq >/dev/null; then
-    echo "installing the peer, copyq, from Debian" >&2
+    e2e_log "installing the peer, copyq, from Debian"
     export DEBIAN_FRONTEND=noninteractive
     apt-get install -y --no-install-recommends copyq >/dev/null 2>&1 ||
         { apt-get update >/dev/null && apt-get install -y --no-install-recommends copyq >/dev/null; }
 fi
-
-TMP=$(mktemp -d "${TMPDIR:-/tmp}/norvale-latency.XXXXXX")
-PIDS=()
-OWNER=
-stop_all() {
-    local i
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-        kill "${PIDS[i]}" 2>/dev/null || true
-        wait "${PIDS[i]}" 2>/dev/null || true
-    done
-    PIDS=()
-}
-# Every helper but the first (the X server).
-stop_tools() {
-    local i
-    for ((i = ${#PIDS[@]} - 1; i >= 1; i--)); do
-        kill "${PIDS[i]}" 2>/dev/null || true
-        wait "${PIDS[i]}" 2>/dev/null || true
-    done
-    PIDS=("${PIDS[@]:0:1}")
-}
-trap '[[ -z "$OWNER" ]] || owner_stop; stop_all; rm -rf "$TMP"' EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# spawn COMMAND... — a helper that dies with this script; its PID in LAST.
-spawn() {
-    setpriv --pdeathsig KILL "$@" >>"$TMP/helpers.log" 2>&1 </dev/null &
-    LAST=$!
-    PIDS+=("$LAST")
-}
+desktop_start
 
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
 
-# owner_start TEXT — a new clipboard owner holding TEXT (xclip stays in the foreground);
-# owner_stop ends it.
-owner_start() {
-    printf '%s' "$1" >"$TMP/text"
-    setpriv --pdeathsig KILL xclip -selection clipboard -quiet -i "$TMP/text" \
-        >>"$TMP/helpers.log" 2>&1 </dev/null &
-    OWNER=$!
-}
-owner_stop() {
-    kill "$OWNER" 2>/dev/null || true
-    wait "$OWNER" 2>/dev/null || true
-    OWNER=
+# Stops the helper started last: a clipboard owner, or a tool once it has been measured.
+stop_last() {
+    e2e_stop "${_E2E_PIDS[-1]}" || true
+    unset '_E2E_PIDS[-1]'
 }
 
-# wait_for SECONDS COMMAND... — until COMMAND succeeds.
-wait_for() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        ((SECONDS < deadline)) || return 1
-        sleep 0.02
-    done
+# owner TEXT — a new clipboard owner holding TEXT; xclip stays in the foreground.
+owner() {
+    printf '%s' "$1" >"$E2E_TMP/text"
+    e2e_spawn owner xclip -selection clipboard -quiet -i "$E2E_TMP/text"
 }
-
-export HOME="$TMP/home" XDG_RUNTIME_DIR="$TMP/runtime"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
-export XDG_CACHE_HOME="$HOME/.cache" XDG_STATE_HOME="$HOME/.local/state"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_STATE_HOME"
-mkdir -m 0700 "$XDG_RUNTIME_DIR"
-unset WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP SESSION_MANAGER
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$TMP/no-bus" QT_QPA_PLATFORM=xcb NO_AT_BRIDGE=1
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-
-setpriv --pdeathsig KILL Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset \
-    3>"$TMP/display" >>"$TMP/helpers.log" 2>&1 </dev/null &
-PIDS+=("$!")
-wait_for 15 test -s "$TMP/display" || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$TMP/display")"
 
 norvale_lists() { "$NORVALE" history list 2>/dev/null | grep -qF -- "$1"; }
 copyq_lists() { [[ "$(copyq read 0 2>/dev/null)" == "$1" ]]; }
 
-# median NUMBER... — the middle value (the mean of the two middle ones for an even count).
+# The middle value of the numbers on standard input (the mean of the two middle ones).
 median() {
     sort -n | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'
 }
 
 # measure NAME LISTS-FUNCTION — RUNS copies; prints each time and the summary.
 measure() {
-    local name=$1 lists=$2 i text start elapsed times=() floor
-    # Warm-up: the tool records a copy at all (its monitoring may start after it answers):
-    # copy anew until it does.
+    local name=$1 lists=$2 i text start times=() floor
+    # The tool's monitoring may start after it answers: copy anew until a copy is recorded.
     for ((i = 1; ; i++)); do
         text="warm-up-$name-$i"
-        owner_start "$text"
-        wait_for 2 "$lists" "$text" && break
-        owner_stop
-        ((i < 10)) || { echo "$name never recorded a copy" >&2; exit 1; }
+        owner "$text"
+        e2e_poll 2 "$lists" "$text" && break
+        stop_last
+        ((i < 10)) || e2e_fail "$name never recorded a copy"
     done
-    owner_stop
+    stop_last
     start=$(now_ms)
     "$lists" "$text" || true
     floor=$(($(now_ms) - start))
@@ -132,13 +82,12 @@ measure() {
         sleep "0.$((RANDOM % 600 + 300))"
         text="latency-$name-$i-$RANDOM$RANDOM-end"
         start=$(now_ms)
-        owner_start "$text"
+        owner "$text"
         until "$lists" "$text"; do
-            (($(now_ms) - start < 10000)) || { echo "$name: run $i never listed" >&2; exit 1; }
+            (($(now_ms) - start < 10000)) || e2e_fail "$name: run $i was never listed"
         done
-        elapsed=$(($(now_ms) - start))
-        times+=("$elapsed")
-        owner_stop
+        times+=("$(($(now_ms) - start))")
+        stop_last
     done
     printf '%-8s runs (ms): %s\n' "$name" "${times[*]}"
     printf '%-8s min %s, median %s, max %s ms; one bare command-line call %s ms\n' "$name" \
@@ -148,16 +97,12 @@ measure() {
 }
 
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores; $RUNS runs per tool"
-
-spawn "$NORVALE"
-wait_for 20 "$NORVALE" status || { echo "norvale did not answer" >&2; exit 1; }
+norvale_start
 measure norvale norvale_lists
-stop_tools
+stop_last
 
-spawn copyq
-wait_for 20 copyq read 0 || { echo "copyq did not answer" >&2; exit 1; }
+e2e_spawn copyq copyq
+e2e_wait_until 20 "copyq answering" copyq read 0
 measure copyq copyq_lists
-copyq exit >/dev/null 2>&1 || true
-stop_tools
-
+stop_last
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
