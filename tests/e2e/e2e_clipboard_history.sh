@@ -3,11 +3,12 @@
 # offering several formats at once) into ClipboardHistory.json: kinds, order, de-duplication,
 # PNG bytes unchanged, TIFF converted to PNG, the exact file bytes and modes, and a password
 # manager's secret never reaching any file under HOME: the test waits until norvale has fetched
-# the hint (clipboard-owner prints "served TYPE"), so the absence is proven, not assumed.
+# the hint (clipboard-owner prints "served TYPE"), so the absence is proven, not assumed. An
+# owner that trickles its contents out neither freezes the instance nor delays the next copy.
 set -euo pipefail
 source "$E2E_LIB/desktop.sh"
 
-e2e_require_programs NORVALE
+e2e_require_programs NORVALE E2E_SLOW_CLIPBOARD_OWNER
 desktop_start --dbus
 HISTORY="$XDG_DATA_HOME/Norvale/ClipboardHistory.json"
 
@@ -85,4 +86,20 @@ grep -qF '"text" : "  https:\/\/example.com\/path?q=1&r=%20"' "$HISTORY" \
 if grep -rqF -- "hunter2-e2e" "$HOME"; then
     e2e_fail "the password manager's secret reached a file under HOME"
 fi
+
+# An owner that trickles its text out over INCR, one chunk just inside each chunk time-out,
+# while another program copies: the instance keeps answering and records the new copy at once.
+E2E_STDOUT="$E2E_TMP/slow.out" e2e_spawn slow-owner "$E2E_SLOW_CLIPBOARD_OWNER" 30 1900
+e2e_wait_until 10 "norvale reading the slow owner" e2e_file_has_line "$E2E_TMP/slow.out" "chunk 1"
+e2e_copy after-slow --type text/plain --text "after the slow owner"
+slowest=0
+for _ in $(seq 30); do
+    start=$(date +%s%N)
+    timeout 10 "$NORVALE" status >/dev/null || e2e_fail "norvale status failed after a slow owner"
+    ms=$((($(date +%s%N) - start) / 1000000))
+    ((ms <= slowest)) || slowest=$ms
+done
+e2e_log "slowest of 30 status answers while a slow owner was being read: $slowest ms"
+((slowest < 1000)) || e2e_fail "the instance took $slowest ms to answer"
+wait_history "the copy after the slow owner" '.[0].text == "after the slow owner"'
 e2e_log "PASS"
