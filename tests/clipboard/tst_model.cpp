@@ -228,7 +228,7 @@ private Q_SLOTS:
         QCOMPARE(QFile::exists(world.historyPath()), !expected.isEmpty());
     }
 
-    // The same copy again at the top is not a new item (A, B, A making a new A is in the e2e).
+    // The same copy again at the top is not a new item.
     void repeatedCopyKeepsFirstIdAndDate()
     {
         World world;
@@ -260,8 +260,8 @@ private Q_SLOTS:
         QCOMPARE(model.items().first().kind, ClipboardHistoryKind::Text);
     }
 
-    // Duplicates and items over the per-kind limits are dropped, in the list and the file (a
-    // repeated copy moving to the top with a new id is in the e2e history test).
+    // Duplicates and items over the per-kind limits are dropped, in the list and the file,
+    // when captured and when a limit is lowered ("limits": the limits are set there).
     void deduplicationAndTrimming_data()
     {
         QTest::addColumn<int>("maxText");
@@ -281,6 +281,9 @@ private Q_SLOTS:
         QTest::newRow("a URL after blanks counts as a URL")
             << 1 << 1 << 80 << QStringList {" \n https://u1", "T1", "T2"}
             << QStringList {"T2", " \n https://u1"};
+        QTest::newRow("lowering a limit")
+            << 2 << 80 << 80 << QStringList {"T1", "https://u", "T2", "T3", "limits"}
+            << QStringList {"T3", "T2", "https://u"};
         QTest::newRow("images have their own limit")
             << 1 << 80 << 2 << QStringList {"image:1", "T1", "image:2", "image:3", "image:2"}
             << QStringList {"image:2", "image:3", "T1"};
@@ -295,29 +298,26 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         World world;
         ClipboardHistoryModel& model = world.start();
-        model.setMaxTextHistoryCount(maxText);
-        model.setMaxURLHistoryCount(maxUrl);
-        model.setMaxImageHistoryCount(maxImage);
-        for (const QString& text : std::as_const(copies)) {
-            world.copy(text);
+        const auto setLimits = [&] {
+            model.setMaxTextHistoryCount(maxText);
+            model.setMaxURLHistoryCount(maxUrl);
+            model.setMaxImageHistoryCount(maxImage);
+        };
+        if (!copies.contains(QStringLiteral("limits"))) {
+            setLimits();
         }
+        for (const QString& text : std::as_const(copies)) {
+            text == QLatin1String("limits") ? setLimits() : world.copy(text);
+        }
+        world.settle();
         QCOMPARE(world.texts(), expected);
         QCOMPARE(world.savedTexts(), expected);
     }
 
-    void loweringALimitAndLoadingTrimAndSave()
+    // A history over the limit at start is trimmed and written back.
+    void loadingTrimsAndSaves()
     {
         World world;
-        ClipboardHistoryModel& model = world.start();
-        for (const char* text : {"T1", "https://u", "T2", "T3"}) {
-            world.copy(QString::fromLatin1(text));
-        }
-        model.setMaxTextHistoryCount(2);
-        world.settle();
-        QCOMPARE(world.savedTexts(), QStringList({"T3", "T2", "https://u"}));
-
-        // A history over the limit at start is trimmed and written back.
-        world.model.reset();
         world.writeHistory({textItem("T3", Now), textItem("T2", Now), textItem("T1", Now)});
         world.defaults.set(Key::maxTextHistoryCount, qint64 {1});
         world.start();
