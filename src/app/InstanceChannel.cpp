@@ -85,6 +85,40 @@ void answer(QLocalSocket* socket, CommandResult result)
     socket->disconnectFromServer();
 }
 
+// Connects to the socket at path within timeoutMs. While every slot of the listen backlog is
+// taken (a burst of clients, or an instance busy for a moment), a blocking connect on a local
+// socket waits for one, bounded by the send time-out; it then fails with EAGAIN. -1 and errno
+// on failure.
+int connectWaitingForASlot(const QString& path, int timeoutMs)
+{
+    const QByteArray native = QFile::encodeName(path);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (native.size() >= qsizetype(sizeof address.sun_path)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    std::memcpy(address.sun_path, native.constData(), size_t(native.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    const timeval limit {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    int result = ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    if (result == 0) {
+        do {
+            result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        } while (result != 0 && errno == EINTR);
+    }
+    if (result != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
 
 QByteArray InstanceProtocol::encodeRequest(const InstanceRequest& request)
@@ -251,7 +285,8 @@ InstanceServer::ListenResult InstanceServer::listen(const QString& socketPath, Q
     }
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    m_server->setMaxPendingConnections(16);
+    m_server->setListenBacklogSize(InstanceProtocol::listenBacklog);
+    m_server->setMaxPendingConnections(InstanceProtocol::listenBacklog);
     if (!m_server->listen(socketPath)) {
         *error = QStringLiteral("cannot listen on %1: %2").arg(socketPath, m_server->errorString());
         delete m_server;
@@ -354,20 +389,26 @@ void InstanceServer::readRequest(
 InstanceClient::Outcome InstanceClient::send(const QString& socketPath,
     const InstanceRequest& request, CommandResult* reply, QString* error, int timeoutMs)
 {
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(1000)) {
-        const auto socketError = socket.error();
-        if (socketError == QLocalSocket::ServerNotFoundError ||
-            socketError == QLocalSocket::ConnectionRefusedError ||
-            socketError == QLocalSocket::SocketTimeoutError) {
+    const QString seconds = QString::number(timeoutMs / 1000.0);
+    const QDeadlineTimer deadline(timeoutMs);
+    const int fd = connectWaitingForASlot(socketPath, timeoutMs);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ECONNREFUSED) {
             return Outcome::NotListening;
         }
+        *error = errno == EAGAIN
+            ? QStringLiteral("Norvale is busy: no connection was free within %1 s").arg(seconds)
+            : QStringLiteral("cannot connect to Norvale: %1")
+                  .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return Outcome::Failed;
+    }
+    QLocalSocket socket;
+    if (!socket.setSocketDescriptor(fd)) {
+        ::close(fd);
         *error = QStringLiteral("cannot connect to Norvale: %1").arg(socket.errorString());
         return Outcome::Failed;
     }
     socket.write(InstanceProtocol::encodeRequest(request));
-    QDeadlineTimer deadline(timeoutMs);
     while (socket.bytesToWrite() > 0) {
         if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
             *error =
@@ -397,7 +438,7 @@ InstanceClient::Outcome InstanceClient::send(const QString& socketPath,
             return Outcome::Failed;
         }
         if (deadline.hasExpired()) {
-            *error = QStringLiteral("Norvale did not answer within %1 s").arg(timeoutMs / 1000);
+            *error = QStringLiteral("Norvale did not answer within %1 s").arg(seconds);
             return Outcome::Failed;
         }
         socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));

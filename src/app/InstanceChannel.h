@@ -47,6 +47,8 @@ namespace InstanceProtocol {
 constexpr qint64 maxRequestSize = 64 * 1024;
 constexpr qint64 maxReplySize = qint64(1) << 31;
 constexpr int requestTimeoutMs = 5000;
+// Connections the kernel queues for the instance before clients have to wait for a slot.
+constexpr int listenBacklog = 256;
 
 QByteArray encodeRequest(const InstanceRequest& request);
 // Nothing when the bytes are not one complete, well-formed request.
@@ -117,8 +119,9 @@ enum class Outcome
     Failed
 };
 
-// Connects, sends the request and waits up to timeoutMs for the reply (blocking; for the
-// command-line process); an instance that quits or crashes meanwhile ends the wait at once.
+// Connects, sends the request and waits for the reply, all within timeoutMs (blocking; for the
+// command-line process). A full listen backlog makes it wait for a free slot; an instance that
+// quits or crashes meanwhile ends the wait at once.
 // NotListening: nothing accepts on the socket (no instance, or a stale file).
 Outcome send(const QString& socketPath, const InstanceRequest& request, CommandResult* reply,
     QString* error, int timeoutMs = 30000);

@@ -23,7 +23,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -455,6 +458,33 @@ private Q_SLOTS:
             QByteArray("norvale: Norvale quit before it answered\n"));
         QVERIFY(!held.last().isAwaited());
         held.last()(CommandResult::output(QStringLiteral("goes nowhere")));
+    }
+
+    // With the listen backlog full a client waits for a free connection within its time-out,
+    // then fails with a clear text; a hundred at once are all answered.
+    void clientsWaitForAFreeConnection()
+    {
+        Instance instance(m_registry);
+        const QString path = instance.runtime.paths.socketPath;
+        sockaddr_un address {AF_UNIX, {}};
+        std::memcpy(address.sun_path, QFile::encodeName(path).constData(), size_t(path.size()));
+        std::vector<int> queued {::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0)};
+        while (
+            ::connect(queued.back(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            queued.push_back(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        }
+        CommandResult reply;
+        QString error;
+        InstanceClient::send(path, {words("phrases status"), {}}, &reply, &error, 300);
+        QCOMPARE(error, QStringLiteral("Norvale is busy: no connection was free within 0.3 s"));
+        std::vector<std::unique_ptr<ClientRun>> clients(100);
+        for (auto& client : clients) {
+            client = std::make_unique<ClientRun>(instance, "phrases status");
+        }
+        for (const auto& client : clients) {
+            QCOMPARE(client->finish().standardOutput, QByteArray("idle\t\n"));
+        }
+        std::for_each(queued.begin(), queued.end(), ::close);
     }
 
     // Import and export run in the instance and answer with the final status line, one at a
