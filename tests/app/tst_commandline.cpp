@@ -317,34 +317,6 @@ private Q_SLOTS:
 
     // Serving requests, and a stale socket giving way to the next start, are pinned by the
     // shell test; these are what it cannot reach.
-    void serverRefusesOversizedRequestsAndKeepsItsSocket()
-    {
-        Instance instance(m_registry);
-        int handled = 0;
-        instance.handler = [&handled](const InstanceRequest&, const CommandReply&) {
-            ++handled;
-        };
-
-        // Answered as a usage error without reaching the handler.
-        QLocalSocket socket;
-        socket.connectToServer(instance.runtime.paths.socketPath);
-        QVERIFY(socket.waitForConnected(1000));
-        socket.write("NVQ1" + QByteArray::fromHex("7fffffff") + QByteArray(1000, 'x'));
-        socket.flush();
-        QByteArray oversized;
-        QTRY_VERIFY(
-            (oversized += socket.readAll(), InstanceProtocol::replyFrameLength(oversized) > 0));
-        QCOMPARE(handled, 0);
-        QCOMPARE(InstanceProtocol::decodeReply(oversized)->exitCode, CommandExit::usage);
-
-        // A second server finds the first one answering and does not take its socket (a
-        // local connect completes in the listen backlog, without the first server's loop).
-        InstanceServer second([](const InstanceRequest&, const CommandReply&) {});
-        QCOMPARE(second.listen(instance.runtime.paths.socketPath, &instance.runtime.error),
-            InstanceServer::ListenResult::AnotherServerAnswers);
-        QVERIFY(instance.server.isListening());
-    }
-
     void configCommandsAndTheInstanceLock()
     {
         Runtime runtime;
@@ -460,12 +432,27 @@ private Q_SLOTS:
         held.last()(CommandResult::output(QStringLiteral("goes nowhere")));
     }
 
-    // With the listen backlog full a client waits for a free connection within its time-out,
-    // then fails with a clear text; a hundred at once are all answered.
-    void clientsWaitForAFreeConnection()
+    // What the socket withstands: an oversized request, refused without reaching a handler; a
+    // second server, which does not take the socket; a full listen backlog, where a client waits
+    // for a free connection within its time-out and then says so, and a hundred are answered.
+    void socketUnderStrain()
     {
         Instance instance(m_registry);
         const QString path = instance.runtime.paths.socketPath;
+        QLocalSocket socket;
+        socket.connectToServer(path);
+        QVERIFY(socket.waitForConnected(1000));
+        socket.write("NVQ1" + QByteArray::fromHex("7fffffff") + QByteArray(1000, 'x'));
+        QByteArray oversized;
+        QTRY_VERIFY(
+            (oversized += socket.readAll(), InstanceProtocol::replyFrameLength(oversized) > 0));
+        QCOMPARE(InstanceProtocol::decodeReply(oversized)->standardError,
+            QByteArray("Norvale could not read the request\n"));
+        // A local connect completes in the listen backlog, without the first server's loop.
+        InstanceServer second([](const InstanceRequest&, const CommandReply&) {});
+        QCOMPARE(second.listen(path, &instance.runtime.error),
+            InstanceServer::ListenResult::AnotherServerAnswers);
+
         sockaddr_un address {AF_UNIX, {}};
         std::memcpy(address.sun_path, QFile::encodeName(path).constData(), size_t(path.size()));
         std::vector<int> queued {::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0)};
@@ -478,9 +465,8 @@ private Q_SLOTS:
         InstanceClient::send(path, {words("phrases status"), {}}, &reply, &error, 300);
         QCOMPARE(error, QStringLiteral("Norvale is busy: no connection was free within 0.3 s"));
         std::vector<std::unique_ptr<ClientRun>> clients(100);
-        for (auto& client : clients) {
-            client = std::make_unique<ClientRun>(instance, "phrases status");
-        }
+        std::generate(clients.begin(), clients.end(),
+            [&instance] { return std::make_unique<ClientRun>(instance, "phrases status"); });
         for (const auto& client : clients) {
             QCOMPARE(client->finish().standardOutput, QByteArray("idle\t\n"));
         }
