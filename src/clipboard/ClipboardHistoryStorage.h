@@ -1,8 +1,8 @@
 #pragma once
 
-// "ClipboardHistory.json": one pretty-printed JSON array, newest first, keys sorted, dates
-// as YYYY-MM-DDTHH:MM:SSZ, image bytes in Base64. The file can pass 2 GiB (hundreds of large
-// screenshots), so it is read with simdjson and written by streaming into an atomic save.
+// "ClipboardHistory.json": one pretty-printed JSON array, newest first, in the form
+// ClipboardHistoryWriter gives. The file can pass 2 GiB (hundreds of large screenshots), so it
+// is read in parts by ClipboardHistoryReader and written by streaming into an atomic save.
 
 #include "ClipboardHistoryItem.h"
 
@@ -35,6 +35,7 @@ public:
 
     explicit ClipboardHistoryStorage(QString directory);
 
+    static QString fileName() { return QStringLiteral("ClipboardHistory.json"); }
     QString fileURL() const; // the file's path
     QString directory() const { return m_directory; }
 

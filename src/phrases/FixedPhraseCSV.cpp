@@ -1,8 +1,8 @@
 #include "FixedPhraseCSV.h"
 
 #include "FixedPhraseCSVTokenizer.h"
-#include "Utf8Text.h"
 #include "support/Text.h"
+#include "support/Utf8Text.h"
 #include "support/Uuid.h"
 
 #include <QHash>

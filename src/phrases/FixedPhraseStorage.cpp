@@ -1,8 +1,11 @@
 #include "FixedPhraseStorage.h"
 
-#include "FixedPhraseJsonReader.h"
+#include "support/JsonArrayScanner.h"
+#include "support/JsonFileBuffer.h"
 #include "support/JsonWriter.h"
 #include "support/PrivateFiles.h"
+#include "support/StrictJsonObject.h"
+#include "support/StrictJsonParser.h"
 #include "support/Uuid.h"
 
 #include <QFile>
@@ -11,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -45,6 +49,78 @@ void writeFolders(JsonWriter& writer, const FixedPhraseFolderList& folders)
     writer.endArray();
 }
 
+enum FolderMember
+{
+    FolderId,
+    FolderTitle,
+    FolderIsVisible,
+    FolderPhrases
+};
+constexpr std::string_view FolderMembers[] = {"id", "title", "isVisible", "phrases"};
+
+enum PhraseMember
+{
+    PhraseId,
+    PhraseTitle,
+    PhraseContent,
+    PhraseIsVisible
+};
+constexpr std::string_view PhraseMembers[] = {"id", "title", "content", "isVisible"};
+
+bool readPhrase(simdjson::dom::element value, FixedPhrase* phrase)
+{
+    StrictJsonObject object(PhraseMembers, nullptr);
+    return object.read(value) && object.uuid(PhraseId, &phrase->id) &&
+        object.string(PhraseTitle, &phrase->title) &&
+        object.string(PhraseContent, &phrase->content) &&
+        object.optionalBool(PhraseIsVisible, &phrase->isVisible);
+}
+
+bool readFolder(simdjson::dom::element value, FixedPhraseFolder* folder)
+{
+    StrictJsonObject object(FolderMembers, nullptr);
+    simdjson::dom::array phrases;
+    if (!object.read(value) || !object.uuid(FolderId, &folder->id) ||
+        !object.string(FolderTitle, &folder->title) ||
+        !object.optionalBool(FolderIsVisible, &folder->isVisible) ||
+        !object.array(FolderPhrases, &phrases)) {
+        return false;
+    }
+    folder->phrases.reserve(static_cast<qsizetype>(phrases.size()));
+    for (const simdjson::dom::element element : phrases) {
+        FixedPhrase phrase;
+        if (!readPhrase(element, &phrase)) {
+            return false;
+        }
+        folder->phrases.append(std::move(phrase));
+    }
+    return true;
+}
+
+// Each folder is parsed on its own, so the parse costs the size of a folder rather than
+// several times that of the store.
+std::optional<FixedPhraseFolderList> decodeBuffer(const JsonFileBuffer& buffer)
+{
+    std::vector<JsonArrayScanner::Span> spans;
+    if (!JsonArrayScanner::scan(buffer.data(), buffer.size(), &spans)) {
+        return std::nullopt;
+    }
+    StrictJsonParser parser;
+    FixedPhraseFolderList folders;
+    folders.reserve(static_cast<qsizetype>(spans.size()));
+    for (const JsonArrayScanner::Span& span : spans) {
+        simdjson::dom::element element;
+        FixedPhraseFolder folder;
+        if (parser.parse(buffer.data() + span.begin, span.end - span.begin, &element) !=
+                StrictJsonParser::Outcome::Parsed ||
+            !readFolder(element, &folder)) {
+            return std::nullopt;
+        }
+        folders.append(std::move(folder));
+    }
+    return folders;
+}
+
 } // namespace
 
 FixedPhraseStorage::FixedPhraseStorage(QString filePath)
@@ -57,23 +133,11 @@ FixedPhraseStorage::LoadResult FixedPhraseStorage::load() const
     if (!info.exists() && !info.isSymLink()) {
         return {};
     }
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    JsonFileBuffer buffer;
+    if (buffer.read(m_filePath) != JsonFileBuffer::ReadOutcome::Read) {
         return {LoadState::unreadable, {}};
     }
-    std::optional<FixedPhraseFolderList> folders;
-    // Mapped rather than copied: the reader goes over the bytes once.
-    const qint64 size = file.size();
-    if (uchar* mapped = size > 0 ? file.map(0, size) : nullptr) {
-        folders = FixedPhraseJsonReader::read(reinterpret_cast<const char*>(mapped), size);
-        file.unmap(mapped);
-    } else {
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            return {LoadState::unreadable, {}};
-        }
-        folders = decode(bytes);
-    }
+    std::optional<FixedPhraseFolderList> folders = decodeBuffer(buffer);
     if (!folders) {
         return {LoadState::unreadable, {}};
     }
@@ -145,5 +209,10 @@ bool FixedPhraseStorage::encode(const FixedPhraseFolderList& folders, QIODevice&
 
 std::optional<FixedPhraseFolderList> FixedPhraseStorage::decode(const QByteArray& bytes)
 {
-    return FixedPhraseJsonReader::read(bytes.constData(), bytes.size());
+    JsonFileBuffer buffer;
+    if (!buffer.allocate(static_cast<size_t>(bytes.size()))) {
+        return std::nullopt;
+    }
+    std::memcpy(buffer.data(), bytes.constData(), buffer.size());
+    return decodeBuffer(buffer);
 }

@@ -3,7 +3,7 @@
 // The phrase file "FixedPhrases.json": a compact JSON array of folder objects, keys in a fixed
 // order ("id", "title", "isVisible", "phrases"; a phrase: "id", "title", "content",
 // "isVisible"), "/" written as "\/", non-ASCII as UTF-8, no line feed at the end, "[]" for an
-// empty store. Reading is strict: one wrong type, one missing required key or one malformed
+// empty store. Reading is strict: one wrong type, one missing or repeated key or one malformed
 // UUID anywhere spoils the whole document (the caller then moves the file aside); an absent
 // (or null) "isVisible" means visible and unknown keys are ignored.
 //

@@ -47,10 +47,15 @@ constexpr auto D3 = makeTable(0);
 
 QByteArray encode(const QByteArray& bytes)
 {
-    const qsizetype size = bytes.size();
-    QByteArray result((size + 2) / 3 * 4, Qt::Uninitialized);
-    const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
-    char* out = result.data();
+    QByteArray result(encodedSize(bytes.size()), Qt::Uninitialized);
+    encodeTo(bytes.constData(), bytes.size(), result.data());
+    return result;
+}
+
+qsizetype encodeTo(const char* bytes, qsizetype size, char* out)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes);
+    const char* const start = out;
     qsizetype i = 0;
     for (; i + 3 <= size; i += 3) {
         const std::uint32_t v =
@@ -71,7 +76,7 @@ QByteArray encode(const QByteArray& bytes)
         *out++ = rest == 2 ? Alphabet[(v >> 6) & 0x3f] : '=';
         *out++ = '=';
     }
-    return result;
+    return out - start;
 }
 
 std::optional<QByteArray> decode(std::string_view text)

@@ -12,6 +12,13 @@
 namespace Base64 {
 
 QByteArray encode(const QByteArray& bytes);
+// Writes the Base64 of size bytes at in to out, which has room for encodedSize(size)
+// characters; returns that count.
+constexpr qsizetype encodedSize(qsizetype size)
+{
+    return (size + 2) / 3 * 4;
+}
+qsizetype encodeTo(const char* in, qsizetype size, char* out);
 std::optional<QByteArray> decode(std::string_view text);
 
 } // namespace Base64

@@ -1,5 +1,7 @@
 #include "JsonWriter.h"
 
+#include "Base64.h"
+
 #include <QIODevice>
 
 #include <array>
@@ -237,15 +239,30 @@ void JsonWriter::value(QStringView text)
     maybeFlush();
 }
 
-void JsonWriter::asciiValue(const char* data, qsizetype size)
+void JsonWriter::base64Value(const QByteArray& bytes)
 {
     beforeValue();
     m_buffer.append('"');
-    while (size > 0) {
-        const qsizetype step = std::min<qsizetype>(size, FlushThreshold);
-        m_buffer.append(data, step);
-        data += step;
-        size -= step;
+    // A slice at a time, straight into the buffer: encoded into the back half of the room the
+    // slice may need, then moved forward with every "/" escaped. The write position never
+    // overtakes a character still to be moved.
+    constexpr qsizetype Slice = EscapeChunk / 4 * 3;
+    for (qsizetype done = 0; done < bytes.size(); done += Slice) {
+        const qsizetype length = std::min(Slice, bytes.size() - done);
+        const qsizetype encoded = Base64::encodedSize(length);
+        const qsizetype start = m_buffer.size();
+        m_buffer.resize(start + 2 * encoded);
+        char* out = m_buffer.data() + start;
+        const char* in = out + encoded;
+        Base64::encodeTo(bytes.constData() + done, length, out + encoded);
+        for (qsizetype i = 0; i < encoded; ++i) {
+            const char c = in[i];
+            if (c == '/') {
+                *out++ = '\\';
+            }
+            *out++ = c;
+        }
+        m_buffer.resize(out - m_buffer.constData());
         maybeFlush();
     }
     m_buffer.append('"');

@@ -48,8 +48,9 @@ public:
     void value(QStringView text);
     void value(const QString& text) { value(QStringView(text)); }
     void value(const char* latin1) = delete;
-    // Already-escaped-free ASCII text written as a JSON string (Base64, digits): fast path.
-    void asciiValue(const char* data, qsizetype size);
+    // The Base64 of bytes (standard alphabet, padded) as a JSON string, "/" escaped as "\/"
+    // like every other slash; encoded straight into the output, a slice at a time.
+    void base64Value(const QByteArray& bytes);
     void value(bool b);
     void value(qint64 n);
     void value(int n) { value(static_cast<qint64>(n)); }

@@ -132,13 +132,13 @@ private Q_SLOTS:
     void streamsInBoundedChunks()
     {
         const QString longText = QStringLiteral("Ab/\"\n日本語😀\x01 ").repeated(20'000);
-        const QByteArray base64(300'000, 'Q');
+        const QByteArray image(225'000, '\xff');
         const auto write = [&](JsonWriter& w) {
             w.beginArray();
             for (int i = 0; i < 20; ++i) {
                 w.beginObject();
                 w.key(u"imageData");
-                w.asciiValue(base64.constData(), base64.size());
+                w.base64Value(image);
                 w.key(u"text");
                 w.value(longText);
                 w.endObject();

@@ -1,10 +1,10 @@
 #pragma once
 
-// Text that is already known to be valid UTF-8 (the whole file was checked) to QString.
-// QString::fromUtf8 would check it again, drop a byte order mark at the start (silently
-// stripping U+FEFF from the start of a title or content) and allocate for the worst case
-// (three times what Japanese text needs, kept for the life of the store); this sizes the
-// string exactly and keeps every character.
+// Text that is already known to be valid UTF-8 (a checked file, or a string simdjson has
+// validated) to QString. QString::fromUtf8 would check it again, drop a byte order mark at the
+// start (silently stripping U+FEFF from the start of a title, a content or a copied text) and
+// allocate for the worst case (three times what Japanese text needs, kept for the life of the
+// store); this sizes the string exactly and keeps every character.
 
 #include <QString>
 

@@ -1,0 +1,202 @@
+#include "ClipboardHistoryReader.h"
+
+#include "support/Base64.h"
+#include "support/IsoDate.h"
+#include "support/JsonArrayScanner.h"
+#include "support/JsonFileBuffer.h"
+#include "support/StrictJsonObject.h"
+#include "support/StrictJsonParser.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <sys/mman.h>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Outcome = ClipboardHistoryReader::Outcome;
+using Span = JsonArrayScanner::Span;
+
+enum Member
+{
+    CreatedAt,
+    Fingerprint,
+    Id,
+    ImageData,
+    Kind,
+    TextMember,
+};
+constexpr std::string_view Members[] = {
+    "createdAt", "fingerprint", "id", "imageData", "kind", "text"};
+
+bool decodeItem(simdjson::dom::element element, ClipboardHistoryItem* item)
+{
+    StrictJsonObject object(Members, nullptr);
+    QString createdAt;
+    QString kind;
+    std::optional<QString> fingerprint;
+    std::optional<std::string_view> imageData;
+    if (!object.read(element) || !object.uuid(Id, &item->id) || !object.string(Kind, &kind) ||
+        !object.string(CreatedAt, &createdAt) || !object.optionalString(TextMember, &item->text) ||
+        !object.optionalUtf8(ImageData, &imageData) ||
+        !object.optionalString(Fingerprint, &fingerprint)) {
+        return false;
+    }
+    const std::optional<ClipboardHistoryKind> parsedKind = clipboardHistoryKindFromName(kind);
+    const std::optional<QDateTime> date = IsoDate::parse(createdAt);
+    if (!parsedKind || !date) {
+        return false;
+    }
+    item->kind = *parsedKind;
+    item->createdAt = *date;
+    if (imageData) {
+        std::optional<QByteArray> bytes = Base64::decode(*imageData);
+        if (!bytes) {
+            return false;
+        }
+        item->imageData = std::move(*bytes);
+    }
+    item->fingerprint = fingerprint
+        ? *fingerprint
+        : ClipboardHistoryItem::makeFingerprint(item->kind, item->text, item->imageData);
+    return true;
+}
+
+// Hands the decoded part of a mapped file buffer back to the system as the load goes on. Only
+// whole huge pages go, and in batches: splitting huge pages costs more than the decoding.
+// What is given back stays readable as zeros, which is all simdjson's padding reads past the
+// end of a neighbouring part's last object need.
+class ConsumedPages final
+{
+public:
+    ConsumedPages(bool enabled, const char* begin)
+        : m_enabled(enabled)
+        , m_released(alignUp(reinterpret_cast<std::uintptr_t>(begin)))
+    { }
+
+    void consumedUpTo(const char* end)
+    {
+        const std::uintptr_t target =
+            reinterpret_cast<std::uintptr_t>(end) & ~(JsonFileBuffer::HugePage - 1);
+        if (!m_enabled || target < m_released + Batch) {
+            return;
+        }
+        ::madvise(reinterpret_cast<void*>(m_released), target - m_released, MADV_DONTNEED);
+        m_released = target;
+    }
+
+private:
+    static constexpr std::uintptr_t Batch = 4 * JsonFileBuffer::HugePage;
+
+    static std::uintptr_t alignUp(std::uintptr_t address)
+    {
+        return (address + JsonFileBuffer::HugePage - 1) & ~(JsonFileBuffer::HugePage - 1);
+    }
+
+    bool m_enabled;
+    std::uintptr_t m_released;
+};
+
+// Parses and decodes the objects of [first, last) in order.
+Outcome decodeSpans(const char* data, const Span* first, const Span* last, bool releaseConsumed,
+    QList<ClipboardHistoryItem>* items)
+{
+    if (first == last) {
+        return Outcome::Decoded;
+    }
+    StrictJsonParser parser;
+    ConsumedPages consumed(releaseConsumed, data + first->begin);
+    items->reserve(last - first);
+    for (const Span* span = first; span != last; ++span) {
+        simdjson::dom::element element;
+        switch (parser.parse(data + span->begin, span->end - span->begin, &element)) {
+        case StrictJsonParser::Outcome::Parsed:
+            break;
+        case StrictJsonParser::Outcome::Invalid:
+            return Outcome::Invalid;
+        case StrictJsonParser::Outcome::OutOfResources:
+            return Outcome::OutOfResources;
+        }
+        ClipboardHistoryItem item;
+        if (!decodeItem(element, &item)) {
+            return Outcome::Invalid;
+        }
+        items->append(std::move(item));
+        consumed.consumedUpTo(data + span->end);
+    }
+    return Outcome::Decoded;
+}
+
+// Below this size one thread decodes everything; above it the objects are shared out among
+// the cores (mostly Base64 decoding and faulting in the decoded images).
+constexpr size_t ParallelThreshold = size_t(8) << 20;
+constexpr unsigned MaxParts = 4;
+
+} // namespace
+
+ClipboardHistoryReader::Result ClipboardHistoryReader::decode(const JsonFileBuffer& buffer)
+{
+    const char* data = buffer.data();
+    const size_t size = buffer.size();
+    Result result;
+    std::vector<Span> spans;
+    if (!JsonArrayScanner::scan(data, size, &spans)) {
+        return result;
+    }
+
+    // Contiguous runs of objects of about equal byte size, so the parts finish together and
+    // the items come back in file order.
+    size_t parts = 1;
+    if (size >= ParallelThreshold) {
+        parts = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, MaxParts);
+    }
+    parts = std::max<size_t>(1, std::min(parts, spans.size()));
+    std::vector<size_t> bounds {0};
+    for (size_t part = 1, index = 0; part < parts; ++part) {
+        const size_t target = size / parts * part;
+        while (index < spans.size() && spans[index].begin < target) {
+            ++index;
+        }
+        bounds.push_back(std::max(index, bounds.back()));
+    }
+    bounds.push_back(spans.size());
+
+    std::vector<QList<ClipboardHistoryItem>> decoded(parts);
+    std::vector<Outcome> outcomes(parts, Outcome::Invalid);
+    const auto run = [&](size_t part) {
+        outcomes[part] = decodeSpans(data, spans.data() + bounds[part],
+            spans.data() + bounds[part + 1], buffer.isMapped(), &decoded[part]);
+    };
+    std::vector<std::thread> threads;
+    for (size_t part = 1; part < parts; ++part) {
+        try {
+            threads.emplace_back(run, part);
+        } catch (const std::system_error&) {
+            run(part); // no thread to be had: do it here
+        }
+    }
+    run(0);
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+
+    if (std::find(outcomes.begin(), outcomes.end(), Outcome::Invalid) != outcomes.end()) {
+        return result;
+    }
+    if (std::find(outcomes.begin(), outcomes.end(), Outcome::OutOfResources) != outcomes.end()) {
+        result.outcome = Outcome::OutOfResources;
+        return result;
+    }
+    result.items.reserve(static_cast<qsizetype>(spans.size()));
+    for (QList<ClipboardHistoryItem>& part : decoded) {
+        for (ClipboardHistoryItem& item : part) {
+            result.items.append(std::move(item));
+        }
+        part.clear();
+    }
+    result.outcome = Outcome::Decoded;
+    return result;
+}

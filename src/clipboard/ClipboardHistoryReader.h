@@ -1,0 +1,42 @@
+#pragma once
+
+// Decodes "ClipboardHistory.json" from a JsonFileBuffer. The file is one array of objects that
+// may pass 2 GiB, mostly Base64. simdjson's parsers reserve several times the document's size
+// up front and stop at 4 GiB, so the array is not handed to simdjson whole: a small scanner
+// walks the top level (brackets, commas, white space) and finds each element's end by skipping
+// strings with memchr, and every element is parsed and fully validated on its own by a
+// StrictJsonParser whose buffers are reused. Large files are decoded in a few parts at once.
+//
+// Strictness: the whole file is rejected when it is not an array of objects, has anything
+// after the closing bracket, or any element breaks a rule ("id", "kind", "createdAt" required;
+// a known key with another JSON type or repeated; null only for "text", "imageData" and
+// "fingerprint"; strict UUID, date and Base64). Unknown keys are ignored. A missing
+// "fingerprint" is computed from the item.
+
+#include "ClipboardHistoryItem.h"
+
+#include <QList>
+
+class JsonFileBuffer;
+
+class ClipboardHistoryReader final
+{
+public:
+    enum class Outcome
+    {
+        Decoded,
+        Invalid, // the bytes are not a history file
+        OutOfResources, // the file may be fine; we could not hold it
+    };
+
+    struct Result
+    {
+        Outcome outcome = Outcome::Invalid;
+        QList<ClipboardHistoryItem> items;
+    };
+
+    // A mapped buffer has its decoded part handed back to the system as the decoding goes on,
+    // so a large history is not held twice (as text and as items) at the peak of a load; it is
+    // not to be read again afterwards.
+    static Result decode(const JsonFileBuffer& buffer);
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+// The top level of a document that is one array of objects: '[', objects separated by commas,
+// ']' and nothing but white space after it. The scanner finds where each object lies without
+// parsing it, so that each can be parsed and validated on its own (StrictJsonParser): the
+// tree of a whole data file would cost several times the file's size, and simdjson stops at
+// 4 GiB. Brackets are only counted and strings skipped with memchr; the element's parser checks
+// everything else.
+
+#include <cstddef>
+#include <vector>
+
+class JsonArrayScanner final
+{
+public:
+    struct Span
+    {
+        std::size_t begin = 0;
+        std::size_t end = 0; // just past the closing bracket
+    };
+
+    // False for anything but an array of objects.
+    static bool scan(const char* data, std::size_t size, std::vector<Span>* spans);
+};
