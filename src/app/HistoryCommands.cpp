@@ -11,17 +11,15 @@
 #include "ApplicationCommands.h"
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
+#include "clipboard/ClipboardHistoryWriter.h"
 #include "support/IsoDate.h"
 #include "support/JsonWriter.h"
-#include "support/Uuid.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
 namespace {
-
-const QString historyFileName = QStringLiteral("ClipboardHistory.json");
 
 QString imageSummary(const ClipboardHistoryItem& item)
 {
@@ -52,7 +50,7 @@ CommandResult listFromFile(const CommandInvocation& invocation, LocalCommandCont
     if (!context.files) {
         return listResult({}, invocation);
     }
-    const QString path = context.files->filePath(historyFileName);
+    const QString path = context.files->filePath(ClipboardHistoryStorage::fileName());
     QFile file(path);
     if (!file.exists()) {
         return listResult({}, invocation);
@@ -72,11 +70,7 @@ CommandResult listFromFile(const CommandInvocation& invocation, LocalCommandCont
             "%1 is not a readable history file (Norvale moves it aside at its next start)")
                                           .arg(path));
     }
-    for (ClipboardHistoryItem& item : *items) {
-        if (item.kind == ClipboardHistoryKind::Text && item.text) {
-            item.kind = ClipboardHistoryItem::kindFor(*item.text);
-        }
-    }
+    ClipboardHistoryItem::reclassifyLoaded(*items);
     return listResult(*items, invocation);
 }
 
@@ -106,26 +100,8 @@ QByteArray HistoryCommands::formatList(
                         .toUtf8();
             continue;
         }
-        writer.beginObject();
-        writer.key(u"createdAt");
-        writer.value(IsoDate::format(item.createdAt));
-        writer.key(u"fingerprint");
-        writer.value(item.fingerprint);
-        writer.key(u"id");
-        writer.value(Uuid::toText(item.id));
-        if (item.imageData) {
-            writer.key(u"imageByteCount");
-            writer.value(static_cast<qint64>(item.imageData->size()));
-        }
-        writer.key(u"index");
-        writer.value(static_cast<qint64>(index));
-        writer.key(u"kind");
-        writer.value(kindName);
-        if (item.text) {
-            writer.key(u"text");
-            writer.value(*item.text);
-        }
-        writer.endObject();
+        ClipboardHistoryWriter::writeItem(
+            writer, item, ClipboardHistoryWriter::Image::ByteCount, index);
     }
     if (!json) {
         return text;

@@ -69,6 +69,16 @@ ClipboardHistoryKind ClipboardHistoryItem::kindFor(const QString& text)
     return ClipboardHistoryKind::Text;
 }
 
+void ClipboardHistoryItem::reclassifyLoaded(QList<ClipboardHistoryItem>& items)
+{
+    for (ClipboardHistoryItem& item : items) {
+        if (item.kind == ClipboardHistoryKind::Text && item.text &&
+            kindFor(*item.text) == ClipboardHistoryKind::Url) {
+            item.kind = ClipboardHistoryKind::Url;
+        }
+    }
+}
+
 ClipboardHistoryItem ClipboardHistoryItem::makeText(const QString& text, const QDateTime& now)
 {
     ClipboardHistoryItem item;

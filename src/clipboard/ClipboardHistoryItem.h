@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QImage>
+#include <QList>
 #include <QString>
 #include <QUuid>
 
@@ -38,6 +39,9 @@ struct ClipboardHistoryItem
     // url when the text, trimmed of white space and line breaks, starts with "http://" or
     // "https://" (case-sensitive); text otherwise.
     static ClipboardHistoryKind kindFor(const QString& text);
+    // Files from before URLs were told apart hold them as text: such items become url items,
+    // every other field unchanged.
+    static void reclassifyLoaded(QList<ClipboardHistoryItem>& items);
 
     static ClipboardHistoryItem makeText(const QString& text, const QDateTime& now);
     static ClipboardHistoryItem makeImage(const QByteArray& bytes, const QDateTime& now);

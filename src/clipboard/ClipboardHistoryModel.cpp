@@ -200,13 +200,7 @@ void ClipboardHistoryModel::loadHistory()
         break;
     }
     QList<ClipboardHistoryItem> items = std::move(loaded.items);
-    // Files from before URLs were told apart hold them as text.
-    for (ClipboardHistoryItem& item : items) {
-        if (item.kind == ClipboardHistoryKind::Text && item.text &&
-            ClipboardHistoryItem::kindFor(*item.text) == ClipboardHistoryKind::Url) {
-            item.kind = ClipboardHistoryKind::Url;
-        }
-    }
+    ClipboardHistoryItem::reclassifyLoaded(items);
     m_items = std::move(items);
     trimHistoryIfNeeded();
 
