@@ -43,6 +43,35 @@ constexpr auto D1 = makeTable(12);
 constexpr auto D2 = makeTable(6);
 constexpr auto D3 = makeTable(0);
 
+// put(out, c) writes one character of the encoding.
+template<typename Put>
+qsizetype encodeWith(const char* bytes, qsizetype size, char* out, Put put)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes);
+    const char* const start = out;
+    qsizetype i = 0;
+    for (; i + 3 <= size; i += 3) {
+        const std::uint32_t v =
+            (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) | in[i + 2];
+        put(out, Alphabet[v >> 18]);
+        put(out, Alphabet[(v >> 12) & 0x3f]);
+        put(out, Alphabet[(v >> 6) & 0x3f]);
+        put(out, Alphabet[v & 0x3f]);
+    }
+    const qsizetype rest = size - i;
+    if (rest > 0) {
+        std::uint32_t v = std::uint32_t(in[i]) << 16;
+        if (rest == 2) {
+            v |= std::uint32_t(in[i + 1]) << 8;
+        }
+        put(out, Alphabet[v >> 18]);
+        put(out, Alphabet[(v >> 12) & 0x3f]);
+        put(out, rest == 2 ? Alphabet[(v >> 6) & 0x3f] : '=');
+        put(out, '=');
+    }
+    return out - start;
+}
+
 } // namespace
 
 QByteArray encode(const QByteArray& bytes)
@@ -54,29 +83,17 @@ QByteArray encode(const QByteArray& bytes)
 
 qsizetype encodeTo(const char* bytes, qsizetype size, char* out)
 {
-    const auto* in = reinterpret_cast<const unsigned char*>(bytes);
-    const char* const start = out;
-    qsizetype i = 0;
-    for (; i + 3 <= size; i += 3) {
-        const std::uint32_t v =
-            (std::uint32_t(in[i]) << 16) | (std::uint32_t(in[i + 1]) << 8) | in[i + 2];
-        *out++ = Alphabet[v >> 18];
-        *out++ = Alphabet[(v >> 12) & 0x3f];
-        *out++ = Alphabet[(v >> 6) & 0x3f];
-        *out++ = Alphabet[v & 0x3f];
-    }
-    const qsizetype rest = size - i;
-    if (rest > 0) {
-        std::uint32_t v = std::uint32_t(in[i]) << 16;
-        if (rest == 2) {
-            v |= std::uint32_t(in[i + 1]) << 8;
+    return encodeWith(bytes, size, out, [](char*& to, char c) { *to++ = c; });
+}
+
+qsizetype encodeForJson(const char* bytes, qsizetype size, char* out)
+{
+    return encodeWith(bytes, size, out, [](char*& to, char c) {
+        if (c == '/') {
+            *to++ = '\\';
         }
-        *out++ = Alphabet[v >> 18];
-        *out++ = Alphabet[(v >> 12) & 0x3f];
-        *out++ = rest == 2 ? Alphabet[(v >> 6) & 0x3f] : '=';
-        *out++ = '=';
-    }
-    return out - start;
+        *to++ = c;
+    });
 }
 
 std::optional<QByteArray> decode(std::string_view text)

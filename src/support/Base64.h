@@ -19,6 +19,9 @@ constexpr qsizetype encodedSize(qsizetype size)
     return (size + 2) / 3 * 4;
 }
 qsizetype encodeTo(const char* in, qsizetype size, char* out);
+// The same with every "/" written as "\/", as JSON strings carry it here; out has room for
+// twice encodedSize(size).
+qsizetype encodeForJson(const char* in, qsizetype size, char* out);
 std::optional<QByteArray> decode(std::string_view text);
 
 } // namespace Base64

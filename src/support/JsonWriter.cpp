@@ -243,26 +243,14 @@ void JsonWriter::base64Value(const QByteArray& bytes)
 {
     beforeValue();
     m_buffer.append('"');
-    // A slice at a time, straight into the buffer: encoded into the back half of the room the
-    // slice may need, then moved forward with every "/" escaped. The write position never
-    // overtakes a character still to be moved.
+    // A slice at a time, straight into the buffer.
     constexpr qsizetype Slice = EscapeChunk / 4 * 3;
     for (qsizetype done = 0; done < bytes.size(); done += Slice) {
         const qsizetype length = std::min(Slice, bytes.size() - done);
-        const qsizetype encoded = Base64::encodedSize(length);
         const qsizetype start = m_buffer.size();
-        m_buffer.resize(start + 2 * encoded);
-        char* out = m_buffer.data() + start;
-        const char* in = out + encoded;
-        Base64::encodeTo(bytes.constData() + done, length, out + encoded);
-        for (qsizetype i = 0; i < encoded; ++i) {
-            const char c = in[i];
-            if (c == '/') {
-                *out++ = '\\';
-            }
-            *out++ = c;
-        }
-        m_buffer.resize(out - m_buffer.constData());
+        m_buffer.resize(start + 2 * Base64::encodedSize(length));
+        m_buffer.resize(start +
+            Base64::encodeForJson(bytes.constData() + done, length, m_buffer.data() + start));
         maybeFlush();
     }
     m_buffer.append('"');
