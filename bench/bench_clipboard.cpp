@@ -146,7 +146,7 @@ struct History
     qint64 fileBytes = 0;
     QList<QByteArray> screenshots;
 
-    QString path() const { return dir.filePath(QStringLiteral("ClipboardHistory.json")); }
+    QString path() const { return dir.filePath(ClipboardHistoryStorage::fileName()); }
 };
 
 // Built once: the images take a minute to encode.
@@ -483,7 +483,7 @@ void BM_StallDuringScreenshotCapture(benchmark::State& state)
 {
     History& h = history();
     QTemporaryDir copy;
-    QFile::copy(h.path(), copy.filePath(QStringLiteral("ClipboardHistory.json")));
+    QFile::copy(h.path(), copy.filePath(ClipboardHistoryStorage::fileName()));
     LiveModel live(copy.path());
     StallProbe::Result worst;
     int variant = 0;
@@ -520,7 +520,7 @@ void BM_StallDuringSave(benchmark::State& state)
 {
     History& h = history();
     QTemporaryDir copy;
-    QFile::copy(h.path(), copy.filePath(QStringLiteral("ClipboardHistory.json")));
+    QFile::copy(h.path(), copy.filePath(ClipboardHistoryStorage::fileName()));
     LiveModel live(copy.path());
     StallProbe::Result worst;
     for (auto _ : state) {
@@ -618,7 +618,7 @@ void BM_Load2GiBHistory(benchmark::State& state)
             state.SkipWithError(qPrintable(error));
             return;
         }
-        fileBytes = QFileInfo(dir.filePath(QStringLiteral("ClipboardHistory.json"))).size();
+        fileBytes = QFileInfo(dir.filePath(ClipboardHistoryStorage::fileName())).size();
     }
     if (fileBytes <= 2LL * 1024 * 1024 * 1024) {
         state.SkipWithError("the file did not pass 2 GiB");
