@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstring>
 #include <unistd.h>
 #include <vector>
 
@@ -152,29 +150,15 @@ bool FixedPhraseStorage::save(const FixedPhraseFolderList& folders, QString* err
 
 bool FixedPhraseStorage::keepBeforeImport(QString* error) const
 {
-    const QFileInfo info(m_filePath);
-    if (!info.exists()) {
+    const QString target = beforeImportPath();
+    // Earlier versions staged the copy as a second hard link under this name; one left by a
+    // killed run shares the store's bytes and is no copy at all.
+    ::unlink(QFile::encodeName(target + QStringLiteral(".tmp")).constData());
+    if (!QFileInfo::exists(m_filePath)) {
         return true;
     }
-    const QString target = beforeImportPath();
-    const QString staging = target + QStringLiteral(".tmp");
-    const QByteArray stagingName = QFile::encodeName(staging);
-    ::unlink(stagingName.constData());
-    // A second name for the current file: the store's next write replaces the name
-    // "FixedPhrases.json" with a new file, so the kept name goes on holding the old bytes.
-    if (::link(QFile::encodeName(m_filePath).constData(), stagingName.constData()) == 0) {
-        if (PrivateFiles::setPrivateMode(staging) &&
-            ::rename(stagingName.constData(), QFile::encodeName(target).constData()) == 0) {
-            return true;
-        }
-        const int saved = errno;
-        ::unlink(stagingName.constData());
-        if (error) {
-            *error = QString::fromLocal8Bit(std::strerror(saved));
-        }
-        return false;
-    }
-    // Hard links are not available everywhere: fall back to a copy.
+    // A real copy of the bytes, never a link: through a link (a store kept in a synced
+    // folder), the import would overwrite the very copy meant to survive it.
     QFile file(m_filePath);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error) {
@@ -188,6 +172,10 @@ bool FixedPhraseStorage::keepBeforeImport(QString* error) const
             *error = file.errorString();
         }
         return false;
+    }
+    // The atomic write would follow a link left at the copy's name and overwrite its target.
+    if (QFileInfo(target).isSymLink()) {
+        ::unlink(QFile::encodeName(target).constData());
     }
     return PrivateFiles::writeAtomically(target, bytes, error);
 }

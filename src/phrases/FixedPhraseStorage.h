@@ -47,9 +47,8 @@ public:
     // Creates the folder (0700) and replaces the file atomically (0600).
     bool save(const FixedPhraseFolderList& folders, QString* error) const;
 
-    // Keeps the current file as beforeImportPath() (0600), replacing an earlier copy. No file
-    // means nothing to keep. The copy shares the old file's data until the next write replaces
-    // the store file, so it costs no copying.
+    // Keeps a copy of the current file's bytes as beforeImportPath() (a regular file, 0600,
+    // written atomically), replacing an earlier copy. No file means nothing to keep.
     bool keepBeforeImport(QString* error) const;
 
     static QByteArray encode(const FixedPhraseFolderList& folders);

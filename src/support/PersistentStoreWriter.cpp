@@ -304,8 +304,15 @@ bool PersistentStoreWriter::flush(QDeadlineTimer deadline)
 QString PersistentStoreWriter::keepUnreadableFile(const QString& refusal)
 {
     const QString moved = PrivateFiles::moveAside(m_filePath, m_scheduler.now());
+    // The interface stays silent about it; the journal tells a user who finds an empty store
+    // where the data went.
     if (moved.isEmpty()) {
+        qWarning(
+            "Norvale: could not read %s nor move it aside; not writing it", qPrintable(m_filePath));
         refuseWrites(refusal);
+    } else {
+        qWarning(
+            "Norvale: could not read %s; kept it as %s", qPrintable(m_filePath), qPrintable(moved));
     }
     return moved;
 }

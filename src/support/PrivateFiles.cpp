@@ -175,15 +175,50 @@ bool writeAtomically(const QString& path, const QByteArray& contents, QString* e
         error);
 }
 
+// Copies the bytes of the file a link points to into a new file (never over an existing
+// one), 0600; 0 or an errno.
+int copyNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    QFile source(QFile::decodeName(from));
+    if (!source.open(QIODevice::ReadOnly)) {
+        return EACCES;
+    }
+    const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, FileMode);
+    if (fd < 0) {
+        return errno;
+    }
+    QFile copy;
+    bool ok = copy.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFile::AutoCloseHandle);
+    QByteArray chunk;
+    while (ok && !(chunk = source.read(1 << 20)).isEmpty()) {
+        ok = copy.write(chunk) == chunk.size();
+    }
+    ok = ok && source.error() == QFileDevice::NoError && ::fsync(fd) == 0;
+    copy.close();
+    if (!ok) {
+        ::unlink(to.constData());
+        return EIO;
+    }
+    return 0;
+}
+
 QString moveAside(const QString& path, const QDateTime& now, const QString& suffix)
 {
     const QByteArray from = QFile::encodeName(path);
+    // A store that is a link to a file elsewhere (a synced folder) keeps its link: the kept
+    // file is a copy of the target's bytes, and the next save replaces the target.
+    struct stat linkInfo;
+    struct stat targetInfo;
+    const bool linkToFile = ::lstat(from.constData(), &linkInfo) == 0 &&
+        S_ISLNK(linkInfo.st_mode) && ::stat(from.constData(), &targetInfo) == 0 &&
+        S_ISREG(targetInfo.st_mode);
     const QString base =
         path + QLatin1Char('.') + suffix + QLatin1Char('-') + IsoDate::compactStamp(now);
     for (int attempt = 1; attempt <= 1000; ++attempt) {
         const QString target =
             attempt == 1 ? base : base + QLatin1Char('-') + QString::number(attempt);
-        const int result = renameNoReplace(from, QFile::encodeName(target));
+        const int result = linkToFile ? copyNoReplace(from, QFile::encodeName(target))
+                                      : renameNoReplace(from, QFile::encodeName(target));
         if (result == 0) {
             // Renamed is what matters: the file is out of the way. The mode is tightened
             // when it is ours; a symbolic link is not followed.

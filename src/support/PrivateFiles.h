@@ -20,12 +20,15 @@ bool ensureDirectory(const QString& path, QString* error = nullptr);
 
 // Writes path atomically: the folder is ensured, writer fills the temporary file, the file is
 // made 0600 and committed. A writer returning false, or any I/O error, leaves the old file.
+// A path that is a symbolic link (a store kept in a synced folder) stays a link: its target is
+// replaced atomically, on purpose, and so becomes 0600 too.
 bool writeAtomically(
     const QString& path, const std::function<bool(QIODevice&)>& writer, QString* error = nullptr);
 bool writeAtomically(const QString& path, const QByteArray& contents, QString* error = nullptr);
 
 // Renames path to "<path>.unreadable-<yyyyMMddTHHmmss UTC>" (then -2, -3, ... on a collision)
-// with mode 0600. Returns the new path, or an empty string when the rename failed.
+// with mode 0600. A link to a file is kept and its target's bytes copied to that name instead,
+// so the kept file is never a link. Returns the new path, or an empty string on failure.
 QString moveAside(const QString& path, const QDateTime& now,
     const QString& suffix = QStringLiteral("unreadable"));
 

@@ -431,19 +431,6 @@ private Q_SLOTS:
         QCOMPARE(world.executor.pendingCount(), 0);
     }
 
-    void failedSaveIsReported()
-    {
-        World world;
-        // A file where the folder should be: the folder cannot be created.
-        const QString blocked = world.dir.filePath(QStringLiteral("blocked"));
-        QVERIFY(writeFile(blocked, QByteArray()));
-        ClipboardHistoryModel& model = world.start(blocked + QStringLiteral("/Norvale"));
-        world.copy(QStringLiteral("A"));
-        QCOMPARE(model.items().size(), 1); // the list is unaffected
-        const QString status = model.statusMessage().value_or(QString());
-        QVERIFY2(status.startsWith(QStringLiteral("保存に失敗しました: ")), qPrintable(status));
-    }
-
     // An unreadable file is kept under another name; one that cannot be moved is never
     // written over this run, and every save says why.
     void badFileIsKeptAside_data()

@@ -237,17 +237,6 @@ private Q_SLOTS:
         QVERIFY(!ClipboardHistoryStorage::decode("[" + element + "]"));
     }
 
-    // The caller keeps the file aside; loading itself leaves it as it is.
-    void loadReportsAFileItCannotRead()
-    {
-        QTemporaryDir dir;
-        ClipboardHistoryStorage storage(dir.path());
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ClipboardHistory.json")));
-        const auto result = storage.load();
-        QCOMPARE(result.status, ClipboardHistoryStorage::LoadStatus::Unreadable);
-        QVERIFY(result.items.isEmpty() && QFileInfo::exists(storage.fileURL()));
-    }
-
     // Loading creates nothing; a folder left open by an earlier build is tightened.
     void loadTightensTheFolder()
     {

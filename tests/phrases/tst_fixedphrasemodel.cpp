@@ -6,6 +6,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace PhraseTest;
 
 namespace {
@@ -214,10 +216,28 @@ private Q_SLOTS:
         QCOMPARE(model.saveGeneration(), 0); // an export changes nothing
     }
 
+    void importReplacesTheStoreAfterWritingIt_data()
+    {
+        QTest::addColumn<bool>("symlinked");
+        QTest::newRow("store file") << false;
+        // Kept in a synced folder: the link stays, its target is replaced, the backup is a copy.
+        QTest::newRow("store is a link") << true;
+    }
+
     void importReplacesTheStoreAfterWritingIt()
     {
+        QFETCH(bool, symlinked);
         PhraseModelHarness h;
-        FixedPhraseModel& model = h.createWith(sampleFolders());
+        const QString target =
+            symlinked ? h.dir.filePath(QStringLiteral("synced/FixedPhrases.json")) : h.storePath();
+        QVERIFY(writeFile(target, FixedPhraseStorage::encode(sampleFolders())));
+        const QString kept = h.storePath() + QStringLiteral(".before-import");
+        if (symlinked) {
+            QVERIFY(QDir().mkpath(h.folderPath()) && QFile::link(target, h.storePath()));
+            // A staging name an earlier version left behind, sharing the store's bytes.
+            QVERIFY(::link(qPrintable(target), qPrintable(kept + QStringLiteral(".tmp"))) == 0);
+        }
+        FixedPhraseModel& model = h.create();
         const QByteArray previousFile = h.storeBytes();
         QVERIFY(model.importCSV(h.csv(QStringLiteral("in.csv"), importedCsv)));
         QCOMPARE(h.status(), QStringLiteral("定型文を読み込んでいます..."));
@@ -228,8 +248,10 @@ private Q_SLOTS:
         // The replaced list waits for a worker to free it, not the main thread.
         QCOMPARE(h.executor.pendingCount(), 1);
         QCOMPARE(h.status(), QStringLiteral("定型文を読み込みました"));
-        QCOMPARE(h.storeBytes(), FixedPhraseStorage::encode(model.folders()));
-        const QString kept = h.storePath() + QStringLiteral(".before-import");
+        QCOMPARE(readFile(target), FixedPhraseStorage::encode(model.folders()));
+        QCOMPARE(fileMode(target), 0600);
+        QCOMPARE(QFileInfo(h.storePath()).isSymLink(), symlinked);
+        QVERIFY(!QFileInfo(kept).isSymLink() && !QFileInfo::exists(kept + QStringLiteral(".tmp")));
         QCOMPARE(readFile(kept), previousFile);
         QCOMPARE(fileMode(kept), 0600);
         // Nothing else is scheduled: the write was the save.

@@ -200,19 +200,30 @@ private Q_SLOTS:
     // cannot be moved, every write of the run is refused with the reason.
     void keepsAnUnreadableFileAside_data()
     {
-        QTest::addColumn<bool>("movable");
-        QTest::newRow("moved aside") << true;
-        QTest::newRow("cannot be moved") << false;
+        QTest::addColumn<QString>("store");
+        QTest::newRow("moved aside") << "file";
+        // The link stays, the kept file is a copy of its target, the target is written.
+        QTest::newRow("a link to a file elsewhere") << "link";
+        QTest::newRow("cannot be moved") << "stuck";
     }
 
     void keepsAnUnreadableFileAside()
     {
-        QFETCH(bool, movable);
+        QFETCH(QString, store);
+        const bool movable = store != QLatin1String("stuck");
         QTemporaryDir base;
         Harness h(0, movable ? QString() : folderNearPathMax(base.path()));
-        QVERIFY(writeFile(h.path, "damaged"));
+        const QString target =
+            store == QLatin1String("link") ? base.filePath(QStringLiteral("synced")) : h.path;
+        QVERIFY(writeFile(target, "damaged") && (target == h.path || QFile::link(target, h.path)));
         const QString aside = h.path + QStringLiteral(".unreadable-20260101T090000");
         const QString reason = QStringLiteral("not over the damaged file");
+        // The interface stays silent; the journal says where the user's data went.
+        QTest::ignoreMessage(QtWarningMsg,
+            qPrintable(movable
+                    ? QStringLiteral("Norvale: could not read %1; kept it as %2").arg(h.path, aside)
+                    : QStringLiteral("Norvale: could not read %1 nor move it aside; not writing it")
+                          .arg(h.path)));
         QCOMPARE(h.writer.keepUnreadableFile(reason), movable ? aside : QString());
         QCOMPARE(readFile(movable ? aside : h.path), QByteArray("damaged"));
 
@@ -223,7 +234,9 @@ private Q_SLOTS:
         QVERIFY(h.writer.flush(QDeadlineTimer(5000)));
         h.scheduler.runPending();
         if (movable) {
-            QCOMPARE(readFile(h.path), QByteArray("import"));
+            QCOMPARE(readFile(target), QByteArray("import"));
+            QCOMPARE(QFileInfo(h.path).isSymLink(), target != h.path);
+            QVERIFY(!QFileInfo(aside).isSymLink() && readFile(aside) == "damaged");
             QCOMPARE(fileMode(aside), 0600);
             QCOMPARE(h.failures, QStringList());
             return;
