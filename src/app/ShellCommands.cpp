@@ -2,6 +2,8 @@
 
 #include "AppCommandContext.h"
 #include "ApplicationCommands.h"
+#include "clipboard/ClipboardHistoryModel.h"
+#include "phrases/FixedPhraseModel.h"
 
 void registerShellCommands(CommandRegistry& registry)
 {
@@ -52,6 +54,14 @@ void registerShellCommands(CommandRegistry& registry)
         QString text;
         for (const QString& line : owner->statusLines(context.models)) {
             text += line + QLatin1Char('\n');
+        }
+        // A store that could not be read starts empty without a word in the interface; here a
+        // user who wonders why learns where the file went.
+        for (const QString& warning : {context.models.clipboardHistory.storeWarning(),
+                 context.models.fixedPhrases.storeWarning()}) {
+            if (!warning.isEmpty()) {
+                text += QStringLiteral("warning\t") + warning + QLatin1Char('\n');
+            }
         }
         reply(CommandResult::output(text));
     };

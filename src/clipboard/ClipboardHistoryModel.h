@@ -122,6 +122,9 @@ public:
     // The quick panel's delete action replaces the list and then calls saveItems().
     void setItems(const QList<ClipboardHistoryItem>& items);
     std::optional<QString> statusMessage() const { return m_statusMessage; }
+    // Why the history started empty this run (its file could not be read), for the command
+    // line; the interface stays silent about it.
+    QString storeWarning() const { return m_writer.loadWarning(); }
     int imagePreviewGeneration() const { return m_imagePreviewGeneration; }
 
     Pasteboard& pasteboard() const { return m_pasteboard; }

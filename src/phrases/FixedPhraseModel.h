@@ -60,6 +60,9 @@ public:
     const FixedPhraseFolderList& folders() const { return m_folders; }
     FixedPhraseFolderList visibleFolders() const;
     std::optional<QString> statusMessage() const { return m_statusMessage; }
+    // Why the phrases started empty this run (their file could not be read), for the command
+    // line; the interface stays silent about it.
+    QString storeWarning() const { return m_writer.loadWarning(); }
     bool isFileTransferInProgress() const { return m_isFileTransferInProgress; }
 
     // Lookups.

@@ -307,13 +307,13 @@ QString PersistentStoreWriter::keepUnreadableFile(const QString& refusal)
     // The interface stays silent about it; the journal tells a user who finds an empty store
     // where the data went.
     if (moved.isEmpty()) {
-        qWarning(
-            "Norvale: could not read %s nor move it aside; not writing it", qPrintable(m_filePath));
+        m_loadWarning =
+            QStringLiteral("could not read %1 nor move it aside; not writing it").arg(m_filePath);
         refuseWrites(refusal);
     } else {
-        qWarning(
-            "Norvale: could not read %s; kept it as %s", qPrintable(m_filePath), qPrintable(moved));
+        m_loadWarning = QStringLiteral("could not read %1; kept it as %2").arg(m_filePath, moved);
     }
+    qWarning("Norvale: %s", qUtf8Printable(m_loadWarning));
     return moved;
 }
 

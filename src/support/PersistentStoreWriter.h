@@ -118,6 +118,8 @@ public:
     // Refuses every write of the run with reason (a file that may be sound could not be read).
     void refuseWrites(const QString& reason);
     std::optional<QString> writeRefusal() const { return m_refusal; }
+    // What keepUnreadableFile() logged, for `norvale status` during this run; empty otherwise.
+    QString loadWarning() const { return m_loadWarning; }
 
     qint64 generation() const { return m_generation; }
     // A requested save is waiting for its delay or for the write before it, or is running.
@@ -145,6 +147,7 @@ private:
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::function<void(const Outcome&)> m_saveFailed;
     std::optional<QString> m_refusal;
+    QString m_loadWarning;
     qint64 m_generation = 0;
     TimerHandle m_debounceTimer;
     // A request arrived while a requested write was running: write again when it reports.

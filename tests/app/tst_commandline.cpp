@@ -20,6 +20,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,6 +65,8 @@ struct Instance final : AppShellActions
     Runtime runtime;
     MemoryDefaultsStore defaults;
     SimPasteboard pasteboard;
+    // Written before the models load, when a test asks for damaged stores.
+    bool storesDamaged = false;
     ClipboardHistoryModel history {pasteboard, defaults, h.scheduler, h.executor, h.locations};
     FixedPhraseModel& phrases = h.create();
     AppSettingsModel settings {defaults};
@@ -79,11 +82,18 @@ struct Instance final : AppShellActions
     const CommandLineClient client {registry, runtime.paths, {}};
     int toggles = 0;
 
-    explicit Instance(const CommandRegistry& commands)
-        : registry(commands)
+    explicit Instance(const CommandRegistry& commands, const QByteArray& storeBytes = {})
+        : storesDamaged(!storeBytes.isEmpty() && damageStores(storeBytes))
+        , registry(commands)
     {
         lock.tryLock(&runtime.error);
         server.listen(runtime.paths.socketPath, &runtime.error);
+    }
+    bool damageStores(const QByteArray& bytes)
+    {
+        QDir().mkpath(h.folderPath());
+        return writeFile(h.folderPath() + QStringLiteral("/ClipboardHistory.json"), bytes) &&
+            writeFile(h.storePath(), bytes);
     }
     void toggleQuickPanelAtPointer() override { ++toggles; }
     void openSettingsWindow() override { }
@@ -403,6 +413,28 @@ private Q_SLOTS:
         QCOMPARE(run("history copy -1").exitCode, CommandExit::usage);
         QCOMPARE(run("show").exitCode, 0);
         QCOMPARE(instance.toggles, 1);
+    }
+
+    // Stores that could not be read start empty in silence; status says where they went.
+    void statusNamesKeptAsideStores()
+    {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept it as")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept it as")));
+        Instance instance(m_registry, "not json");
+        const QStringList lines =
+            QString::fromUtf8(ClientRun(instance, "status").finish().standardOutput)
+                .split(QLatin1Char('\n'));
+        const QString folder = instance.h.folderPath();
+        for (const QString& name :
+            {QStringLiteral("ClipboardHistory.json"), QStringLiteral("FixedPhrases.json")}) {
+            const QStringList aside =
+                QDir(folder).entryList({name + QStringLiteral(".unreadable-*")}, QDir::Files);
+            QCOMPARE(aside.size(), 1);
+            QVERIFY2(
+                lines.contains(QStringLiteral("warning\tcould not read %1/%2; kept it as %1/%3")
+                                   .arg(folder, name, aside.first())),
+                qPrintable(lines.join(QLatin1Char('|'))));
+        }
     }
 
     // A handler may answer long after the request while the instance serves others; an
