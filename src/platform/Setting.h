@@ -12,7 +12,8 @@
 //   when the key is absent. Models call it for each key, in their table's order, before any
 //   load(), so a fresh store ends up holding every key.
 // - load() reads the stored value through the read normaliser; a value corrected on reading
-//   is not written back. An absent value, or one of another type, reads as the default.
+//   is not written back. An absent value, or one the store cannot give as T (a string for
+//   a number; numbers convert between integer and double), reads as the default.
 // - set() passes the value through the normaliser and writes the result at once, also when
 //   it equals the value held (the store follows every assignment); the change handler runs
 //   only when the value changed, after the write. Storing the normalised value directly is

@@ -231,14 +231,25 @@ private:
         return result;
     }
 
+    // One copy is asked for its TARGETS once: a capture asks for the types and then reads
+    // formats that each need the list, and every question waits for the owner to answer.
     XcbSelectionReader::Status fetchTargets(QList<QByteArray>* targets)
     {
+        const std::pair<std::uint32_t, qint64> key {m_reader->owner(), m_changeCount.load()};
+        if (m_offeredTargets && m_offeredTargets->first == key) {
+            *targets = m_offeredTargets->second;
+            return XcbSelectionReader::Status::Ok;
+        }
         const XcbSelectionReader::Result result = convert(QByteArrayLiteral("TARGETS"));
         targets->clear();
         if (result.status != XcbSelectionReader::Status::Ok) {
             return result.status;
         }
-        return m_reader->targetNames(result.bytes, targets);
+        const XcbSelectionReader::Status status = m_reader->targetNames(result.bytes, targets);
+        if (status == XcbSelectionReader::Status::Ok && key.first != 0) {
+            m_offeredTargets.emplace(key, *targets);
+        }
+        return status;
     }
 
     // Only what the owner lists in TARGETS: some owners (xclip) answer every target with
@@ -305,6 +316,8 @@ private:
     std::unique_ptr<XcbSelectionReader> m_reader;
     // Guarded by m_readMutex.
     std::optional<std::pair<std::uint32_t, qint64>> m_unresponsiveOwner;
+    // The TARGETS of one owner at one change count.
+    std::optional<std::pair<std::pair<std::uint32_t, qint64>, QList<QByteArray>>> m_offeredTargets;
 };
 
 LinuxPasteboard::LinuxPasteboard()
