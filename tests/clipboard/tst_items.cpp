@@ -42,35 +42,6 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, url);
         QCOMPARE(ClipboardHistoryItem::kindFor(text) == ClipboardHistoryKind::Url, url);
-        // A URL is fingerprinted as the text it is.
-        QCOMPARE(
-            ClipboardHistoryItem::makeText(text, Now).fingerprint, QStringLiteral("text:") + text);
-    }
-
-    // Text and URL fingerprints are pinned with kindFor above.
-    void makeFingerprint_data()
-    {
-        QTest::addColumn<ClipboardHistoryKind>("kind");
-        QTest::addColumn<QByteArray>("imageHex"); // "-": no image bytes
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("image bytes AB CD EF")
-            << ClipboardHistoryKind::Image << QByteArray("abcdef")
-            << QStringLiteral(
-                   "image:3:995da3cf545787d65f9ced52674e92ee8171c87c7a4008aa4349ec47d21609a7");
-        QTest::newRow("image without bytes")
-            << ClipboardHistoryKind::Image << QByteArray("-") << QStringLiteral("image:");
-        QTest::newRow("text without text")
-            << ClipboardHistoryKind::Text << QByteArray("-") << QStringLiteral("text:");
-    }
-
-    void makeFingerprint()
-    {
-        QFETCH(ClipboardHistoryKind, kind);
-        QFETCH(QByteArray, imageHex);
-        QFETCH(QString, expected);
-        const auto image =
-            imageHex == "-" ? std::nullopt : std::optional(QByteArray::fromHex(imageHex));
-        QCOMPARE(ClipboardHistoryItem::makeFingerprint(kind, std::nullopt, image), expected);
     }
 
     void normalizedTextPreview_data()

@@ -33,10 +33,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("valid");
         QTest::addColumn<QByteArray>("bytes");
 
-        QTest::newRow("empty") << QByteArray() << true << QByteArray();
-        QTest::newRow("one byte") << QByteArray("QQ==") << true << QByteArray("A");
-        QTest::newRow("two bytes") << QByteArray("QUI=") << true << QByteArray("AB");
-        QTest::newRow("plus and slash") << QByteArray("+/+/") << true << QByteArray("\xfb\xff\xbf");
         // Unused low bits before the padding are accepted (RFC 4648 leaves it open).
         QTest::newRow("non-zero pad bits") << QByteArray("QR==") << true << QByteArray("A");
 
@@ -47,8 +43,6 @@ private Q_SLOTS:
         QTest::newRow("padding in the middle of a quad") << QByteArray("QU=D") << false << none;
         QTest::newRow("padding before the last quad") << QByteArray("QQ==QUJD") << false << none;
         QTest::newRow("space") << QByteArray("QU J") << false << none;
-        QTest::newRow("line feed") << QByteArray("QUJD\nQUJ") << false << none;
-        QTest::newRow("trailing CR LF") << QByteArray("QU\r\n") << false << none;
         QTest::newRow("URL alphabet minus") << QByteArray("QUJ-") << false << none;
         QTest::newRow("NUL byte") << QByteArray("QU\0D", 4) << false << none;
         QTest::newRow("non-ASCII") << QByteArray("QU\xc3\xa9") << false << none;
