@@ -74,8 +74,6 @@ private Q_SLOTS:
         };
 
         accept("no isVisible anywhere", withPhrase(",\"title\":\"T\",\"content\":\"C\""), "F[T=C]");
-        accept("isVisible null is visible",
-            withPhrase(",\"title\":\"T\",\"content\":\"C\",\"isVisible\":null"), "F[T=C]");
 
         refuse("phrase without content", withPhrase(",\"title\":\"T\""));
         refuse("folder without id", "[{\"title\":\"F\",\"phrases\":[]}]");
