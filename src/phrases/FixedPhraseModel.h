@@ -63,6 +63,8 @@ public:
     // Why the phrases started empty this run (their file could not be read), for the command
     // line; the interface stays silent about it.
     QString storeWarning() const { return m_writer.loadWarning(); }
+    // The quick panel reports a copied phrase here.
+    void setStatusMessage(const QString& message);
     bool isFileTransferInProgress() const { return m_isFileTransferInProgress; }
 
     // Lookups.
@@ -130,7 +132,6 @@ private:
         FixedPhraseFolderList imported, const PersistentStoreWriter::Outcome& outcome);
     // Drops list on a worker: freeing a 200,000-phrase store takes ~20 ms.
     void release(FixedPhraseFolderList list);
-    void setStatusMessage(const QString& message);
     void setFileTransferInProgress(bool inProgress);
     void endTransfer(const QString& message, bool succeeded);
     qsizetype folderIndex(const QUuid& id) const;

@@ -1,0 +1,116 @@
+#include "ClipboardHistorySearch.h"
+
+#include "clipboard/ClipboardHistoryImageCache.h"
+#include "support/Text.h"
+
+#include <algorithm>
+
+namespace ClipboardHistorySearch {
+
+SearchScope scope(QStringView searchText)
+{
+    if (searchText.size() < 2 || searchText.at(1) != QLatin1Char(' ')) {
+        return SearchScope::All;
+    }
+    switch (searchText.at(0).toLower().unicode()) {
+    case u'u':
+        return SearchScope::Url;
+    case u'g':
+        return SearchScope::Image;
+    case u's':
+        return SearchScope::FixedPhrase;
+    default:
+        return SearchScope::All;
+    }
+}
+
+QString keyword(QStringView searchText)
+{
+    const QStringView rest = scope(searchText) == SearchScope::All ? searchText : searchText.mid(2);
+    return Text::trimmed(rest);
+}
+
+ClipboardHistoryKind navigationKind(SearchScope scope)
+{
+    switch (scope) {
+    case SearchScope::Url:
+        return ClipboardHistoryKind::Url;
+    case SearchScope::Image:
+        return ClipboardHistoryKind::Image;
+    case SearchScope::All:
+    case SearchScope::FixedPhrase:
+        break;
+    }
+    return ClipboardHistoryKind::Text;
+}
+
+QList<ClipboardHistoryKind> shownKinds(SearchScope scope)
+{
+    switch (scope) {
+    case SearchScope::All:
+        return {ClipboardHistoryKind::Text, ClipboardHistoryKind::Url, ClipboardHistoryKind::Image};
+    case SearchScope::Url:
+        return {ClipboardHistoryKind::Url};
+    case SearchScope::Image:
+        return {ClipboardHistoryKind::Image};
+    case SearchScope::FixedPhrase:
+        break;
+    }
+    return {};
+}
+
+bool matches(QStringView searchText, QStringView keyword)
+{
+    return keyword.isEmpty() || searchText.contains(keyword, Qt::CaseInsensitive);
+}
+
+bool matches(QStringView head, QStringView tail, QStringView keyword)
+{
+    if (matches(head, keyword) || matches(tail, keyword)) {
+        return true;
+    }
+    // A hit across the seam starts in the last keyword-length - 1 units of head and ends in
+    // the first ones of tail (case folding keeps lengths).
+    const qsizetype reach = keyword.size() - 1;
+    const QString seam = head.last(std::min(reach, head.size())).toString() +
+        tail.first(std::min(reach, tail.size()));
+    return matches(seam, keyword);
+}
+
+QString searchTextHead(const ClipboardHistoryItem& item)
+{
+    const QLatin1Char blank(' ');
+    return item.normalizedTextPreview() + blank + item.detail() + blank;
+}
+
+QString searchText(const ClipboardHistoryItem& item)
+{
+    const QLatin1Char blank(' ');
+    if (item.kind != ClipboardHistoryKind::Image) {
+        return searchTextHead(item) + item.text.value_or(QString());
+    }
+    const QString image = QStringLiteral("画像");
+    const auto dimensions = ClipboardHistoryImageCache::shared().detail(item.fingerprint);
+    if (!dimensions) {
+        return image + blank + image + blank + image;
+    }
+    return image + blank + *dimensions + blank + *dimensions + blank + image;
+}
+
+QList<FixedPhraseSearchResult> fixedPhraseResults(
+    const FixedPhraseFolderList& folders, QStringView keyword)
+{
+    QList<FixedPhraseSearchResult> results;
+    for (const FixedPhraseFolder& folder : folders) {
+        const bool folderMatches = matches(folder.title, keyword);
+        for (const FixedPhrase& phrase : folder.phrases) {
+            if (folderMatches || matches(phrase.title, keyword) ||
+                matches(phrase.content, keyword)) {
+                results.append({folder.id, folder.title, phrase});
+            }
+        }
+    }
+    return results;
+}
+
+} // namespace ClipboardHistorySearch

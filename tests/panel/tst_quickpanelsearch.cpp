@@ -1,0 +1,163 @@
+// The search syntax, the filtered lists, captions, counts and section heights of the quick
+// panel.
+
+#include "QuickPanelWorld.h"
+#include "common/TestMain.h"
+
+#include <QTest>
+
+class QuickPanelSearchTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void scopeAndKeyword_data()
+    {
+        QTest::addColumn<QString>("searchText");
+        QTest::addColumn<SearchScope>("scope");
+        QTest::addColumn<QString>("keyword");
+        QTest::newRow("empty") << "" << SearchScope::All << "";
+        QTest::newRow("lone g") << "g" << SearchScope::All << "g";
+        QTest::newRow("g and blank") << "g " << SearchScope::Image << "";
+        QTest::newRow("upper-case G") << "G cat" << SearchScope::Image << "cat";
+        QTest::newRow("u, keyword in blanks") << "u  exa \n" << SearchScope::Url << "exa";
+        QTest::newRow("s") << "S 挨拶" << SearchScope::FixedPhrase << "挨拶";
+        QTest::newRow("letter without blank") << "gx y" << SearchScope::All << "gx y";
+        QTest::newRow("other letter") << "x y" << SearchScope::All << "x y";
+        QTest::newRow("ideographic blank is no prefix")
+            << "g\u3000x" << SearchScope::All << "g\u3000x";
+        QTest::newRow("blanks around") << "\u3000 hello \t" << SearchScope::All << "hello";
+    }
+    void scopeAndKeyword()
+    {
+        QFETCH(QString, searchText);
+        QuickPanelWorld world;
+        world.menu.setSearchText(searchText);
+        QTEST(world.menu.searchScope(), "scope");
+        QTEST(world.menu.activeSearchKeyword(), "keyword");
+    }
+
+    // Counts per kind (text, URL, image) of two texts, a URL and two images, one of which has
+    // known dimensions.
+    void historyFilter_data()
+    {
+        QTest::addColumn<QString>("searchText");
+        QTest::addColumn<QList<int>>("counts");
+        QTest::newRow("no search") << "" << QList {2, 1, 2};
+        QTest::newRow("lone g searches everything") << "g" << QList {1, 1, 0};
+        QTest::newRow("g scope") << "g " << QList {0, 0, 2};
+        QTest::newRow("G scope") << "G " << QList {0, 0, 2};
+        QTest::newRow("u scope") << "u " << QList {0, 1, 0};
+        QTest::newRow("u scope with image keyword") << "u 画像" << QList {0, 0, 0};
+        QTest::newRow("detail of texts") << "文字" << QList {2, 0, 0};
+        QTest::newRow("character count") << "11文字" << QList {1, 0, 0};
+        QTest::newRow("detail of URLs") << "url" << QList {0, 1, 0};
+        QTest::newRow("detail of images") << "画像" << QList {0, 0, 2};
+        QTest::newRow("dimensions") << "g 4000 x 3000" << QList {0, 0, 1};
+        QTest::newRow("keyword in blanks") << "  HELLO " << QList {1, 0, 0};
+        QTest::newRow("across detail and text") << "文字 hello" << QList {1, 0, 0};
+        QTest::newRow("no match") << "zzz" << QList {0, 0, 0};
+    }
+    void historyFilter()
+    {
+        QFETCH(QString, searchText);
+        QuickPanelWorld world;
+        world.history.setItems(
+            {world.text(QStringLiteral("hello world")), world.text(QStringLiteral("Goodbye")),
+                world.text(QStringLiteral("https://example.com/g")), world.image(1, {4000, 3000}),
+                world.image(2)});
+        world.menu.setSearchText(searchText);
+        const QList<int> counts {
+            static_cast<int>(world.menu.filteredItems(ClipboardHistoryKind::Text).size()),
+            static_cast<int>(world.menu.filteredItems(ClipboardHistoryKind::Url).size()),
+            static_cast<int>(world.menu.filteredItems(ClipboardHistoryKind::Image).size())};
+        QTEST(counts, "counts");
+    }
+
+    void fixedPhraseFilter_data()
+    {
+        QTest::addColumn<QString>("searchText");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("all visible") << "s " << QStringList {"朝", "昼"};
+        QTest::newRow("folder title") << "s 挨拶" << QStringList {"朝", "昼"};
+        QTest::newRow("title") << "s 昼" << QStringList {"昼"};
+        QTest::newRow("content, any case") << "s GOOD" << QStringList {"朝"};
+        QTest::newRow("hidden phrase") << "s こんばんは" << QStringList {};
+        QTest::newRow("phrase of a hidden folder") << "s 山田" << QStringList {};
+    }
+    void fixedPhraseFilter()
+    {
+        QFETCH(QString, searchText);
+        QuickPanelWorld world;
+        world.addFolder(QStringLiteral("挨拶"),
+            {{"朝", "Good morning"}, {"夜", "こんばんは", false}, {"昼", "こんにちは"}});
+        world.addFolder(QStringLiteral("仕事"), {{"署名", "山田"}}, false);
+        world.addFolder(QStringLiteral("空"), {});
+        world.menu.setSearchText(searchText);
+        QStringList titles;
+        for (const FixedPhraseSearchResult& result : world.menu.filteredFixedPhraseResults()) {
+            titles.append(result.phrase.title);
+        }
+        QTEST(titles, "titles");
+    }
+
+    void launcherCountsVisiblePhrasesOnly()
+    {
+        QuickPanelWorld world;
+        const QUuid folder =
+            world.addFolder(QStringLiteral("挨拶"), {{"朝", "a"}, {"夜", "b", false}});
+        world.addFolder(QStringLiteral("仕事"), {{"署名", "c"}}, false);
+        QCOMPARE(world.menu.fixedPhraseLauncherDetail(), QStringLiteral("1件"));
+        world.phraseModel.setAllPhrasesVisible(folder, false);
+        QCOMPARE(world.menu.fixedPhraseLauncherDetail(), QStringLiteral("未表示"));
+    }
+
+    void captions_data()
+    {
+        QTest::addColumn<QString>("searchText");
+        QTest::addColumn<QString>("historyCaption");
+        QTest::addColumn<QString>("phraseCaption");
+        const QString none = QStringLiteral("項目はありません");
+        const QString noMatch = QStringLiteral("一致する項目はありません");
+        QTest::newRow("no search") << "" << none << none;
+        QTest::newRow("bare u") << "u " << noMatch << none;
+        QTest::newRow("bare s") << "s " << noMatch << none;
+        QTest::newRow("s and keyword") << "s x" << noMatch << noMatch;
+        QTest::newRow("blank only") << " " << noMatch << none;
+    }
+    void captions()
+    {
+        QFETCH(QString, searchText);
+        QuickPanelWorld world;
+        world.menu.setSearchText(searchText);
+        QTEST(world.menu.historySectionEmptyCaption(), "historyCaption");
+        QTEST(world.menu.fixedPhraseSectionEmptyCaption(), "phraseCaption");
+    }
+
+    void sectionHeights_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<double>("textHeight");
+        QTest::addColumn<double>("imageHeight");
+        QTest::newRow("5 rows") << 5 << 1.0 << 205.0 << 474.0;
+        QTest::newRow("1 row") << 1 << 1.0 << 65.0 << 186.0;
+        QTest::newRow("2 rows at 1.5") << 2 << 1.5 << 100.0 << 430.0;
+        QTest::newRow("small scale keeps 136") << 4 << 0.5 << 170.0 << 474.0;
+        QTest::newRow("12 rows at 2") << 12 << 2.0 << 450.0 << 810.0;
+    }
+    void sectionHeights()
+    {
+        QFETCH(int, rows);
+        QFETCH(double, scale);
+        QuickPanelWorld world;
+        world.history.setDisplayHistoryRowCount(rows);
+        world.menu.setUiScale(scale);
+        QTEST(world.menu.sectionFrameHeight(ClipboardHistoryKind::Text), "textHeight");
+        QTEST(world.menu.sectionFrameHeight(ClipboardHistoryKind::Url), "textHeight");
+        QTEST(world.menu.sectionFrameHeight(ClipboardHistoryKind::Image), "imageHeight");
+    }
+};
+
+NORVALE_TEST_CLASS(QuickPanelSearchTest)
+#include "tst_quickpanelsearch.moc"
