@@ -1,5 +1,5 @@
-// Keys: Qt keys to canonical codes, the search field's table, and the side panel's table with
-// the state each key meets.
+// Keys: Qt keys to canonical codes, and the side panel's key table with the state each key
+// meets (the search field's keys are driven through the panel in tst_clipboardhistorymenu).
 
 #include "QuickPanelWorld.h"
 #include "common/TestMain.h"
@@ -33,17 +33,18 @@ QString describe(const FixedPhrasePanelSelection& selection, const FixedPhraseMo
 
 QString describe(const FixedPhrasePanelSelection::KeyOutcome& outcome)
 {
-    const QString consumed =
-        outcome.consumed ? QStringLiteral("consumed") : QStringLiteral("passed");
+    if (!outcome.consumed) {
+        return QStringLiteral("passed");
+    }
     switch (outcome.request) {
     case FixedPhrasePanelSelection::Request::None:
-        return consumed;
+        break;
     case FixedPhrasePanelSelection::Request::CopyPhrase:
-        return consumed + QStringLiteral(" copy ") + outcome.phrase.title;
+        return QStringLiteral("copy ") + outcome.phrase.title;
     case FixedPhrasePanelSelection::Request::Hide:
-        return consumed + QStringLiteral(" hide");
+        return QStringLiteral("hide");
     case FixedPhrasePanelSelection::Request::ReturnToSearch:
-        return consumed + QStringLiteral(" search");
+        return QStringLiteral("search");
     }
     return {};
 }
@@ -57,23 +58,23 @@ class QuickPanelKeysTest final : public QObject
 private Q_SLOTS:
     void canonicalCodes_data()
     {
+        // clang-format off
         QTest::addColumn<int>("qtKey");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
         QTest::addColumn<int>("code"); // -1: none
-        QTest::newRow("A") << int(Qt::Key_A) << Qt::KeyboardModifiers() << 0;
-        QTest::newRow("B") << int(Qt::Key_B) << Qt::KeyboardModifiers() << 11;
-        QTest::newRow("! is the 1 key")
-            << int(Qt::Key_Exclam) << Qt::KeyboardModifiers(Qt::ShiftModifier) << 18;
-        QTest::newRow("Return") << int(Qt::Key_Return) << Qt::KeyboardModifiers() << 36;
-        QTest::newRow("keypad Enter")
-            << int(Qt::Key_Enter) << Qt::KeyboardModifiers(Qt::KeypadModifier) << 76;
-        QTest::newRow("keypad 5") << int(Qt::Key_5) << Qt::KeyboardModifiers(Qt::KeypadModifier)
-                                  << 87;
-        QTest::newRow("keypad Down")
-            << int(Qt::Key_Down) << Qt::KeyboardModifiers(Qt::KeypadModifier) << 125;
-        QTest::newRow("Right") << int(Qt::Key_Right) << Qt::KeyboardModifiers() << 124;
-        QTest::newRow("F1") << int(Qt::Key_F1) << Qt::KeyboardModifiers() << 122;
-        QTest::newRow("Shift alone") << int(Qt::Key_Shift) << Qt::KeyboardModifiers() << -1;
+        const Qt::KeyboardModifiers none;
+        const Qt::KeyboardModifiers keypad(Qt::KeypadModifier);
+        QTest::newRow("A") << int(Qt::Key_A) << none << 0;
+        QTest::newRow("B") << int(Qt::Key_B) << none << 11;
+        QTest::newRow("! is the 1 key") << int(Qt::Key_Exclam) << none << 18;
+        QTest::newRow("Return") << int(Qt::Key_Return) << none << 36;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << keypad << 76;
+        QTest::newRow("keypad 5") << int(Qt::Key_5) << keypad << 87;
+        QTest::newRow("keypad Down") << int(Qt::Key_Down) << keypad << 125;
+        QTest::newRow("Right") << int(Qt::Key_Right) << none << 124;
+        QTest::newRow("F1") << int(Qt::Key_F1) << none << 122;
+        QTest::newRow("Shift alone") << int(Qt::Key_Shift) << none << -1;
+        // clang-format on
     }
     void canonicalCodes()
     {
@@ -91,114 +92,36 @@ private Q_SLOTS:
         QCOMPARE(canonicalModifierFlags(Qt::MetaModifier), quint32(0x100000));
     }
 
-    void searchField_data()
-    {
-        QTest::addColumn<QString>("searchText");
-        QTest::addColumn<QString>("token");
-        QTest::addColumn<SearchFieldKeyAction>("action");
-        using A = SearchFieldKeyAction;
-        QTest::newRow("Return") << ""
-                                << "return" << A::CopySelectedHistoryItem;
-        QTest::newRow("keypad Enter, phrases") << "s x"
-                                               << "enter" << A::CopySelectedFixedPhrase;
-        QTest::newRow("Down, URLs") << "u "
-                                    << "down" << A::SelectNextHistoryItem;
-        QTest::newRow("Down, phrases") << "s "
-                                       << "down" << A::SelectNextFixedPhrase;
-        QTest::newRow("Up") << "abc"
-                            << "up" << A::SelectPreviousHistoryItem;
-        QTest::newRow("Up, phrases") << "s "
-                                     << "up" << A::SelectPreviousFixedPhrase;
-        QTest::newRow("Right, empty field") << ""
-                                            << "right" << A::ShowFixedPhrasePanel;
-        QTest::newRow("Right with text moves the cursor") << "a"
-                                                          << "right" << A::None;
-        QTest::newRow("Left") << ""
-                              << "left" << A::None;
-        QTest::newRow("Escape") << ""
-                                << "escape" << A::None;
-        QTest::newRow("a letter") << ""
-                                  << "a" << A::None;
-    }
-    void searchField()
-    {
-        QFETCH(QString, searchText);
-        QFETCH(QString, token);
-        QTEST(QuickPanelKeys::searchFieldAction(key(token).first,
-                  ClipboardHistorySearch::scope(searchText), searchText.isEmpty()),
-            "action");
-    }
-
     // Folders A (a1 a2 a3), B (b1 b2), C (empty), with a hidden folder between B and C. The
-    // state reads folder/phrase/column/title column; the outcome is that of the last key.
+    // result reads folder/phrase/focused column/title column, then what the last key asked
+    // for ("copy", "hide", "search"), or "passed" when it was not consumed.
     void sidePanel_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<QString>("outcome");
-        QTest::newRow("Down selects the first folder") << "down"
-                                                       << "A/-/folder/hidden"
-                                                       << "consumed";
-        QTest::newRow("Up selects the last folder") << "up"
-                                                    << "C/-/folder/hidden"
-                                                    << "consumed";
-        QTest::newRow("Down stays on the last folder") << "down down down down"
-                                                       << "C/-/folder/hidden"
-                                                       << "consumed";
-        QTest::newRow("Up stays on the first folder") << "down up"
-                                                      << "A/-/folder/hidden"
-                                                      << "consumed";
-        QTest::newRow("Right without a folder") << "right"
-                                                << "-/-/folder/hidden"
-                                                << "passed";
-        QTest::newRow("Right opens the phrases") << "down right"
-                                                 << "A/a1/title/shown"
-                                                 << "consumed";
-        QTest::newRow("Right on an empty folder") << "up right"
-                                                  << "C/-/folder/shown"
-                                                  << "consumed";
-        QTest::newRow("a new folder keeps the title column") << "up right up"
-                                                             << "B/-/folder/shown"
-                                                             << "consumed";
-        QTest::newRow("Down stays on the last phrase") << "down right down down down"
-                                                       << "A/a3/title/shown"
-                                                       << "consumed";
-        QTest::newRow("Up stays on the first phrase") << "down right down up up"
-                                                      << "A/a1/title/shown"
-                                                      << "consumed";
-        QTest::newRow("Left closes the title column") << "down right left"
-                                                      << "A/-/folder/hidden"
-                                                      << "consumed";
-        QTest::newRow("Left in the folder column") << "down right left left"
-                                                   << "A/-/folder/hidden"
-                                                   << "consumed search";
-        QTest::newRow("Return on a folder") << "down return"
-                                            << "A/a1/title/shown"
-                                            << "consumed";
-        QTest::newRow("Return on a phrase") << "down right down return"
-                                            << "A/a2/title/shown"
-                                            << "consumed copy a2";
-        QTest::newRow("keypad Enter without a folder") << "enter"
-                                                       << "-/-/folder/hidden"
-                                                       << "consumed";
-        QTest::newRow("Escape") << "down escape"
-                                << "A/-/folder/hidden"
-                                << "consumed hide";
-        QTest::newRow("label of the third folder") << "3"
-                                                   << "C/-/title/shown"
-                                                   << "consumed";
-        QTest::newRow("label then phrase label") << "2 2"
-                                                 << "B/b2/title/shown"
-                                                 << "consumed copy b2";
-        QTest::newRow("phrase label beyond the phrases") << "2 3"
-                                                         << "B/-/title/shown"
-                                                         << "passed";
-        QTest::newRow("folder label beyond the folders") << "4"
-                                                         << "-/-/folder/hidden"
-                                                         << "passed";
-        QTest::newRow("letter label beyond the phrases") << "down right A"
-                                                         << "A/a1/title/shown"
-                                                         << "passed";
+        QTest::addColumn<QString>("result");
+        QTest::newRow("Down: first folder") << "down" << "A/-/folder/hidden";
+        QTest::newRow("Up: last folder") << "up" << "C/-/folder/hidden";
+        QTest::newRow("Down stays on the last") << "down down down down" << "C/-/folder/hidden";
+        QTest::newRow("Up stays on the first") << "down up" << "A/-/folder/hidden";
+        QTest::newRow("Right without folder") << "right" << "-/-/folder/hidden passed";
+        QTest::newRow("Right: phrases") << "down right" << "A/a1/title/shown";
+        QTest::newRow("Right, empty folder") << "up right" << "C/-/folder/shown";
+        QTest::newRow("titles stay shown") << "up right up" << "B/-/folder/shown";
+        QTest::newRow("last phrase") << "down right down down down" << "A/a3/title/shown";
+        QTest::newRow("first phrase") << "down right down up up" << "A/a1/title/shown";
+        QTest::newRow("Left: folders") << "down right left" << "A/-/folder/hidden";
+        QTest::newRow("Left: search") << "down right left left" << "A/-/folder/hidden search";
+        QTest::newRow("Return on a folder") << "down return" << "A/a1/title/shown";
+        QTest::newRow("Return, phrase") << "down right down return" << "A/a2/title/shown copy a2";
+        QTest::newRow("Enter without folder") << "enter" << "-/-/folder/hidden";
+        QTest::newRow("Escape") << "down escape" << "A/-/folder/hidden hide";
+        QTest::newRow("third folder's label") << "3" << "C/-/title/shown";
+        QTest::newRow("folder, phrase labels") << "2 2" << "B/b2/title/shown copy b2";
+        QTest::newRow("no such phrase") << "2 3" << "B/-/title/shown passed";
+        QTest::newRow("no such folder") << "4" << "-/-/folder/hidden passed";
+        QTest::newRow("no such phrase, letter") << "down right A" << "A/a1/title/shown passed";
+        // clang-format on
     }
     void sidePanel()
     {
@@ -214,8 +137,10 @@ private Q_SLOTS:
             const auto [code, characters] = key(token);
             outcome = selection.handleKeyDown(code, characters);
         }
-        QTEST(describe(selection, world.phraseModel), "state");
-        QTEST(describe(outcome), "outcome");
+        const QString request = describe(outcome);
+        const QString result = describe(selection, world.phraseModel) +
+            (request.isEmpty() ? QString() : u' ' + request);
+        QTEST(result, "result");
     }
 
     void labels()

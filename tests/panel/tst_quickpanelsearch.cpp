@@ -13,6 +13,7 @@ class QuickPanelSearchTest final : public QObject
 private Q_SLOTS:
     void scopeAndKeyword_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("searchText");
         QTest::addColumn<SearchScope>("scope");
         QTest::addColumn<QString>("keyword");
@@ -24,9 +25,9 @@ private Q_SLOTS:
         QTest::newRow("s") << "S 挨拶" << SearchScope::FixedPhrase << "挨拶";
         QTest::newRow("letter without blank") << "gx y" << SearchScope::All << "gx y";
         QTest::newRow("other letter") << "x y" << SearchScope::All << "x y";
-        QTest::newRow("ideographic blank is no prefix")
-            << "g\u3000x" << SearchScope::All << "g\u3000x";
+        QTest::newRow("ideographic blank") << "g\u3000x" << SearchScope::All << "g\u3000x";
         QTest::newRow("blanks around") << "\u3000 hello \t" << SearchScope::All << "hello";
+        // clang-format on
     }
     void scopeAndKeyword()
     {
@@ -41,6 +42,7 @@ private Q_SLOTS:
     // known dimensions.
     void historyFilter_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("searchText");
         QTest::addColumn<QList<int>>("counts");
         QTest::newRow("no search") << "" << QList {2, 1, 2};
@@ -57,6 +59,7 @@ private Q_SLOTS:
         QTest::newRow("keyword in blanks") << "  HELLO " << QList {1, 0, 0};
         QTest::newRow("across detail and text") << "文字 hello" << QList {1, 0, 0};
         QTest::newRow("no match") << "zzz" << QList {0, 0, 0};
+        // clang-format on
     }
     void historyFilter()
     {
@@ -76,6 +79,7 @@ private Q_SLOTS:
 
     void fixedPhraseFilter_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("searchText");
         QTest::addColumn<QStringList>("titles");
         QTest::newRow("all visible") << "s " << QStringList {"朝", "昼"};
@@ -84,6 +88,7 @@ private Q_SLOTS:
         QTest::newRow("content, any case") << "s GOOD" << QStringList {"朝"};
         QTest::newRow("hidden phrase") << "s こんばんは" << QStringList {};
         QTest::newRow("phrase of a hidden folder") << "s 山田" << QStringList {};
+        // clang-format on
     }
     void fixedPhraseFilter()
     {
@@ -114,6 +119,7 @@ private Q_SLOTS:
 
     void captions_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("searchText");
         QTest::addColumn<QString>("historyCaption");
         QTest::addColumn<QString>("phraseCaption");
@@ -124,6 +130,7 @@ private Q_SLOTS:
         QTest::newRow("bare s") << "s " << noMatch << none;
         QTest::newRow("s and keyword") << "s x" << noMatch << noMatch;
         QTest::newRow("blank only") << " " << noMatch << none;
+        // clang-format on
     }
     void captions()
     {
@@ -136,6 +143,7 @@ private Q_SLOTS:
 
     void sectionHeights_data()
     {
+        // clang-format off
         QTest::addColumn<int>("rows");
         QTest::addColumn<double>("scale");
         QTest::addColumn<double>("textHeight");
@@ -145,6 +153,7 @@ private Q_SLOTS:
         QTest::newRow("2 rows at 1.5") << 2 << 1.5 << 100.0 << 430.0;
         QTest::newRow("small scale keeps 136") << 4 << 0.5 << 170.0 << 474.0;
         QTest::newRow("12 rows at 2") << 12 << 2.0 << 450.0 << 810.0;
+        // clang-format on
     }
     void sectionHeights()
     {
