@@ -7,6 +7,7 @@
 #include "platform/Scheduler.h"
 
 #include <QPointer>
+#include <QSet>
 
 #include <algorithm>
 
@@ -66,7 +67,7 @@ ClipboardHistoryMenuViewModel::ClipboardHistoryMenuViewModel(ClipboardHistoryMod
     connect(&menuState, &ClipboardMenuState::resetTokenChanged, this,
         &ClipboardHistoryMenuViewModel::reset);
     connect(&history, &ClipboardHistoryModel::itemsChanged, this, [this] {
-        m_searchTextHeads.clear();
+        forgetRemovedSearchTexts();
         Q_EMIT resultsChanged();
     });
     // New dimensions change what an image entry's search text holds.
@@ -142,6 +143,17 @@ QList<ClipboardHistoryItem> ClipboardHistoryMenuViewModel::filteredItems(
     return result;
 }
 
+// A capture keeps what is known of the other entries: only the new one is measured on the next
+// keystroke.
+void ClipboardHistoryMenuViewModel::forgetRemovedSearchTexts()
+{
+    QSet<QUuid> ids;
+    for (const ClipboardHistoryItem& item : m_history.items()) {
+        ids.insert(item.id);
+    }
+    m_searchTextHeads.removeIf([&ids](const auto& entry) { return !ids.contains(entry.key()); });
+}
+
 bool ClipboardHistoryMenuViewModel::itemMatches(
     const ClipboardHistoryItem& item, const QString& keyword) const
 {
@@ -151,10 +163,9 @@ bool ClipboardHistoryMenuViewModel::itemMatches(
     if (item.kind == ClipboardHistoryKind::Image) {
         return ClipboardHistorySearch::matches(ClipboardHistorySearch::searchText(item), keyword);
     }
-    auto head = m_searchTextHeads.constFind(item.fingerprint);
+    auto head = m_searchTextHeads.constFind(item.id);
     if (head == m_searchTextHeads.cend()) {
-        head = m_searchTextHeads.insert(
-            item.fingerprint, ClipboardHistorySearch::searchTextHead(item));
+        head = m_searchTextHeads.insert(item.id, ClipboardHistorySearch::searchTextHead(item));
     }
     return ClipboardHistorySearch::matches(*head, item.text.value_or(QString()), keyword);
 }

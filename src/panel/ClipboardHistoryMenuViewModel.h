@@ -10,8 +10,8 @@
 // application turns into closing the panel and pasting. Derived values are recomputed on
 // every call from the models' current state, so a capture or an edit never leaves a stale
 // list behind; only the title and detail of text and URL entries, which depend on their
-// content alone, are remembered until the history changes (a keystroke would otherwise count
-// the characters of 1,000 texts again).
+// content alone, are remembered while the entry stays (a keystroke would otherwise count the
+// characters of 1,000 texts again).
 //
 // Requests to the floating panels (the fixed phrase side panel, the image preview) leave as
 // signals: the panels are shared windows that the widget layer owns.
@@ -133,6 +133,7 @@ private:
     void returnToSearch();
     void writeFixedPhrase(const FixedPhrase& phrase);
     bool itemMatches(const ClipboardHistoryItem& item, const QString& keyword) const;
+    void forgetRemovedSearchTexts();
 
     ClipboardHistoryModel& m_history;
     FixedPhraseModel& m_fixedPhrases;
@@ -146,7 +147,6 @@ private:
     std::optional<QUuid> m_selectedHistoryItemID;
     std::optional<QUuid> m_selectedFixedPhraseID;
     std::unique_ptr<FixedPhrasePanelSelection> m_sidePanel;
-    // Search text heads of text and URL entries by fingerprint; emptied when the history
-    // changes.
-    mutable QHash<QString, QString> m_searchTextHeads;
+    // Search text heads of the text and URL entries in the history, by id.
+    mutable QHash<QUuid, QString> m_searchTextHeads;
 };
