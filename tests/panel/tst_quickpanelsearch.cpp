@@ -86,6 +86,7 @@ private Q_SLOTS:
         QTest::newRow("folder title") << "s 挨拶" << QStringList {"朝", "昼"};
         QTest::newRow("title") << "s 昼" << QStringList {"昼"};
         QTest::newRow("content, any case") << "s GOOD" << QStringList {"朝"};
+        QTest::newRow("full-width, any case") << "s ＧＯＯＤ" << QStringList {"朝"};
         QTest::newRow("hidden phrase") << "s こんばんは" << QStringList {};
         QTest::newRow("phrase of a hidden folder") << "s 山田" << QStringList {};
         // clang-format on
@@ -95,7 +96,7 @@ private Q_SLOTS:
         QFETCH(QString, searchText);
         QuickPanelWorld world;
         world.addFolder(QStringLiteral("挨拶"),
-            {{"朝", "Good morning"}, {"夜", "こんばんは", false}, {"昼", "こんにちは"}});
+            {{"朝", "Good morning ｇｏｏｄ"}, {"夜", "こんばんは", false}, {"昼", "こんにちは"}});
         world.addFolder(QStringLiteral("仕事"), {{"署名", "山田"}}, false);
         world.addFolder(QStringLiteral("空"), {});
         world.menu.setSearchText(searchText);
