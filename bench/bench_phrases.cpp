@@ -197,7 +197,7 @@ int runChild(const QString& mode, const QString& path)
     bool ok = false;
     if (mode == QStringLiteral("--load")) {
         const FixedPhraseStorage::LoadResult loaded = FixedPhraseStorage(path).load();
-        ok = loaded.state == FixedPhraseStorage::LoadState::loaded;
+        ok = loaded.state == FixedPhraseStorage::LoadState::Loaded;
         folders = loaded.folders.size();
         for (const FixedPhraseFolder& folder : loaded.folders) {
             phrases += folder.phrases.size();
@@ -251,7 +251,7 @@ int main(int argc, char** argv)
         const auto exported = FixedPhraseFileTransfer::writeCSV(store, csvPath);
         const QString exportTime = watch.text();
         if (exported) {
-            std::printf("export failed: %s\n", qPrintable(exported->localizedDescription()));
+            std::printf("export failed: %s\n", qPrintable(exported->description()));
             return 1;
         }
         const qint64 csvSize = QFileInfo(csvPath).size();
@@ -270,18 +270,18 @@ int main(int argc, char** argv)
         }
         const QString saveTime = watch.text();
         std::printf("FixedPhrases.json: %lld bytes\n",
-            static_cast<long long>(QFileInfo(storage.fileURL()).size()));
+            static_cast<long long>(QFileInfo(storage.filePath()).size()));
         std::printf("save FixedPhrases.json: %s   [target < 1500 ms]\n", qPrintable(saveTime));
         watch.restart();
         const FixedPhraseStorage::LoadResult loaded = storage.load();
         const QString loadTime = watch.text();
         std::printf("load FixedPhrases.json (warm heap): %s (%s)\n", qPrintable(loadTime),
-            loaded.state == FixedPhraseStorage::LoadState::loaded && loaded.folders == store
+            loaded.state == FixedPhraseStorage::LoadState::Loaded && loaded.folders == store
                 ? "identical"
                 : "DIFFERENT");
         std::printf("load FixedPhrases.json (fresh process, as at launch): %s   [target < 1500 "
                     "ms]\n",
-            runInChild(QStringLiteral("--load"), storage.fileURL()).constData());
+            runInChild(QStringLiteral("--load"), storage.filePath()).constData());
     }
 
     std::printf("import (read + UTF-8 check + tokenize + map; fresh process): %s   [target < "

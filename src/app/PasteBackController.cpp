@@ -34,7 +34,7 @@ void PasteBackController::captureActivePasteTarget()
 
 void PasteBackController::rememberApplication(const RunningApplication& application)
 {
-    if (application.windowId == 0 || m_workspace.isOwnApplication(application)) {
+    if (application.windowID == 0 || m_workspace.isOwnApplication(application)) {
         return;
     }
     m_lastNonSelfFrontmostApplication = application;
@@ -81,7 +81,7 @@ void PasteBackController::postPasteShortcut(const std::optional<RunningApplicati
     // Only into the window the user came from: if it has gone or the window manager did not
     // bring it to the front, the keystroke would land somewhere the user never chose.
     const auto frontmost = m_workspace.frontmostApplication();
-    if (!frontmost || frontmost->windowId != target->windowId ||
+    if (!frontmost || frontmost->windowID != target->windowID ||
         m_workspace.isTerminated(*target)) {
         return;
     }

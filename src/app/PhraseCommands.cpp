@@ -74,7 +74,7 @@ CommandResult transferLocally(
 
 CommandSpec transferSpec(Transfer transfer)
 {
-    const bool isExport = transfer == Transfer::exportCSV;
+    const bool isExport = transfer == Transfer::ExportCSV;
     CommandSpec spec;
     spec.words = QStringList {
         QStringLiteral("phrases"), isExport ? QStringLiteral("export") : QStringLiteral("import")};
@@ -153,6 +153,6 @@ void registerPhraseCommands(CommandRegistry& registry)
     };
     registry.add(std::move(status));
 
-    registry.add(transferSpec(Transfer::exportCSV));
-    registry.add(transferSpec(Transfer::importCSV));
+    registry.add(transferSpec(Transfer::ExportCSV));
+    registry.add(transferSpec(Transfer::ImportCSV));
 }

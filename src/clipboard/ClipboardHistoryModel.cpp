@@ -84,7 +84,7 @@ ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsSto
                   [this](bool) {
                       Q_EMIT saveExcelCopiesAsTextChanged();
                   }})
-    , m_writer(scheduler, executor, m_storage->fileURL(),
+    , m_writer(scheduler, executor, m_storage->filePath(),
           [this]() -> PersistentStoreWriter::Snapshot {
               return {[items = m_items](QIODevice& device) { // shared, not copied
                           return ClipboardHistoryStorage::encode(items, device);
@@ -176,6 +176,9 @@ void ClipboardHistoryModel::replaceItems(QList<ClipboardHistoryItem> items)
 
 void ClipboardHistoryModel::setStatusMessage(const QString& message)
 {
+    if (m_statusMessage == message) {
+        return;
+    }
     m_statusMessage = message;
     Q_EMIT statusMessageChanged();
 }
@@ -187,7 +190,7 @@ void ClipboardHistoryModel::loadHistory()
     // aside first, so that the next save cannot destroy it.
     const QString refusal =
         QStringLiteral("読み込めなかった履歴ファイルを上書きしないよう、保存を止めています (") +
-        m_storage->fileURL() + QStringLiteral(")");
+        m_storage->filePath() + QStringLiteral(")");
     switch (loaded.status) {
     case ClipboardHistoryStorage::LoadStatus::Loaded:
     case ClipboardHistoryStorage::LoadStatus::Missing:
@@ -248,7 +251,7 @@ ClipboardHistoryStorageUsage ClipboardHistoryModel::storageUsage() const
 
 QString ClipboardHistoryModel::historyFilePath() const
 {
-    return m_storage->fileURL();
+    return m_storage->filePath();
 }
 
 bool ClipboardHistoryModel::isStorageWriteProtected() const

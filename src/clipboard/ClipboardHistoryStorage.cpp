@@ -15,7 +15,7 @@ ClipboardHistoryStorage::ClipboardHistoryStorage(QString directory)
     : m_directory(std::move(directory))
 { }
 
-QString ClipboardHistoryStorage::fileURL() const
+QString ClipboardHistoryStorage::filePath() const
 {
     return m_directory + QLatin1Char('/') + fileName();
 }
@@ -27,7 +27,7 @@ ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load() const
     if (QFileInfo(m_directory).isDir()) {
         PrivateFiles::ensureDirectory(m_directory);
     }
-    const QString path = fileURL();
+    const QString path = filePath();
     if (!QFileInfo::exists(path)) {
         result.status = LoadStatus::Missing;
         return result;
@@ -62,7 +62,7 @@ bool ClipboardHistoryStorage::saveSynchronously(
     const QList<ClipboardHistoryItem>& items, QString* error) const
 {
     return PrivateFiles::writeAtomically(
-        fileURL(), [&items](QIODevice& device) { return encode(items, device); }, error);
+        filePath(), [&items](QIODevice& device) { return encode(items, device); }, error);
 }
 
 bool ClipboardHistoryStorage::encode(const QList<ClipboardHistoryItem>& items, QIODevice& device)

@@ -36,7 +36,7 @@ public:
     explicit ClipboardHistoryStorage(QString directory);
 
     static QString fileName() { return QStringLiteral("ClipboardHistory.json"); }
-    QString fileURL() const; // the file's path
+    QString filePath() const; // the file's path
     QString directory() const { return m_directory; }
 
     // Reads the file at start. A file that cannot be read or decoded as a whole gives an

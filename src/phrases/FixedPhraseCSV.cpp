@@ -94,7 +94,7 @@ QString cellText(const std::vector<QByteArray>& cells, size_t index)
 QString localizedDescription(FixedPhraseCSVError error)
 {
     switch (error) {
-    case FixedPhraseCSVError::unclosedQuote:
+    case FixedPhraseCSVError::UnclosedQuote:
         return QStringLiteral("CSVの引用符が閉じられていません");
     }
     return {};

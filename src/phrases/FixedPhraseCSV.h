@@ -20,7 +20,7 @@
 
 enum class FixedPhraseCSVError
 {
-    unclosedQuote
+    UnclosedQuote
 };
 QString localizedDescription(FixedPhraseCSVError error);
 
@@ -37,7 +37,7 @@ public:
     static bool encodeUtf8(
         const FixedPhraseFolderList& folders, const std::function<bool(const QByteArray&)>& sink);
 
-    // Rows of cells; nothing when a quote is never closed (FixedPhraseCSVError::unclosedQuote).
+    // Rows of cells; nothing when a quote is never closed (FixedPhraseCSVError::UnclosedQuote).
     static std::optional<QList<QStringList>> parse(QStringView text);
     // Folders described by text; nothing when a quote is never closed.
     static std::optional<FixedPhraseFolderList> decode(QStringView text);

@@ -59,9 +59,9 @@ std::optional<FixedPhraseFolderList> FixedPhraseCommands::readStore(
 {
     const FixedPhraseStorage storage(locations.filePath(FixedPhraseStorage::fileName()));
     FixedPhraseStorage::LoadResult result = storage.load();
-    if (result.state == FixedPhraseStorage::LoadState::unreadable) {
+    if (result.state == FixedPhraseStorage::LoadState::Unreadable) {
         *error = QStringLiteral("%1 cannot be read (Norvale moves it aside at its next start)")
-                     .arg(storage.fileURL());
+                     .arg(storage.filePath());
         return std::nullopt;
     }
     return std::move(result.folders);
@@ -79,7 +79,7 @@ bool FixedPhraseCommands::start(FixedPhraseModel& model, Transfer transfer, cons
             done({succeeded, guard ? guard->statusMessage().value_or(QString()) : QString()});
         });
     const bool started =
-        transfer == Transfer::exportCSV ? model.exportCSV(path) : model.importCSV(path);
+        transfer == Transfer::ExportCSV ? model.exportCSV(path) : model.importCSV(path);
     if (!started) {
         QObject::disconnect(*connection);
     }

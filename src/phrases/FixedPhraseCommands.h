@@ -26,8 +26,8 @@ namespace FixedPhraseCommands {
 
 enum class Transfer
 {
-    exportCSV,
-    importCSV
+    ExportCSV,
+    ImportCSV
 };
 
 struct Outcome

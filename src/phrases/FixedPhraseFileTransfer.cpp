@@ -24,17 +24,17 @@ FixedPhraseTransferFailure platformFailure(const QString& description)
 QString localizedDescription(FixedPhraseFileTransferError error)
 {
     switch (error) {
-    case FixedPhraseFileTransferError::importFileTooLarge:
+    case FixedPhraseFileTransferError::ImportFileTooLarge:
         return QStringLiteral("CSVファイルが50MBを超えています");
-    case FixedPhraseFileTransferError::invalidUTF8:
+    case FixedPhraseFileTransferError::InvalidUTF8:
         return QStringLiteral("CSVファイルをUTF-8として読み込めません");
-    case FixedPhraseFileTransferError::importFileNotRegular:
+    case FixedPhraseFileTransferError::ImportFileNotRegular:
         return QStringLiteral("CSVファイルが通常のファイルではありません");
     }
     return {};
 }
 
-QString FixedPhraseTransferFailure::localizedDescription() const
+QString FixedPhraseTransferFailure::description() const
 {
     return std::visit(
         [](const auto& reason) -> QString {
@@ -88,7 +88,7 @@ FixedPhraseFileTransfer::ImportResult FixedPhraseFileTransfer::readCSV(const QSt
     };
     if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(descriptor);
-        return {{}, FixedPhraseTransferFailure(FixedPhraseFileTransferError::importFileNotRegular)};
+        return {{}, FixedPhraseTransferFailure(FixedPhraseFileTransferError::ImportFileNotRegular)};
     }
     QFile file;
     // Unbuffered: a buffered device reads ahead past the limit.
@@ -130,14 +130,14 @@ FixedPhraseFileTransfer::ImportResult FixedPhraseFileTransfer::readCSV(QIODevice
         }
     }
     if (total >= readLimit) {
-        return {{}, FixedPhraseTransferFailure(FixedPhraseFileTransferError::importFileTooLarge)};
+        return {{}, FixedPhraseTransferFailure(FixedPhraseFileTransferError::ImportFileTooLarge)};
     }
     if (!isValidUtf8 || !validator.finish()) {
-        return {{}, FixedPhraseTransferFailure(FixedPhraseFileTransferError::invalidUTF8)};
+        return {{}, FixedPhraseTransferFailure(FixedPhraseFileTransferError::InvalidUTF8)};
     }
     std::optional<FixedPhraseFolderList> folders = reader.finish();
     if (!folders) {
-        return {{}, FixedPhraseTransferFailure(FixedPhraseCSVError::unclosedQuote)};
+        return {{}, FixedPhraseTransferFailure(FixedPhraseCSVError::UnclosedQuote)};
     }
     return {std::move(*folders), std::nullopt};
 }

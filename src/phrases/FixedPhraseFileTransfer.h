@@ -23,10 +23,10 @@ class QIODevice;
 
 enum class FixedPhraseFileTransferError
 {
-    importFileTooLarge,
-    invalidUTF8,
+    ImportFileTooLarge,
+    InvalidUTF8,
     // A FIFO, a device or a folder: reading one could block forever or never end.
-    importFileNotRegular
+    ImportFileNotRegular
 };
 QString localizedDescription(FixedPhraseFileTransferError error);
 
@@ -42,7 +42,8 @@ public:
     { }
 
     const Reason& reason() const { return m_reason; }
-    QString localizedDescription() const;
+    // The typed error's localized description, or the platform's own text for a file error.
+    QString description() const;
 
     friend bool operator==(
         const FixedPhraseTransferFailure&, const FixedPhraseTransferFailure&) = default;

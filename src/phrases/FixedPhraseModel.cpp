@@ -34,7 +34,7 @@ FixedPhraseModel::FixedPhraseModel(
     , m_scheduler(scheduler)
     , m_executor(executor)
     , m_storage(locations.filePath(FixedPhraseStorage::fileName()))
-    , m_writer(scheduler, executor, m_storage.fileURL(), [this] { return snapshot(m_folders); },
+    , m_writer(scheduler, executor, m_storage.filePath(), [this] { return snapshot(m_folders); },
           {saveDelay, Executor::Priority::UserInitiated})
 {
     m_writer.setSaveFailedHandler(
@@ -48,17 +48,17 @@ void FixedPhraseModel::load()
 {
     FixedPhraseStorage::LoadResult result = m_storage.load();
     switch (result.state) {
-    case FixedPhraseStorage::LoadState::missing:
+    case FixedPhraseStorage::LoadState::Missing:
         break;
-    case FixedPhraseStorage::LoadState::loaded:
+    case FixedPhraseStorage::LoadState::Loaded:
         m_folders = std::move(result.folders);
         break;
-    case FixedPhraseStorage::LoadState::unreadable:
+    case FixedPhraseStorage::LoadState::Unreadable:
         // The store starts empty, silently; the damaged file is kept for the user under a
         // new name before any save could replace it.
         m_writer.keepUnreadableFile(
             QStringLiteral("読み込めなかった %1 を退避できないため、上書きしません")
-                .arg(m_storage.fileURL()));
+                .arg(m_storage.filePath()));
         break;
     }
 }
@@ -271,7 +271,7 @@ bool FixedPhraseModel::exportCSV(const QString& path)
                 return;
             }
             if (failure) {
-                self->endTransfer(exportFailedPrefix + failure->localizedDescription(), false);
+                self->endTransfer(exportFailedPrefix + failure->description(), false);
             } else {
                 self->endTransfer(exportedMessage, true);
             }
@@ -299,7 +299,7 @@ bool FixedPhraseModel::importCSV(const QString& path)
 void FixedPhraseModel::finishImportRead(FixedPhraseFileTransfer::ImportResult result)
 {
     if (result.failure) {
-        endTransfer(importFailedPrefix + result.failure->localizedDescription(), false);
+        endTransfer(importFailedPrefix + result.failure->description(), false);
         return;
     }
     // The imported list is written before it replaces the one in memory, under a generation

@@ -133,13 +133,13 @@ FixedPhraseStorage::LoadResult FixedPhraseStorage::load() const
     }
     JsonFileBuffer buffer;
     if (buffer.read(m_filePath) != JsonFileBuffer::ReadOutcome::Read) {
-        return {LoadState::unreadable, {}};
+        return {LoadState::Unreadable, {}};
     }
     std::optional<FixedPhraseFolderList> folders = decodeBuffer(buffer);
     if (!folders) {
-        return {LoadState::unreadable, {}};
+        return {LoadState::Unreadable, {}};
     }
-    return {LoadState::loaded, std::move(*folders)};
+    return {LoadState::Loaded, std::move(*folders)};
 }
 
 bool FixedPhraseStorage::save(const FixedPhraseFolderList& folders, QString* error) const

@@ -27,19 +27,19 @@ public:
     static QString fileName() { return QStringLiteral("FixedPhrases.json"); }
 
     // The store file.
-    QString fileURL() const { return m_filePath; }
+    QString filePath() const { return m_filePath; }
     // The copy of the store an import keeps before it replaces the file.
     QString beforeImportPath() const { return m_filePath + QStringLiteral(".before-import"); }
 
     enum class LoadState
     {
-        missing,
-        loaded,
-        unreadable
+        Missing,
+        Loaded,
+        Unreadable
     };
     struct LoadResult
     {
-        LoadState state = LoadState::missing;
+        LoadState state = LoadState::Missing;
         FixedPhraseFolderList folders;
     };
     LoadResult load() const;

@@ -12,7 +12,7 @@
 
 struct RunningApplication
 {
-    quint64 windowId = 0;
+    quint64 windowID = 0;
     qint64 processId = 0;
     QString applicationId; // desktop-file id or WM_CLASS class
     QString title;
@@ -36,10 +36,10 @@ public:
     // could not even be sent.
     virtual bool activate(const RunningApplication& application) = 0;
     // Brings Norvale's given top-level window to the front the same way.
-    virtual void activateOwnWindow(quint64 windowId) = 0;
+    virtual void activateOwnWindow(quint64 windowID) = 0;
     // Makes Norvale's given top-level window, before it is shown, an auxiliary window that
     // stays off the taskbar and the pager (the quick panel).
-    virtual void prepareAuxiliaryWindow(quint64 windowId) = 0;
+    virtual void prepareAuxiliaryWindow(quint64 windowID) = 0;
 
 Q_SIGNALS:
     // The frontmost application changed (any application, Norvale's own included).

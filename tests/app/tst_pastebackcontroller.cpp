@@ -98,7 +98,7 @@ private Q_SLOTS:
             desk.workspace.setFrontmost(
                 RunningApplication {0x3000002, 0, QStringLiteral("Norvale"), QString()});
         } else if (situation == QStringLiteral("terminated")) {
-            desk.workspace.terminate(editor.windowId);
+            desk.workspace.terminate(editor.windowID);
         } else if (situation == QStringLiteral("refused")) {
             desk.workspace.setRefusesActivation(true);
         } else if (situation == QStringLiteral("untrusted")) {

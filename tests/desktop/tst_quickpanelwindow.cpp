@@ -40,7 +40,7 @@ private Q_SLOTS:
         QCOMPARE(m_workspace->activations().size(), 1);
         QVERIFY(m_workspace->activations().first().own);
         QCOMPARE(
-            m_workspace->activations().first().application.windowId, quint64(m_panel->winId()));
+            m_workspace->activations().first().application.windowID, quint64(m_panel->winId()));
 
         // A panel appearing on the screen's edge moves it.
         DisplayInfo withPanel = m_displays.displays().first();

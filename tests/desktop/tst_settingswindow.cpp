@@ -108,7 +108,7 @@ private Q_SLOTS:
         QCOMPARE(window.pos(), QPoint(600, 210)); // centred without a frame
         QCOMPARE(m_workspace->activations().size(), 1);
         QVERIFY(m_workspace->activations().first().own);
-        QCOMPARE(m_workspace->activations().first().application.windowId, quint64(window.winId()));
+        QCOMPARE(m_workspace->activations().first().application.windowID, quint64(window.winId()));
         // Once the frame is known the rule runs again, and the polling stops.
         m_scheduler.advance(0.05);
         QCOMPARE(window.pos(), QPoint(598, 208));

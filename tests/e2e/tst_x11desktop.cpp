@@ -226,7 +226,7 @@ private Q_SLOTS:
 
         // A pager-style request brings another client's window to the front.
         QVERIFY(m_workspace->activate(firstApp));
-        QTRY_COMPARE_WITH_TIMEOUT(frontWindow(), firstApp.windowId, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(frontWindow(), firstApp.windowID, 20000);
 
         // Our own window, activated the same way, is recognised as ours. openbox may still be
         // busy focusing the new window, and a request racing with it can lose: each is
@@ -247,10 +247,10 @@ private Q_SLOTS:
             return false;
         };
         QVERIFY(activateUntil([&] { m_workspace->activate(firstApp); },
-            [&] { return frontWindow() == firstApp.windowId; }, 1500));
+            [&] { return frontWindow() == firstApp.windowID; }, 1500));
         activated.clear();
         QVERIFY(activateUntil([&] { m_workspace->activateOwnWindow(own.winId()); },
-            [&] { return lastApplication(activated).windowId == own.winId(); }, 7000));
+            [&] { return lastApplication(activated).windowID == own.winId(); }, 7000));
         QVERIFY(m_workspace->isOwnApplication(lastApplication(activated)));
 
         // Terminated: the window is gone.
@@ -283,7 +283,7 @@ private:
     {
         return m_workspace->frontmostApplication().value_or(RunningApplication {});
     }
-    quint64 frontWindow() const { return front().windowId; }
+    quint64 frontWindow() const { return front().windowID; }
 
     std::unique_ptr<LinuxWorkspace> m_workspace;
     std::unique_ptr<LinuxDisplays> m_displays;

@@ -67,7 +67,7 @@ private Q_SLOTS:
         const QString csv = h.csv(QStringLiteral("in.csv"),
             "\xef\xbb\xbf分類,分類の表示,タイトル,内容,定型文の表示\nA,非表示,t,\"a,b\",表示\n");
         const Outcome imported =
-            FixedPhraseCommands::runStandalone(h.locations, Transfer::importCSV, csv);
+            FixedPhraseCommands::runStandalone(h.locations, Transfer::ImportCSV, csv);
         QCOMPARE(imported.statusLine, QStringLiteral("定型文を読み込みました"));
         QString error;
         const auto store = FixedPhraseCommands::readStore(h.locations, &error);
@@ -75,12 +75,12 @@ private Q_SLOTS:
 
         const QString out = h.dir.filePath(QStringLiteral("out.csv"));
         const Outcome exported =
-            FixedPhraseCommands::runStandalone(h.locations, Transfer::exportCSV, out);
+            FixedPhraseCommands::runStandalone(h.locations, Transfer::ExportCSV, out);
         QCOMPARE(exported.statusLine, QStringLiteral("定型文を書き出しました"));
         QCOMPARE(readFile(out), readFile(csv));
 
         const Outcome failed = FixedPhraseCommands::runStandalone(
-            h.locations, Transfer::importCSV, h.csv(QStringLiteral("bad.csv"), "A,\"x\n"));
+            h.locations, Transfer::ImportCSV, h.csv(QStringLiteral("bad.csv"), "A,\"x\n"));
         QVERIFY(!failed.succeeded);
         QCOMPARE(failed.statusLine,
             QStringLiteral("定型文を読み込めませんでした: CSVの引用符が閉じられていません"));

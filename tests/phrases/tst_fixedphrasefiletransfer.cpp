@@ -46,7 +46,7 @@ QByteArray csvOfSize(qint64 size)
 
 QString descriptionOf(const FixedPhraseFileTransfer::ImportResult& result)
 {
-    return result.failure ? result.failure->localizedDescription() : QString();
+    return result.failure ? result.failure->description() : QString();
 }
 
 } // namespace
@@ -141,7 +141,7 @@ private Q_SLOTS:
             FixedPhraseFileTransfer::readCSV(dir.filePath(QStringLiteral("none.csv")));
         QVERIFY(read.failure);
         QVERIFY(std::holds_alternative<QString>(read.failure->reason()));
-        QVERIFY(!read.failure->localizedDescription().isEmpty());
+        QVERIFY(!read.failure->description().isEmpty());
 
         const QString path = dir.filePath(QStringLiteral("missing/folder/out.csv"));
         const auto written =

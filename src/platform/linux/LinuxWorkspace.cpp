@@ -34,7 +34,7 @@ LinuxWorkspace::LinuxWorkspace(QObject* parent)
     m_x11->subscribe(this, [this](const xcb_generic_event_t* event) { handleEvent(event); });
     m_x11->selectEvents(m_x11->root(), XCB_EVENT_MASK_PROPERTY_CHANGE);
     if (const auto front = frontmostApplication()) {
-        m_lastActiveWindow = front->windowId;
+        m_lastActiveWindow = front->windowID;
         m_lastActiveProcess = front->processId;
     }
 }
@@ -74,11 +74,11 @@ std::optional<RunningApplication> LinuxWorkspace::frontmostApplication() const
     return describe(active->first());
 }
 
-RunningApplication LinuxWorkspace::describe(quint64 windowId) const
+RunningApplication LinuxWorkspace::describe(quint64 windowID) const
 {
     RunningApplication application;
-    application.windowId = windowId;
-    const auto window = static_cast<xcb_window_t>(windowId);
+    application.windowID = windowID;
+    const auto window = static_cast<xcb_window_t>(windowID);
     if (const auto pid = m_x11->cardinals(window, m_x11->atom("_NET_WM_PID"));
         pid && !pid->isEmpty()) {
         application.processId = pid->first();
@@ -108,7 +108,7 @@ bool LinuxWorkspace::isTerminated(const RunningApplication& application) const
     if (!m_x11) {
         return true;
     }
-    const auto window = static_cast<xcb_window_t>(application.windowId);
+    const auto window = static_cast<xcb_window_t>(application.windowID);
     if (!m_x11->windowExists(window)) {
         return true;
     }
@@ -124,10 +124,10 @@ bool LinuxWorkspace::activate(const RunningApplication& application)
     if (!m_x11 || isTerminated(application)) {
         return false;
     }
-    return sendActivation(application.windowId);
+    return sendActivation(application.windowID);
 }
 
-void LinuxWorkspace::activateOwnWindow(quint64 windowId)
+void LinuxWorkspace::activateOwnWindow(quint64 windowID)
 {
     if (!m_x11) {
         return;
@@ -138,10 +138,10 @@ void LinuxWorkspace::activateOwnWindow(quint64 windowId)
             qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         xcb_flush(x11->connection());
     }
-    sendActivation(windowId);
+    sendActivation(windowID);
 }
 
-void LinuxWorkspace::prepareAuxiliaryWindow(quint64 windowId)
+void LinuxWorkspace::prepareAuxiliaryWindow(quint64 windowID)
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (x11 == nullptr) {
@@ -159,17 +159,17 @@ void LinuxWorkspace::prepareAuxiliaryWindow(quint64 windowId)
     const xcb_atom_t state = intern("_NET_WM_STATE");
     const xcb_atom_t atoms[] = {
         intern("_NET_WM_STATE_SKIP_TASKBAR"), intern("_NET_WM_STATE_SKIP_PAGER")};
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(windowId),
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(windowID),
         state, XCB_ATOM_ATOM, 32, 2, atoms);
     xcb_flush(connection);
 }
 
-bool LinuxWorkspace::sendActivation(quint64 windowId)
+bool LinuxWorkspace::sendActivation(quint64 windowID)
 {
     xcb_client_message_event_t message {};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
-    message.window = static_cast<xcb_window_t>(windowId);
+    message.window = static_cast<xcb_window_t>(windowID);
     message.type = m_x11->atom("_NET_ACTIVE_WINDOW");
     message.data.data32[0] = sourcePager;
     message.data.data32[1] = m_x11->serverTime();
@@ -208,10 +208,10 @@ void LinuxWorkspace::activeWindowChanged()
     }
     // The server reuses the ids of windows that are gone, so a new process's window may carry
     // the id the previous active window had: the pid tells them apart.
-    if (front->windowId == m_lastActiveWindow && front->processId == m_lastActiveProcess) {
+    if (front->windowID == m_lastActiveWindow && front->processId == m_lastActiveProcess) {
         return;
     }
-    m_lastActiveWindow = front->windowId;
+    m_lastActiveWindow = front->windowID;
     m_lastActiveProcess = front->processId;
     Q_EMIT applicationActivated(*front);
 }

@@ -30,8 +30,8 @@ public:
     bool isOwnApplication(const RunningApplication& application) const override;
     bool isTerminated(const RunningApplication& application) const override;
     bool activate(const RunningApplication& application) override;
-    void activateOwnWindow(quint64 windowId) override;
-    void prepareAuxiliaryWindow(quint64 windowId) override;
+    void activateOwnWindow(quint64 windowID) override;
+    void prepareAuxiliaryWindow(quint64 windowID) override;
 
     // The WM_CLASS class Qt gives our windows (the application name, or the capitalised
     // program name when none is set).
@@ -40,8 +40,8 @@ public:
 private:
     void handleEvent(const void* event);
     void activeWindowChanged();
-    RunningApplication describe(quint64 windowId) const;
-    bool sendActivation(quint64 windowId);
+    RunningApplication describe(quint64 windowID) const;
+    bool sendActivation(quint64 windowID);
 
     std::shared_ptr<X11Connection> m_x11;
     quint64 m_lastActiveWindow = 0;

@@ -23,7 +23,7 @@ bool SimWorkspace::isOwnApplication(const RunningApplication& application) const
 
 bool SimWorkspace::isTerminated(const RunningApplication& application) const
 {
-    return m_terminated.contains(application.windowId);
+    return m_terminated.contains(application.windowID);
 }
 
 bool SimWorkspace::activate(const RunningApplication& application)
@@ -38,18 +38,18 @@ bool SimWorkspace::activate(const RunningApplication& application)
     return true;
 }
 
-void SimWorkspace::activateOwnWindow(quint64 windowId)
+void SimWorkspace::activateOwnWindow(quint64 windowID)
 {
-    const RunningApplication own = ownApplication(windowId);
+    const RunningApplication own = ownApplication(windowID);
     record(own, true, !m_refuses);
     if (!m_refuses) {
         setFrontmost(own);
     }
 }
 
-void SimWorkspace::prepareAuxiliaryWindow(quint64 windowId)
+void SimWorkspace::prepareAuxiliaryWindow(quint64 windowID)
 {
-    m_auxiliaryWindows.insert(windowId);
+    m_auxiliaryWindows.insert(windowID);
 }
 
 void SimWorkspace::setFrontmost(const RunningApplication& application)
@@ -57,7 +57,7 @@ void SimWorkspace::setFrontmost(const RunningApplication& application)
     if (m_frontmost == application) {
         return;
     }
-    m_terminated.remove(application.windowId);
+    m_terminated.remove(application.windowID);
     m_frontmost = application;
     Q_EMIT applicationActivated(application);
 }
@@ -67,10 +67,10 @@ void SimWorkspace::clearFrontmost()
     m_frontmost.reset();
 }
 
-void SimWorkspace::terminate(quint64 windowId)
+void SimWorkspace::terminate(quint64 windowID)
 {
-    m_terminated.insert(windowId);
-    if (m_frontmost && m_frontmost->windowId == windowId) {
+    m_terminated.insert(windowID);
+    if (m_frontmost && m_frontmost->windowID == windowID) {
         m_frontmost.reset();
     }
 }
@@ -80,10 +80,10 @@ void SimWorkspace::setRefusesActivation(bool refuses)
     m_refuses = refuses;
 }
 
-RunningApplication SimWorkspace::ownApplication(quint64 windowId) const
+RunningApplication SimWorkspace::ownApplication(quint64 windowID) const
 {
     return RunningApplication {
-        windowId, m_ownProcessId, m_ownApplicationId, QStringLiteral("Norvale")};
+        windowID, m_ownProcessId, m_ownApplicationId, QStringLiteral("Norvale")};
 }
 
 void SimWorkspace::record(const RunningApplication& application, bool own, bool honoured)

@@ -31,22 +31,22 @@ public:
     bool isTerminated(const RunningApplication& application) const override;
     // Sent unless the window is gone; honoured (the window becomes frontmost) unless refusing.
     bool activate(const RunningApplication& application) override;
-    void activateOwnWindow(quint64 windowId) override;
-    void prepareAuxiliaryWindow(quint64 windowId) override;
+    void activateOwnWindow(quint64 windowID) override;
+    void prepareAuxiliaryWindow(quint64 windowID) override;
 
     // A user brings the application to the front: emits applicationActivated when it changes.
     void setFrontmost(const RunningApplication& application);
     // Nothing is frontmost (the desktop has focus); no signal.
     void clearFrontmost();
     // The window goes away; when it was frontmost nothing is frontmost afterwards.
-    void terminate(quint64 windowId);
+    void terminate(quint64 windowID);
     void setRefusesActivation(bool refuses);
     // Norvale's own window as this workspace describes it.
-    RunningApplication ownApplication(quint64 windowId) const;
+    RunningApplication ownApplication(quint64 windowID) const;
 
     QList<Activation> activations() const { return m_activations; }
     void clearActivations() { m_activations.clear(); }
-    bool isAuxiliaryWindow(quint64 windowId) const { return m_auxiliaryWindows.contains(windowId); }
+    bool isAuxiliaryWindow(quint64 windowID) const { return m_auxiliaryWindows.contains(windowID); }
 
 private:
     void record(const RunningApplication& application, bool own, bool honoured);
