@@ -1,16 +1,9 @@
 #include "PhraseModelHarness.h"
 #include "common/TestMain.h"
 
-#include <QDir>
 #include <QTest>
 
 using namespace PhraseTest;
-
-namespace {
-
-const QString movedAsideName = QStringLiteral("FixedPhrases.json.unreadable-20260101T090000");
-
-} // namespace
 
 class FixedPhrasePersistenceTest final : public QObject
 {
@@ -75,26 +68,6 @@ private Q_SLOTS:
         QCOMPARE(h.status(), message);
         QCOMPARE(model.hasPendingSave(), newerSaveScheduled);
         QVERIFY(!QFileInfo::exists(h.storePath()));
-    }
-
-    void unreadableFileThatCannotBeMovedIsNeverOverwritten()
-    {
-        PhraseModelHarness h;
-        QVERIFY(QDir().mkpath(h.folderPath()));
-        const QByteArray damaged("[{\"damaged\"");
-        QVERIFY(writeFile(h.storePath(), damaged));
-        // Every name the file could be moved to is taken.
-        const QString base = h.folderPath() + QLatin1Char('/') + movedAsideName;
-        QVERIFY(writeFile(base, "taken"));
-        for (int n = 2; n <= 1000; ++n) {
-            QVERIFY(writeFile(base + QLatin1Char('-') + QString::number(n), "taken"));
-        }
-        FixedPhraseModel& model = h.create();
-        model.addFolder();
-        h.settle();
-        model.prepareForApplicationTermination();
-        QVERIFY(model.folders().size() == 1 && h.storeBytes() == damaged);
-        QVERIFY(h.status().startsWith(QStringLiteral("定型文を保存できませんでした: ")));
     }
 };
 
