@@ -212,12 +212,10 @@ private Q_SLOTS:
         row("missing id", "id", nullptr);
         row("missing kind", "kind", nullptr);
         row("missing createdAt", "createdAt", nullptr);
-        row("number text", "text", "5");
         row("unknown kind", "kind", "\"file\"");
         row("kind in other case", "kind", "\"Text\"");
         row("date with fraction", "createdAt", "\"2024-05-01T09:30:00.5Z\"");
         row("Base64 bad character", "imageData", "\"QQ=*\"");
-        row("duplicate known key", "kind", "\"text\",\"kind\":\"url\"");
     }
 
     void decodeRejectsElement()

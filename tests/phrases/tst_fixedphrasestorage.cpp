@@ -77,10 +77,6 @@ private Q_SLOTS:
 
         refuse("phrase without content", withPhrase(",\"title\":\"T\""));
         refuse("folder without id", "[{\"title\":\"F\",\"phrases\":[]}]");
-        refuse("title is a number", "[{\"id\":" + id + ",\"title\":5,\"phrases\":[]}]");
-        refuse("isVisible as a string", doc(",\"isVisible\":\"true\"", ""));
-        refuse("repeated member", doc(",\"isVisible\":true,\"isVisible\":false", ""));
-        refuse("phrases is an object", "[{\"id\":" + id + ",\"title\":\"F\",\"phrases\":{}}]");
     }
 
     void readsStrictly()
