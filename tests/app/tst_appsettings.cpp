@@ -19,8 +19,8 @@ private Q_SLOTS:
         QCOMPARE(store.keys().size(), 3);
     }
 
-    // Both scales, under their keys: a stored value is normalised when read and stays as it
-    // is in the store; a value set is normalised and stored (from 1.0).
+    // Both scales, under their keys, normalised when read and when set (from 1.0); what
+    // reaches the store is the generic setting's rule.
     void scaleIsNormalised_data()
     {
         QTest::addColumn<bool>("set");
@@ -33,12 +33,10 @@ private Q_SLOTS:
             QTest::addRow("set %s", name) << true << DefaultsValue(value) << expected;
         };
         read("zero reads as one", 0.0, 1.0);
-        read("integer zero", qint64(0), 1.0);
         read("below range", 0.5, 0.8);
         read("above range", 2.5, 1.8);
         read("to the nearest step", 1.23, 1.25);
         read("half step away from zero", 1.025, 1.05);
-        read("string is unreadable", QStringLiteral("1.5"), 1.0);
         read("not a number", std::nan(""), 1.0);
         read("infinity", std::numeric_limits<double>::infinity(), 1.8);
         set("to the nearest step", 1.03, 1.05);
@@ -66,11 +64,6 @@ private Q_SLOTS:
                 model.setProperty(property, std::get<double>(given));
             }
             QCOMPARE(model.property(property).toDouble(), expected);
-            // NaN never equals itself.
-            const DefaultsValue inStore = store.value(key);
-            const auto* number = std::get_if<double>(&inStore);
-            QVERIFY(inStore == (set ? DefaultsValue(expected) : given) ||
-                (!set && number != nullptr && std::isnan(*number)));
         }
     }
 };

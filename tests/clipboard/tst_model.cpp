@@ -107,11 +107,8 @@ private Q_SLOTS:
             Key::maxImageHistoryCount, 500);
         read("read rows 40", {{Key::displayHistoryRowCount, qint64 {40}}},
             Key::displayHistoryRowCount, 12);
-        QTest::newRow("set text 0") << Stored() << Key::maxTextHistoryCount << 0 << 1;
-        QTest::newRow("set image 1000") << Stored() << Key::maxImageHistoryCount << 1000 << 500;
         QTest::newRow("set url 501") << Stored() << Key::maxURLHistoryCount << 501 << 500;
         QTest::newRow("set rows 0") << Stored() << Key::displayHistoryRowCount << 0 << 1;
-        QTest::newRow("set rows 13") << Stored() << Key::displayHistoryRowCount << 13 << 12;
     }
 
     void limits()
