@@ -42,9 +42,7 @@ private Q_SLOTS:
         QTest::newRow("three padding") << QByteArray("Q===") << false << none;
         QTest::newRow("padding in the middle of a quad") << QByteArray("QU=D") << false << none;
         QTest::newRow("padding before the last quad") << QByteArray("QQ==QUJD") << false << none;
-        QTest::newRow("space") << QByteArray("QU J") << false << none;
         QTest::newRow("URL alphabet minus") << QByteArray("QUJ-") << false << none;
-        QTest::newRow("NUL byte") << QByteArray("QU\0D", 4) << false << none;
         QTest::newRow("non-ASCII") << QByteArray("QU\xc3\xa9") << false << none;
         QTest::newRow("bad character far in")
             << QByteArray(4000, 'A') + QByteArray("AA*A") + QByteArray(400, 'A') << false << none;
