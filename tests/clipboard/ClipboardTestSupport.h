@@ -111,12 +111,11 @@ struct World
         return result;
     }
     QStringList texts() const { return textsOf(model->items()); }
-    static QStringList textsIn(const QString& path)
+    QStringList savedTexts() const
     {
-        const auto items = ClipboardHistoryStorage::decode(readFile(path));
+        const auto items = ClipboardHistoryStorage::decode(readFile(historyPath()));
         return items ? textsOf(*items) : QStringList {QStringLiteral("<unreadable>")};
     }
-    QStringList savedTexts() const { return textsIn(historyPath()); }
 
     void writeHistory(const QList<ClipboardHistoryItem>& items)
     {

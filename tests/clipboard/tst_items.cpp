@@ -15,7 +15,6 @@ ClipboardHistoryItem textItem(ClipboardHistoryKind kind, OptionalText text)
     ClipboardHistoryItem item;
     item.kind = kind;
     item.text = std::move(text);
-    item.fingerprint = ClipboardHistoryItem::makeFingerprint(kind, item.text, std::nullopt);
     return item;
 }
 

@@ -185,9 +185,6 @@ private Q_SLOTS:
         QCOMPARE(previews.size(), 2);
         QCOMPARE(previews.at(0).fingerprint, a.fingerprint);
         QCOMPARE(previews.at(1).fingerprint, b.fingerprint);
-        for (const ClipboardHistoryItem& item : failing) {
-            QVERIFY(!ClipboardHistoryImagePreviewRenderer::render(item).has_value());
-        }
 
         CancelToken cancelled;
         cancelled.cancel();
