@@ -254,11 +254,6 @@ QString ClipboardHistoryModel::historyFilePath() const
     return m_storage->filePath();
 }
 
-bool ClipboardHistoryModel::isStorageWriteProtected() const
-{
-    return m_writer.writeRefusal().has_value();
-}
-
 // Monitoring and capture
 
 void ClipboardHistoryModel::startMonitoring()

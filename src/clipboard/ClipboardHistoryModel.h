@@ -149,8 +149,6 @@ public:
     bool isSaving() const { return m_writer.isWriting(); }
 
     QString historyFilePath() const;
-    // True when a bad history file could not be moved aside: nothing is written this run.
-    bool isStorageWriteProtected() const;
 
 Q_SIGNALS:
     void clipboardHistoryEnabledChanged();

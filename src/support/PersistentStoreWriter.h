@@ -117,7 +117,6 @@ public:
     QString keepUnreadableFile(const QString& refusal);
     // Refuses every write of the run with reason (a file that may be sound could not be read).
     void refuseWrites(const QString& reason);
-    std::optional<QString> writeRefusal() const { return m_refusal; }
     // What keepUnreadableFile() logged, for `norvale status` during this run; empty otherwise.
     QString loadWarning() const { return m_loadWarning; }
 
