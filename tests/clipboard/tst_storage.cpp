@@ -191,8 +191,6 @@ private Q_SLOTS:
         QTest::newRow("stored fingerprint is kept")
             << one({{"text", "\"a\""}, {"fingerprint", "\"text:b\""}})
             << withFingerprint(textItem(QStringLiteral("a")), "text:b");
-        QTest::newRow("text starting with U+FEFF keeps it")
-            << one({{"text", "\"\xef\xbb\xbf\""}}) << Items {textItem(QStringLiteral("\uFEFF"))};
     }
 
     void decodeAccepts()

@@ -59,7 +59,7 @@ private Q_SLOTS:
     {
         EndlessDevice device;
         QCOMPARE(descriptionOf(FixedPhraseFileTransfer::readCSV(device)), tooLarge);
-        QCOMPARE(device.handedOut, FixedPhraseFileTransfer::importSizeLimit + 1);
+        QCOMPARE(device.handedOut, 52'428'801);
     }
 
     void readsStrictly_data()
