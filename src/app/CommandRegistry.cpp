@@ -46,6 +46,13 @@ CommandResult CommandResult::output(const QString& text)
     return result;
 }
 
+CommandResult CommandResult::outputBuiltLater(std::function<QByteArray()> build)
+{
+    CommandResult result;
+    result.buildOutput = std::move(build);
+    return result;
+}
+
 CommandResult CommandResult::failure(const QString& message, int exitCode)
 {
     CommandResult result;

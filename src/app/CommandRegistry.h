@@ -102,8 +102,16 @@ struct CommandResult
     QByteArray standardError;
     // Runs in the instance once the reply has been handed to the client (quit, for example).
     std::function<void()> afterReply;
+    // In the instance: builds the standard output off the main thread, in place of
+    // standardOutput, for outputs that take long or much memory (a whole listing). It works on
+    // data of its own (a snapshot: copying an implicitly shared list costs nothing), never on a
+    // model. The instance builds only a few such outputs at once and holds the others back
+    // until one has been sent, so that a crowd of clients neither fills the memory nor delays
+    // the small commands.
+    std::function<QByteArray()> buildOutput;
 
     static CommandResult output(const QString& text);
+    static CommandResult outputBuiltLater(std::function<QByteArray()> build);
     static CommandResult failure(const QString& message, int exitCode = CommandExit::failure);
 };
 

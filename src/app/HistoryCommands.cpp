@@ -36,12 +36,17 @@ QString imageSummary(const ClipboardHistoryItem& item)
         : count;
 }
 
+QByteArray listOutput(const QList<ClipboardHistoryItem>& items, const CommandInvocation& invocation)
+{
+    return HistoryCommands::formatList(items, invocation.option(QStringLiteral("kind")),
+        invocation.hasOption(QStringLiteral("json")));
+}
+
 CommandResult listResult(
     const QList<ClipboardHistoryItem>& items, const CommandInvocation& invocation)
 {
     CommandResult result;
-    result.standardOutput = HistoryCommands::formatList(items,
-        invocation.option(QStringLiteral("kind")), invocation.hasOption(QStringLiteral("json")));
+    result.standardOutput = listOutput(items, invocation);
     return result;
 }
 
@@ -134,7 +139,11 @@ void registerHistoryCommands(CommandRegistry& registry)
     list.route = CommandRoute::InstancePreferred;
     list.inInstance = [](const CommandInvocation& invocation, const AppCommandContext& context,
                           const CommandReply& reply) {
-        reply(listResult(context.models.clipboardHistory.items(), invocation));
+        // Tens of megabytes for a full history: built off the main thread from a snapshot.
+        reply(CommandResult::outputBuiltLater(
+            [items = context.models.clipboardHistory.items(), invocation] {
+                return listOutput(items, invocation);
+            }));
     };
     list.locally = listFromFile;
     registry.add(std::move(list));

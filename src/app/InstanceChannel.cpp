@@ -1,5 +1,7 @@
 #include "InstanceChannel.h"
 
+#include "ReplyStream.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -62,27 +64,6 @@ bool isPrivateDirectory(const QString& path, QString* error)
         return false;
     }
     return true;
-}
-
-// Writes the one answer to a connection, unless its client has gone (the socket then is
-// disconnected or already deleted).
-void answer(QLocalSocket* socket, CommandResult result)
-{
-    auto afterReply = std::move(result.afterReply);
-    if (socket == nullptr || socket->state() != QLocalSocket::ConnectedState) {
-        // The client has gone: nobody reads the answer, but what follows it still happens.
-        if (afterReply) {
-            afterReply();
-        }
-        return;
-    }
-    if (afterReply) {
-        // Once the client has the whole reply (it closes), or the socket is gone.
-        QObject::connect(socket, &QLocalSocket::disconnected, socket, afterReply);
-    }
-    socket->write(InstanceProtocol::encodeReply(result));
-    socket->flush();
-    socket->disconnectFromServer();
 }
 
 // Connects to the socket at path within timeoutMs. While every slot of the listen backlog is
@@ -178,13 +159,23 @@ std::optional<InstanceRequest> InstanceProtocol::decodeRequest(const QByteArray&
 
 QByteArray InstanceProtocol::encodeReply(const CommandResult& result)
 {
-    QByteArray frame(replyMagic, magicSize);
-    appendUInt32(frame, static_cast<quint32>(result.exitCode));
-    appendUInt32(frame, static_cast<quint32>(result.standardOutput.size()));
-    frame.append(result.standardOutput);
-    appendUInt32(frame, static_cast<quint32>(result.standardError.size()));
-    frame.append(result.standardError);
-    return frame;
+    return replyHead(result) + result.standardOutput + replyTail(result);
+}
+
+QByteArray InstanceProtocol::replyHead(const CommandResult& result)
+{
+    QByteArray head(replyMagic, magicSize);
+    appendUInt32(head, static_cast<quint32>(result.exitCode));
+    appendUInt32(head, static_cast<quint32>(result.standardOutput.size()));
+    return head;
+}
+
+QByteArray InstanceProtocol::replyTail(const CommandResult& result)
+{
+    QByteArray tail;
+    appendUInt32(tail, static_cast<quint32>(result.standardError.size()));
+    tail.append(result.standardError);
+    return tail;
 }
 
 qint64 InstanceProtocol::replyFrameLength(const QByteArray& buffer)
@@ -259,9 +250,10 @@ std::optional<InstancePaths> InstancePaths::prepare(
     return paths;
 }
 
-InstanceServer::InstanceServer(Handler handler, QObject* parent)
+InstanceServer::InstanceServer(Handler handler, Executor& executor, QObject* parent)
     : QObject(parent)
     , m_handler(std::move(handler))
+    , m_executor(executor)
 { }
 
 InstanceServer::~InstanceServer()
@@ -299,6 +291,8 @@ InstanceServer::ListenResult InstanceServer::listen(const QString& socketPath, Q
 
 void InstanceServer::close()
 {
+    // Before the connections go: their streams free slots, which must admit nobody now.
+    m_largeReplies.clear();
     if (m_server != nullptr) {
         m_server->close();
         delete m_server;
@@ -375,15 +369,35 @@ void InstanceServer::readRequest(
     }
     buffer->clear();
 
+    // The handler may answer after the connection, or the server, has gone.
     QPointer<QLocalSocket> connection(socket);
-    const CommandReply reply(
-        [connection](CommandResult result) { answer(connection.data(), std::move(result)); });
+    QPointer<InstanceServer> server(this);
+    const CommandReply reply([server, connection](CommandResult result) {
+        if (server != nullptr) {
+            server->answer(connection.data(), std::move(result));
+        } else {
+            ReplyStream::send(nullptr, std::move(result));
+        }
+    });
     connect(socket, &QLocalSocket::disconnected, socket, [reply] { reply.abandon(); });
     if (!request) {
         return reply(CommandResult::failure(
             QStringLiteral("Norvale could not read the request"), CommandExit::usage));
     }
     m_handler(*request, reply);
+}
+
+void InstanceServer::answer(QLocalSocket* socket, CommandResult result)
+{
+    if (!result.buildOutput) {
+        return ReplyStream::send(socket, std::move(result));
+    }
+    QPointer<QLocalSocket> connection(socket);
+    m_largeReplies.enqueue(
+        [this, connection, result = std::move(result)](LargeReplyQueue::Slot slot) mutable {
+            ReplyStream::buildAndSend(
+                connection.data(), std::move(result), m_executor, std::move(slot));
+        });
 }
 
 InstanceClient::Outcome InstanceClient::send(const QString& socketPath,

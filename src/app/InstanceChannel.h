@@ -13,12 +13,16 @@
 // maxRequestSize bytes within requestTimeout, and answers once per connection, when the
 // handler replies: at once or after long work, while the instance goes on serving others. A
 // client that leaves first abandons the reply; nothing is written to its connection then.
+// Replies go out in chunks as each connection drains (ReplyStream); an output built in the
+// background is built on the executor, a few at once (LargeReplyQueue), so that a crowd of
+// large listings keeps the memory bounded and `status` is answered meanwhile.
 //
 // Wire format (big-endian lengths):
 //   request: "NVQ1", u32 length, compact JSON {"arguments": [...], "workingDirectory": "..."}
 //   reply:   "NVR1", i32 exit code, u32 length + standard output, u32 length + standard error
 
 #include "CommandRegistry.h"
+#include "LargeReplyQueue.h"
 
 #include <QByteArray>
 #include <QLockFile>
@@ -30,6 +34,7 @@
 #include <memory>
 #include <optional>
 
+class Executor;
 class QLocalServer;
 class QLocalSocket;
 class QTimer;
@@ -58,6 +63,9 @@ std::optional<InstanceRequest> decodeRequest(const QByteArray& frame);
 qint64 requestFrameLength(const QByteArray& buffer);
 
 QByteArray encodeReply(const CommandResult& result);
+// The frame of a reply is replyHead(result) + result.standardOutput + replyTail(result).
+QByteArray replyHead(const CommandResult& result);
+QByteArray replyTail(const CommandResult& result);
 // Length of the reply frame at the start of buffer; 0 while incomplete, -1 when malformed.
 qint64 replyFrameLength(const QByteArray& buffer);
 std::optional<CommandResult> decodeReply(const QByteArray& frame);
@@ -83,7 +91,10 @@ class InstanceServer final : public QObject
 public:
     using Handler = std::function<void(const InstanceRequest&, const CommandReply&)>;
 
-    explicit InstanceServer(Handler handler, QObject* parent = nullptr);
+    // Outputs built in the background at once; the next waits until one has been sent.
+    static constexpr int largeRepliesAtOnce = 2;
+
+    InstanceServer(Handler handler, Executor& executor, QObject* parent = nullptr);
     ~InstanceServer() override;
 
     enum class ListenResult
@@ -105,8 +116,11 @@ private:
     void serve(QLocalSocket* socket);
     void readRequest(
         QLocalSocket* socket, QTimer* requestTimer, const std::shared_ptr<QByteArray>& buffer);
+    void answer(QLocalSocket* socket, CommandResult result);
 
     Handler m_handler;
+    Executor& m_executor;
+    LargeReplyQueue m_largeReplies {largeRepliesAtOnce};
     QLocalServer* m_server = nullptr;
 };
 

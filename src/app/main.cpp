@@ -114,10 +114,12 @@ int runApplication(int argc, char** argv, const CommandRegistry& registry, Platf
     AppPlatform platform = AppPlatform::create(kind);
     AppDelegate delegate(platform);
     const AppCommandContext commandContext = delegate.commandContext();
-    InstanceServer server([&registry, &commandContext](
-                              const InstanceRequest& request, const CommandReply& reply) {
-        registry.runInInstance(request.arguments, request.workingDirectory, commandContext, reply);
-    });
+    InstanceServer server(
+        [&registry, &commandContext](const InstanceRequest& request, const CommandReply& reply) {
+            registry.runInInstance(
+                request.arguments, request.workingDirectory, commandContext, reply);
+        },
+        *platform.executor);
     switch (server.listen(paths->socketPath, &error)) {
     case InstanceServer::ListenResult::Listening:
         break;

@@ -75,9 +75,9 @@ struct Instance final : AppShellActions
         registry.runInInstance(
             r.arguments, r.workingDirectory, {{history, phrases, settings}, *this}, reply);
     };
-    InstanceServer server {[this](const InstanceRequest& r, const CommandReply& reply) {
-        handler(r, reply);
-    }};
+    InstanceServer server {
+        [this](const InstanceRequest& r, const CommandReply& reply) { handler(r, reply); },
+        h.executor};
     InstanceGuard lock {runtime.paths};
     const CommandLineClient client {registry, runtime.paths, {}};
     int toggles = 0;
@@ -285,22 +285,13 @@ private Q_SLOTS:
         QVERIFY(!array.first().toObject().contains(QStringLiteral("imageData")));
     }
 
-    void protocolFrames()
+    void requestFrames()
     {
         const QByteArray frame = InstanceProtocol::encodeRequest(
             {words("history copy 2"), QStringLiteral("/home/user/日本")});
         QCOMPARE(InstanceProtocol::requestFrameLength(frame.chopped(1)), 0);
-        QCOMPARE(InstanceProtocol::requestFrameLength(frame.left(3)), 0);
         QCOMPARE(InstanceProtocol::decodeRequest(frame)->workingDirectory, "/home/user/日本");
         QCOMPARE(InstanceProtocol::requestFrameLength(QByteArray("GET / HTTP/1.1")), -1);
-
-        // Standard error keeps its bytes, NUL included.
-        const QByteArray reply =
-            InstanceProtocol::encodeReply({3, "out\n", QByteArray("err\0x", 5), {}});
-        QCOMPARE(InstanceProtocol::replyFrameLength(reply.chopped(2)), 0);
-        const auto decoded = InstanceProtocol::decodeReply(reply).value_or(CommandResult());
-        QCOMPARE(std::tuple(decoded.exitCode, decoded.standardOutput, decoded.standardError),
-            std::tuple(3, QByteArray("out\n"), QByteArray("err\0x", 5)));
     }
 
     void runtimeFolderIsPrivate()
@@ -437,31 +428,53 @@ private Q_SLOTS:
         }
     }
 
-    // A handler may answer long after the request while the instance serves others; an
-    // instance that goes away meanwhile ends the client's wait at once.
-    void handlersMayAnswerLater()
+    // An instance that goes away before its handler has answered ends the client's wait at
+    // once; the late answer goes nowhere. (Answers that come later while the instance serves
+    // others: the phrase transfers and the large listings.)
+    void anInstanceGoingAwayEndsTheWait()
     {
         Instance instance(m_registry);
-        QList<CommandReply> held;
-        instance.handler = [&held](const InstanceRequest& request, const CommandReply& reply) {
-            request.arguments == words("status") ? reply(CommandResult::output("served"))
-                                                 : held.append(reply);
+        std::optional<CommandReply> held;
+        instance.handler = [&held](const InstanceRequest&, const CommandReply& r) {
+            held = r;
         };
-
-        ClientRun waiting(instance, "show");
-        QTRY_COMPARE(held.size(), 1);
-        QCOMPARE(ClientRun(instance, "status").finish().standardOutput, QByteArray("served"));
-        QVERIFY(held.first().isAwaited());
-        held.first()(CommandResult::output(QStringLiteral("later")));
-        QCOMPARE(waiting.finish().standardOutput, QByteArray("later"));
-
         ClientRun abandoned(instance, "show");
-        QTRY_COMPARE(held.size(), 2);
+        QTRY_VERIFY(held.has_value());
         instance.server.close();
         QCOMPARE(abandoned.finish().standardError,
             QByteArray("norvale: Norvale quit before it answered\n"));
-        QVERIFY(!held.last().isAwaited());
-        held.last()(CommandResult::output(QStringLiteral("goes nowhere")));
+        QVERIFY(!held->isAwaited());
+        (*held)(CommandResult::output(QStringLiteral("goes nowhere")));
+    }
+
+    // A crowd of large listings: two are built off the main thread at a time, each holding its
+    // turn until it has been sent, while the others wait and `status` is answered at once.
+    void parallelLargeListings()
+    {
+        Instance instance(m_registry);
+        QList<ClipboardHistoryItem> items(20, textItem(QString(100 * 1024, u'a'), 1));
+        instance.history.setItems(items);
+        int received = 0;
+        instance.handler = [&received, serve = instance.handler](auto& r, auto& reply) {
+            ++received, serve(r, reply);
+        };
+        std::vector<std::unique_ptr<ClientRun>> listings(8);
+        std::generate(listings.begin(), listings.end(),
+            [&instance] { return std::make_unique<ClientRun>(instance, "history list --json"); });
+        QTRY_COMPARE(received, 8);
+        ManualExecutor& builds = instance.h.executor;
+        QCOMPARE(builds.pendingCount(), 2);
+        QCOMPARE(ClientRun(instance, "status").finish().exitCode, 0);
+
+        // A built listing is sent in pieces; the next build waits until it has all gone.
+        builds.runJob();
+        instance.h.scheduler.runPending();
+        QCOMPARE(builds.pendingCount(), 1);
+        QTRY_COMPARE(builds.pendingCount(), 2);
+        const QByteArray expected = HistoryCommands::formatList(items, QString(), true);
+        for (const auto& listing : listings) {
+            QCOMPARE(listing->finish([&instance] { instance.h.drain(); }).standardOutput, expected);
+        }
     }
 
     // What the socket withstands: an oversized request, refused without reaching a handler; a
@@ -481,7 +494,8 @@ private Q_SLOTS:
         QCOMPARE(InstanceProtocol::decodeReply(oversized)->standardError,
             QByteArray("Norvale could not read the request\n"));
         // A local connect completes in the listen backlog, without the first server's loop.
-        InstanceServer second([](const InstanceRequest&, const CommandReply&) {});
+        InstanceServer second(
+            [](const InstanceRequest&, const CommandReply&) {}, instance.h.executor);
         QCOMPARE(second.listen(path, &instance.runtime.error),
             InstanceServer::ListenResult::AnotherServerAnswers);
 
