@@ -18,16 +18,7 @@ set -euo pipefail
 
 CLIENTS=${1:-100}
 COUNT=${COUNT:-80}
-ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${BUILD:-$ROOT/build}
-export NORVALE=$BUILD/src/app/norvale
-export E2E_SELECTION_OWNER=$BUILD/tests/e2e/tools/selection-owner
-export E2E_CLIPBOARD_OWNER=$BUILD/tests/e2e/tools/clipboard-owner
-export E2E_PASTE_TARGET=$BUILD/tests/e2e/tools/paste-target
-export E2E_ARTIFACTS=${E2E_ARTIFACTS:-$BUILD/bench/artifacts/probe-parallel-listings}
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-source "$ROOT/tests/e2e/lib/desktop.sh"
-e2e_require_programs NORVALE
+source "$(dirname "${BASH_SOURCE[0]}")/lib/desktop.sh"
 desktop_start
 
 now_ms() { echo $((${EPOCHREALTIME/./} / 1000)); }
