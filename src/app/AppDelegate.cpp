@@ -50,7 +50,7 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
         *platform.defaults, *platform.scheduler, *platform.executor, *platform.files);
     m_fixedPhrases = std::make_unique<FixedPhraseModel>(
         *platform.scheduler, *platform.executor, *platform.files);
-    m_appSettings = std::make_unique<AppSettingsModel>(*platform.defaults);
+    m_appSettings = std::make_unique<AppSettingsModel>(*platform.defaults, *platform.loginItem);
     m_pasteBack = std::make_unique<PasteBackController>(
         *platform.workspace, *platform.keyboard, *platform.scheduler);
 }

@@ -8,8 +8,10 @@
 #include "platform/linux/LinuxSyntheticKeyboard.h"
 #include "platform/linux/LinuxSystemTray.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/SimDisplays.h"
+#include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
 #include "platform/sim/SimSystemTray.h"
@@ -57,6 +59,7 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         auto tray = std::make_unique<SimSystemTray>();
         tray->setHostAvailable();
         platform.tray = std::move(tray);
+        platform.loginItem = std::make_unique<SimLoginItem>();
     } else {
         platform.files.emplace(FileLocations::standard());
         platform.defaults = std::make_unique<LinuxDefaultsStore>();
@@ -65,6 +68,8 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.keyboard = std::make_unique<LinuxSyntheticKeyboard>();
         platform.displays = std::make_unique<LinuxDisplays>();
         platform.tray = std::make_unique<LinuxSystemTray>();
+        platform.loginItem = std::make_unique<XdgAutostartLoginItem>(
+            QStringLiteral("app.norvale.Norvale"), QCoreApplication::applicationFilePath());
     }
     return platform;
 }

@@ -12,6 +12,7 @@
 #include "platform/Displays.h"
 #include "platform/Executor.h"
 #include "platform/FileLocations.h"
+#include "platform/LoginItem.h"
 #include "platform/Pasteboard.h"
 #include "platform/Scheduler.h"
 #include "platform/SyntheticKeyboard.h"
@@ -47,6 +48,7 @@ struct AppPlatform final
     std::unique_ptr<SyntheticKeyboard> keyboard;
     std::unique_ptr<Displays> displays;
     std::unique_ptr<SystemTray> tray;
+    std::unique_ptr<LoginItem> loginItem;
     std::optional<FileLocations> files;
 
     AppPlatform();

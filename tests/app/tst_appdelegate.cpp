@@ -11,6 +11,7 @@
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/SimDisplays.h"
+#include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
 #include "platform/sim/SimSystemTray.h"
@@ -53,6 +54,7 @@ struct World
         install<SimSyntheticKeyboard>(platform.keyboard, *scheduler, workspace);
     SimDisplays* displays = install<SimDisplays>(platform.displays);
     SimSystemTray* tray = install<SimSystemTray>(platform.tray);
+    SimLoginItem* loginItem = install<SimLoginItem>(platform.loginItem);
     std::unique_ptr<AppDelegate> app;
 
     World()

@@ -10,6 +10,7 @@
 #include "common/TestMain.h"
 #include "phrases/PhraseModelHarness.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
 
 #include <QBuffer>
@@ -69,7 +70,8 @@ struct Instance final : AppShellActions
     bool storesDamaged = false;
     ClipboardHistoryModel history {pasteboard, defaults, h.scheduler, h.executor, h.locations};
     FixedPhraseModel& phrases = h.create();
-    AppSettingsModel settings {defaults};
+    SimLoginItem loginItem;
+    AppSettingsModel settings {defaults, loginItem};
     const CommandRegistry& registry;
     InstanceServer::Handler handler = [this](const InstanceRequest& r, const CommandReply& reply) {
         registry.runInInstance(
