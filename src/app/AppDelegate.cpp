@@ -296,8 +296,7 @@ void AppDelegate::handleClipboardMenuCopy(ClipboardHistoryMenuCopySource source)
     bool autoPaste = false;
     switch (source) {
     case ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste:
-        // The phrase is on the clipboard now; it is not a copy the history should record.
-        m_clipboardHistory->setLastChangeCount(m_clipboardHistory->pasteboard().changeCount());
+        // The copy has already marked the phrase as seen by the history (FixedPhraseClipboard).
         autoPaste = true;
         break;
     case ClipboardHistoryMenuCopySource::History:

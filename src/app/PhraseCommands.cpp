@@ -1,10 +1,14 @@
-// phrases list, status, export and import.
+// phrases list, status, copy, export and import.
 //
 // The work is the phrase feature's (phrases/FixedPhraseCommands.h); this file declares the
 // commands and routes them. export and import run in the running instance, whose model owns
 // the store, and answer when the transfer has ended, with its final status line. Without an
 // instance the client takes the instance lock (so that none can start half-way and later
 // overwrite the imported store with the one it loaded) and runs the model flow itself.
+//
+// copy runs in the instance only: the clipboard's owner has to outlive the command. It copies
+// as the quick panel does (FixedPhraseClipboard) but never pastes: a desktop shortcut that runs
+// it leaves the phrase on the clipboard for the user to paste where they choose.
 //
 // A client that stops waiting (Ctrl+C) does not stop a transfer the instance has started: it
 // runs to its end and the status line tells how it went, because an import cut short after
@@ -13,6 +17,7 @@
 
 #include "AppCommandContext.h"
 #include "ApplicationCommands.h"
+#include "panel/FixedPhraseClipboard.h"
 #include "phrases/FixedPhraseCommands.h"
 #include "phrases/FixedPhraseModel.h"
 
@@ -152,6 +157,28 @@ void registerPhraseCommands(CommandRegistry& registry)
                     model.statusMessage().value_or(QString()))));
     };
     registry.add(std::move(status));
+
+    CommandSpec copy;
+    copy.words = QStringList {QStringLiteral("phrases"), QStringLiteral("copy")};
+    copy.summary = QStringLiteral(
+        "Copy a phrase to the clipboard as the quick panel does, without pasting, and print the "
+        "status line. Titles compare exactly; hidden folders and phrases count.");
+    copy.arguments = {{QStringLiteral("folder title"), QStringLiteral("the folder's title")},
+        {QStringLiteral("phrase title"), QStringLiteral("the phrase's title in that folder")}};
+    copy.inInstance = [](const CommandInvocation& invocation, const AppCommandContext& context,
+                          const CommandReply& reply) {
+        FixedPhraseModel& phrases = context.models.fixedPhrases;
+        QString error;
+        const std::optional<FixedPhrase> phrase = FixedPhraseCommands::findForCopy(
+            phrases.folders(), invocation.arguments.at(0), invocation.arguments.at(1), &error);
+        if (!phrase) {
+            return reply(CommandResult::failure(error));
+        }
+        FixedPhraseClipboard::copy(context.models.clipboardHistory, phrases, *phrase);
+        reply(
+            CommandResult::output(phrases.statusMessage().value_or(QString()) + QLatin1Char('\n')));
+    };
+    registry.add(std::move(copy));
 
     registry.add(transferSpec(Transfer::ExportCSV));
     registry.add(transferSpec(Transfer::ImportCSV));

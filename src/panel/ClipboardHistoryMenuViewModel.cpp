@@ -1,9 +1,9 @@
 #include "ClipboardHistoryMenuViewModel.h"
 
+#include "FixedPhraseClipboard.h"
 #include "QuickPanelKeyTables.h"
 #include "clipboard/ClipboardHistoryModel.h"
 #include "phrases/FixedPhraseModel.h"
-#include "platform/Pasteboard.h"
 #include "platform/Scheduler.h"
 
 #include <QPointer>
@@ -337,23 +337,15 @@ void ClipboardHistoryMenuViewModel::deleteHistoryItem(const QUuid& id)
 
 void ClipboardHistoryMenuViewModel::copyFixedPhrase(const FixedPhrase& phrase)
 {
-    writeFixedPhrase(phrase);
+    FixedPhraseClipboard::copy(m_history, m_fixedPhrases, phrase);
     m_onItemCopied(ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste);
 }
 
 void ClipboardHistoryMenuViewModel::copyPhraseFromSidePanel(const FixedPhrase& phrase)
 {
-    writeFixedPhrase(phrase);
+    FixedPhraseClipboard::copy(m_history, m_fixedPhrases, phrase);
     hideFixedPhrasePanel();
     m_onItemCopied(ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste);
-}
-
-// One write replaces the whole clipboard, so the history sees one change, which the
-// application then marks as already seen (lastChangeCount): the phrase is not recorded.
-void ClipboardHistoryMenuViewModel::writeFixedPhrase(const FixedPhrase& phrase)
-{
-    m_history.pasteboard().writeString(phrase.content);
-    m_fixedPhrases.setStatusMessage(QStringLiteral("定型文をコピーしました"));
 }
 
 void ClipboardHistoryMenuViewModel::focusSearchField()

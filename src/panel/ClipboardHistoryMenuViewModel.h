@@ -131,7 +131,6 @@ private:
     void clearSelections();
     void hideFixedPhrasePanel();
     void returnToSearch();
-    void writeFixedPhrase(const FixedPhrase& phrase);
     bool itemMatches(const ClipboardHistoryItem& item, const QString& keyword) const;
     void forgetRemovedSearchTexts();
 

@@ -54,6 +54,38 @@ QByteArray FixedPhraseCommands::formatList(const FixedPhraseFolderList& folders,
     return text.toUtf8();
 }
 
+std::optional<FixedPhrase> FixedPhraseCommands::findForCopy(const FixedPhraseFolderList& folders,
+    const QString& folderTitle, const QString& phraseTitle, QString* error)
+{
+    bool folderFound = false;
+    const FixedPhrase* hiddenMatch = nullptr;
+    for (const FixedPhraseFolder& folder : folders) {
+        if (folder.title != folderTitle) {
+            continue;
+        }
+        folderFound = true;
+        for (const FixedPhrase& phrase : folder.phrases) {
+            if (phrase.title != phraseTitle) {
+                continue;
+            }
+            if (folder.isVisible && phrase.isVisible) {
+                return phrase;
+            }
+            if (hiddenMatch == nullptr) {
+                hiddenMatch = &phrase;
+            }
+        }
+    }
+    if (hiddenMatch != nullptr) {
+        return *hiddenMatch;
+    }
+    *error = folderFound
+        ? QStringLiteral("norvale: フォルダ「%1」に定型文「%2」が見つかりません")
+              .arg(folderTitle, phraseTitle)
+        : QStringLiteral("norvale: フォルダ「%1」が見つかりません").arg(folderTitle);
+    return std::nullopt;
+}
+
 std::optional<FixedPhraseFolderList> FixedPhraseCommands::readStore(
     const FileLocations& locations, QString* error)
 {

@@ -10,6 +10,13 @@
 // two spaces, "<title>: <content>", content on one line (line breaks shown as " ⏎ ") and cut
 // to 60 characters with "…"; hidden items end their title with " [非表示]". With --json it
 // prints the store exactly as "FixedPhrases.json" holds it, and a line feed.
+//
+// `phrases copy` finds its phrase by exact titles (no case folding, no trimming). Hidden
+// folders and phrases count: hiding takes a phrase out of the quick panel's lists, and a
+// desktop shortcut that names a phrase by its title is a deliberate request that should not
+// break because the list was tidied. Among several matches (titles need not be unique) the
+// first the quick panel shows wins, else the first hidden one, in the user's order, folders
+// of the same title taken in turn.
 
 #include "FixedPhrase.h"
 
@@ -38,6 +45,11 @@ struct Outcome
 };
 
 QByteArray formatList(const FixedPhraseFolderList& folders, bool json);
+
+// The phrase `phrases copy <folder title> <phrase title>` copies; nothing, with *error set to
+// the message for the user, when there is none.
+std::optional<FixedPhrase> findForCopy(const FixedPhraseFolderList& folders,
+    const QString& folderTitle, const QString& phraseTitle, QString* error);
 
 // The store as a process other than its owner reads it: the file is never moved or written.
 // No file: an empty store. Nothing (error set) when it cannot be read.

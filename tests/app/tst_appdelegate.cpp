@@ -249,9 +249,6 @@ private Q_SLOTS:
                                            : ClipboardHistoryMenuCopySource::History);
         QTEST(panelOpen(), "staysOpen");
         QCOMPARE(world.workspace->activations().size(), restoredAtClose ? 1 : 0);
-        // A phrase is not a copy the history should record: its change counts as seen.
-        QCOMPARE(app.models().clipboardHistory.lastChangeCount() == world.pasteboard->changeCount(),
-            phrase);
 
         world.scheduler->advance(1.0);
         const bool pastes = autoPaste || phrase;

@@ -170,9 +170,10 @@ private Q_SLOTS:
             reports.append(source == Source::History ? "history" : "phrase");
         }
         QCOMPARE(reports.join(u' '), reported);
-        // One write, never a clear first: the history sees a single change to mark as seen.
+        // One write, never a clear first, which the history has seen already: not recorded.
         QCOMPARE(panel.pasteboard.changeCount() - before, reported.isEmpty() ? 0 : 1);
         QCOMPARE(panel.pasteboard.clearCount(), 0);
+        QCOMPARE(panel.history.lastChangeCount(), panel.pasteboard.changeCount());
         QCOMPARE(panel.phraseStatus(), reported == "phrase" ? "定型文をコピーしました" : "");
     }
 
