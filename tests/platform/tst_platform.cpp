@@ -1,10 +1,12 @@
 #include "common/TestMain.h"
 #include "platform/QtScheduler.h"
+#include "platform/ScreenSpace.h"
 #include "platform/Setting.h"
 #include "platform/ThreadPoolExecutor.h"
 #include "platform/sim/ManualExecutor.h"
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/SimDisplays.h"
 
 #include <QElapsedTimer>
 #include <QSemaphore>
@@ -15,6 +17,7 @@
 #include <cmath>
 
 Q_DECLARE_METATYPE(DefaultsValue)
+Q_DECLARE_METATYPE(ScreenFrame)
 
 class PlatformTest final : public QObject
 {
@@ -227,6 +230,44 @@ private Q_SLOTS:
         QTEST(store.value(key), "inStore");
         QTEST(changes, "changes");
         QCOMPARE(store.keys().size(), 3);
+    }
+
+    void screenSpaceFlipsAroundThePrimaryBottom_data()
+    {
+        QTest::addColumn<QList<DisplayInfo>>("displays");
+        QTest::addColumn<QRectF>("qtRect");
+        QTest::addColumn<QRectF>("yUpRect");
+        QTest::addColumn<QList<ScreenFrame>>("screens");
+        // The secondary is listed first and hangs 200 above the primary's top.
+        DisplayInfo primary = SimDisplays::display(QStringLiteral("P"), {0, 0, 1920, 1080}, true);
+        primary.visibleFrame = QRect(0, 32, 1920, 1048);
+        const DisplayInfo secondary =
+            SimDisplays::display(QStringLiteral("S"), {1920, -200, 1280, 1024});
+        QTest::newRow("a window near the primary's top")
+            << QList<DisplayInfo> {secondary, primary} << QRectF(100, 50, 200, 30)
+            << QRectF(100, 1000, 200, 30)
+            << QList<ScreenFrame> {{{0, 0, 1920, 1080}, {0, 0, 1920, 1048}},
+                   {{1920, 256, 1280, 1024}, {1920, 256, 1280, 1024}}};
+        const DisplayInfo offset =
+            SimDisplays::display(QStringLiteral("O"), {-1280, 100, 1280, 800}, true);
+        QTest::newRow("a primary away from Qt's origin")
+            << QList<DisplayInfo> {offset} << QRectF(-1180, 150, 10, 10) << QRectF(100, 740, 10, 10)
+            << QList<ScreenFrame> {{{0, 0, 1280, 800}, {0, 0, 1280, 800}}};
+        QTest::newRow("no display: y changes sign")
+            << QList<DisplayInfo>() << QRectF(5, 10, 20, 30) << QRectF(5, -40, 20, 30)
+            << QList<ScreenFrame>();
+    }
+
+    void screenSpaceFlipsAroundThePrimaryBottom()
+    {
+        QFETCH(QList<DisplayInfo>, displays);
+        QFETCH(QRectF, qtRect);
+        QFETCH(QRectF, yUpRect);
+        const ScreenSpace space(displays);
+        QCOMPARE(space.toYUp(qtRect), yUpRect);
+        QCOMPARE(space.fromYUp(yUpRect), qtRect);
+        QCOMPARE(space.toYUp(qtRect.topLeft()), yUpRect.topLeft() + QPointF(0, yUpRect.height()));
+        QTEST(space.screens(), "screens");
     }
 };
 
