@@ -1,0 +1,115 @@
+#include "QuickPanelFloatingPanels.h"
+
+#include "ClipboardHistoryMenuViewModel.h"
+#include "FixedPhraseHoverPanelController.h"
+#include "HoverImagePreviewPanelController.h"
+#include "clipboard/ClipboardHistoryImagePreviewRenderer.h"
+#include "clipboard/ClipboardHistoryItem.h"
+#include "clipboard/ClipboardHistoryModel.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+// The full image as the thumbnails show it: turned upright by its orientation.
+QImage decodeFullImage(const ClipboardHistoryItem& item)
+{
+    if (!item.imageData) {
+        return {};
+    }
+    ClipboardHistoryImagePreviewRenderer::ensureAllocationLimit();
+    QByteArray bytes = *item.imageData;
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    return reader.read();
+}
+
+} // namespace
+
+QuickPanelFloatingPanels::QuickPanelFloatingPanels(ClipboardHistoryMenuViewModel& viewModel,
+    FixedPhraseModel& fixedPhrases, ClipboardHistoryModel& history, Scheduler& scheduler,
+    Displays& displays, QObject* parent)
+    : QObject(parent)
+    , m_viewModel(viewModel)
+    , m_sidePanel(new FixedPhraseHoverPanelController(fixedPhrases, scheduler, displays, this))
+    , m_imagePreview(new HoverImagePreviewPanelController(displays, this))
+{
+    connect(&viewModel, &ClipboardHistoryMenuViewModel::fixedPhrasePanelShowRequested, this,
+        [this](FixedPhrasePanelSelection* selection) { showSidePanel(selection); });
+    connect(&viewModel, &ClipboardHistoryMenuViewModel::fixedPhrasePanelHideRequested, this,
+        [this] { m_sidePanel->hide(); });
+    connect(&viewModel, &ClipboardHistoryMenuViewModel::imagePreviewRequested, this,
+        [this](const ClipboardHistoryItem& item) { showImagePreview(item); });
+    connect(&viewModel, &ClipboardHistoryMenuViewModel::imagePreviewHideRequested, this,
+        [this] { m_imagePreview->hide(); });
+    connect(m_sidePanel, &FixedPhraseHoverPanelController::phraseCopied, this,
+        [this](const FixedPhrase& phrase) { m_viewModel.copyPhraseFromSidePanel(phrase); });
+    // An entry deleted under the pointer takes its preview with it.
+    connect(&history, &ClipboardHistoryModel::itemsChanged, this, [this, &history] {
+        const QList<ClipboardHistoryItem>& items = history.items();
+        if (!m_decodedFingerprint.isEmpty() &&
+            std::none_of(items.cbegin(), items.cend(), [this](const ClipboardHistoryItem& item) {
+                return item.fingerprint == m_decodedFingerprint;
+            })) {
+            m_imagePreview->hide();
+            m_decodedFingerprint.clear();
+            m_decodedImage = QImage();
+        }
+    });
+}
+
+QuickPanelFloatingPanels::~QuickPanelFloatingPanels() = default;
+
+void QuickPanelFloatingPanels::setPanelWindow(QWidget* quickPanelWindow)
+{
+    m_panelWindow = quickPanelWindow;
+}
+
+void QuickPanelFloatingPanels::setLauncherGlobalRect(const QRect& launcherGlobalRect)
+{
+    m_launcherRect = launcherGlobalRect;
+}
+
+void QuickPanelFloatingPanels::launcherHoverChanged(bool hovered, const QRect& launcherGlobalRect)
+{
+    m_launcherRect = launcherGlobalRect;
+    if (hovered) {
+        showSidePanel(nullptr);
+    } else {
+        m_sidePanel->scheduleHide();
+    }
+}
+
+void QuickPanelFloatingPanels::thumbnailHoverChanged(const ClipboardHistoryItem& item, bool hovered)
+{
+    if (hovered) {
+        showImagePreview(item);
+    } else {
+        m_imagePreview->hide();
+    }
+}
+
+void QuickPanelFloatingPanels::hideAll()
+{
+    m_sidePanel->hide();
+    m_imagePreview->hide();
+}
+
+void QuickPanelFloatingPanels::showSidePanel(FixedPhrasePanelSelection* keyboardSelection)
+{
+    m_sidePanel->show(m_viewModel.uiScale(), m_launcherRect, m_panelWindow, keyboardSelection);
+}
+
+void QuickPanelFloatingPanels::showImagePreview(const ClipboardHistoryItem& item)
+{
+    if (item.fingerprint != m_decodedFingerprint) {
+        m_decodedImage = decodeFullImage(item);
+        m_decodedFingerprint = item.fingerprint;
+    }
+    m_imagePreview->show(m_decodedImage, m_panelWindow);
+}

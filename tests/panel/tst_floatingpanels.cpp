@@ -1,0 +1,220 @@
+#include "QuickPanelWorld.h"
+#include "common/TestMain.h"
+#include "panel/FixedPhraseHoverPanelColumn.h"
+#include "panel/FixedPhraseHoverPanelController.h"
+#include "panel/HoverImagePreviewPanelController.h"
+#include "panel/QuickPanelFloatingPanels.h"
+#include "platform/KeyCodes.h"
+#include "platform/sim/SimDisplays.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+
+void clickRow(FixedPhraseHoverPanelColumn* column, int row)
+{
+    QListWidget* list = column->list();
+    const QRect rect = list->visualItemRect(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+QString labelOf(FixedPhraseHoverPanelColumn* column, int row)
+{
+    return column->list()->item(row)->data(FixedPhraseHoverPanelColumn::LabelRole).toString();
+}
+
+QList<int> highlightedRows(FixedPhraseHoverPanelColumn* column)
+{
+    QList<int> rows;
+    for (int i = 0; i < column->list()->count(); ++i) {
+        if (column->list()->item(i)->data(FixedPhraseHoverPanelColumn::HighlightedRole).toBool()) {
+            rows.append(i);
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+class FloatingPanelsTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        m_world = std::make_unique<QuickPanelWorld>();
+        m_displays.setDisplays(
+            {SimDisplays::display(QStringLiteral("A"), {0, 0, 1920, 1080}, true)});
+        m_displays.setPointerLocation({300, 450});
+        m_quickPanel = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+        m_quickPanel->setGeometry(100, 100, 780, 700);
+        m_quickPanel->show();
+        m_panels = std::make_unique<QuickPanelFloatingPanels>(
+            m_world->menu, m_world->phraseModel, m_world->history, m_world->scheduler, m_displays);
+        m_panels->setPanelWindow(m_quickPanel.get());
+    }
+    void cleanup()
+    {
+        m_panels.reset();
+        m_quickPanel.reset();
+        m_world.reset();
+    }
+
+    void mouseModeHidesOnlyAfterTheDelay_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("shown");
+        const auto steps = [](const char* text) {
+            return QString::fromLatin1(text).split(u' ');
+        };
+        QTest::newRow("left the launcher 0.21 s ago") << steps("enter leave 0.21") << true;
+        QTest::newRow("left the launcher 0.22 s ago") << steps("enter leave 0.22") << false;
+        QTest::newRow("into the panel within 0.22 s")
+            << steps("enter leave 0.2 panelEnter 1") << true;
+        QTest::newRow("back onto the launcher within 0.22 s")
+            << steps("enter leave 0.1 enter 1") << true;
+        QTest::newRow("out of the panel")
+            << steps("enter leave panelEnter panelLeave 0.22") << false;
+        QTest::newRow("keyboard mode ignores the panel's hover")
+            << steps("keyboard panelEnter panelLeave 1") << true;
+    }
+
+    void mouseModeHidesOnlyAfterTheDelay()
+    {
+        QFETCH(QStringList, steps);
+        m_world->addFolder(QStringLiteral("F"), {{QStringLiteral("t"), QStringLiteral("c")}});
+        FixedPhraseHoverPanelController& side = m_panels->sidePanel();
+        for (const QString& step : std::as_const(steps)) {
+            if (step == u"enter" || step == u"leave") {
+                m_panels->launcherHoverChanged(step == u"enter", QRect(120, 200, 756, 44));
+            } else if (step == u"keyboard") {
+                m_world->menu.showFixedPhrasePanelFromKeyboard();
+            } else if (step == u"panelEnter") {
+                QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+                QCoreApplication::sendEvent(side.content(), &enter);
+            } else if (step == u"panelLeave") {
+                QEvent leave(QEvent::Leave);
+                QCoreApplication::sendEvent(side.content(), &leave);
+            } else {
+                m_world->scheduler.advance(step.toDouble());
+            }
+        }
+        QTEST(side.isShown(), "shown");
+    }
+
+    void titleColumnResizesAndMovesThePanel()
+    {
+        for (const QString& title :
+            {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")}) {
+            m_world->addFolder(title,
+                {{title + QStringLiteral("-1"), QStringLiteral("c1")},
+                    {title + QStringLiteral("-2"), QStringLiteral("c2")}});
+        }
+        // Near the right edge the panel opens to the launcher's left, tops level.
+        m_panels->setLauncherGlobalRect(QRect(1100, 80, 756, 44));
+        m_world->menu.showFixedPhrasePanelFromKeyboard();
+        FixedPhraseHoverPanelController& side = m_panels->sidePanel();
+        QCOMPARE(side.window()->geometry(), QRect(930, 80, 160, 240));
+        QVERIFY(!side.content()->titleColumn()->isVisibleTo(side.window()));
+
+        QVERIFY(
+            m_world->menu.handleFixedPhrasePanelKeyDown(*canonicalKeyCode(Qt::Key_3, {}), u"3"));
+        QCOMPARE(side.window()->geometry(), QRect(660, 80, 430, 240));
+        QCOMPARE(highlightedRows(side.content()->folderColumn()), QList<int> {2});
+        QCOMPARE(side.content()->titleColumn()->list()->item(1)->text(), QStringLiteral("三-2"));
+        QCOMPARE(side.content()->titleColumn()->list()->item(1)->toolTip(), QStringLiteral("c2"));
+        QDir(QCoreApplication::applicationDirPath()).mkpath(QStringLiteral("screenshots"));
+        side.window()->grab().save(
+            QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots/side-panel.png"));
+
+        QVERIFY(m_world->menu.handleFixedPhrasePanelKeyDown(KeyCode::leftArrow, u""));
+        QCOMPARE(side.window()->geometry(), QRect(930, 80, 160, 240));
+    }
+
+    void mouseClicksChooseAFolderAndCopyAPhrase()
+    {
+        m_world->addFolder(QStringLiteral("空"), {});
+        m_world->addFolder(QStringLiteral("挨拶"),
+            {{QStringLiteral("朝"), QStringLiteral("おはよう")},
+                {QStringLiteral("夜"), QStringLiteral("こんばんは")}});
+        m_panels->launcherHoverChanged(true, QRect(120, 200, 756, 44));
+        FixedPhraseHoverPanelController& side = m_panels->sidePanel();
+        QCOMPARE(side.window()->parentWidget(), m_quickPanel.get()); // transient for the panel
+        QVERIFY(side.window()->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+
+        clickRow(side.content()->folderColumn(), 0);
+        QCOMPARE(
+            side.content()->titleColumn()->caption()->text(), QStringLiteral("項目はありません"));
+        QCOMPARE(side.window()->width(), 430);
+        clickRow(side.content()->folderColumn(), 1);
+        clickRow(side.content()->titleColumn(), 1);
+        QCOMPARE(m_world->clipboardText(), QStringLiteral("こんばんは"));
+        QCOMPARE(m_world->phraseStatus(), QStringLiteral("定型文をコピーしました"));
+        QCOMPARE(m_world->copies,
+            std::vector<ClipboardHistoryMenuCopySource> {
+                ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste});
+        QVERIFY(!side.isShown());
+    }
+
+    void foldersBeyondThe35thHaveNoLabel()
+    {
+        for (int i = 0; i < 36; ++i) {
+            m_world->addFolder(QString::number(i), {});
+        }
+        m_panels->launcherHoverChanged(true, QRect(120, 200, 756, 44));
+        FixedPhraseHoverPanelColumn* folders = m_panels->sidePanel().content()->folderColumn();
+        QCOMPARE(labelOf(folders, 0), QStringLiteral("1"));
+        QCOMPARE(labelOf(folders, 34), QStringLiteral("z"));
+        QCOMPARE(labelOf(folders, 35), QString());
+    }
+
+    void imagePreviewBesideThePanelAndHideAll()
+    {
+        m_displays.setDisplays(
+            {SimDisplays::display(QStringLiteral("A"), {0, 0, 1440, 900}, true)});
+        QImage large(4000, 3000, QImage::Format_RGB32);
+        large.fill(Qt::darkCyan);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        large.save(&buffer, "PNG");
+        const ClipboardHistoryItem item =
+            ClipboardHistoryItem::makeImage(png, m_world->scheduler.now());
+
+        m_panels->thumbnailHoverChanged(item, true);
+        HoverImagePreviewPanelController& preview = m_panels->imagePreview();
+        QVERIFY(preview.isShown());
+        QVERIFY(preview.window()->windowFlags().testFlag(Qt::WindowTransparentForInput));
+        // 85 % of 1440 x 900, right of the quick panel since there is no room on its left.
+        QCOMPARE(preview.window()->geometry(), QRect(216, 68, 1224, 765));
+        QCOMPARE(preview.scrollArea()->widget()->size(), QSize(4000, 3000));
+        QCoreApplication::processEvents(); // the scroll area lays out on the next turn
+        QVERIFY(preview.scrollArea()->horizontalScrollBar()->isVisible());
+        QVERIFY(preview.scrollArea()->verticalScrollBar()->isVisible());
+        preview.window()->grab().save(
+            QCoreApplication::applicationDirPath() + QStringLiteral("/screenshots/preview.png"));
+
+        m_panels->launcherHoverChanged(true, QRect(120, 200, 756, 44));
+        m_panels->hideAll();
+        QVERIFY(!preview.isShown());
+        QVERIFY(!m_panels->sidePanel().isShown());
+    }
+
+private:
+    std::unique_ptr<QuickPanelWorld> m_world;
+    SimDisplays m_displays;
+    std::unique_ptr<QWidget> m_quickPanel;
+    std::unique_ptr<QuickPanelFloatingPanels> m_panels;
+};
+
+NORVALE_TEST_CLASS(FloatingPanelsTest)
+#include "tst_floatingpanels.moc"
