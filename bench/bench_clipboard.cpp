@@ -10,6 +10,7 @@
 //
 // Run: norvale_bench_clipboard [--with-2gib] [Google Benchmark options]
 
+#include "BenchSupport.h"
 #include "clipboard/ClipboardHistoryImageCache.h"
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
@@ -21,16 +22,13 @@
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/SimPasteboard.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -49,6 +47,8 @@
 
 namespace {
 
+using namespace BenchSupport;
+
 constexpr int textCount = 500;
 constexpr int urlCount = 500;
 constexpr int imageCount = 80;
@@ -66,42 +66,6 @@ void note(const std::string& key, const char* format, double a, double b = 0, do
     char line[256];
     std::snprintf(line, sizeof line, format, a, b, c);
     summary()[key] = line;
-}
-
-std::uint64_t nextRandom(std::uint64_t& state)
-{
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return state;
-}
-
-QByteArray encodePng(const QImage& image, int quality = -1)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    writer.setQuality(quality);
-    writer.write(image);
-    return bytes;
-}
-
-// 1280 x 800 with gradients and noise of amplitude 9: about 1 MiB as PNG, like a busy
-// screenshot; the noise keeps it from compressing away.
-QByteArray noisyPng(std::uint64_t seed)
-{
-    QImage image(1280, 800, QImage::Format_RGB32);
-    std::uint64_t state = 0x9E3779B97F4A7C15ull ^ (seed * 0x100000001B3ull);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int n = static_cast<int>(nextRandom(state) % 9);
-            line[x] = qRgb((x / 5 + n + static_cast<int>(seed)) & 255, (y / 4 + n) & 255,
-                ((x + y) / 8 + n / 2) & 255);
-        }
-    }
-    return encodePng(image);
 }
 
 // A 20-megapixel screenshot: flat window areas, text-like stripes and one noisy photo.
@@ -123,19 +87,6 @@ QByteArray screenshotPng(int variant)
         }
     }
     return encodePng(image, 80);
-}
-
-QString randomText(std::uint64_t& state, int length)
-{
-    static const QString alphabet = QStringLiteral(
-        "abcdefghijklmnopqrstuvwxyz ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 .,;:/\"\\\t\n"
-        "あいうえおかきくけこ日本語の文章漢字クリップボード履歴");
-    QString text;
-    text.reserve(length);
-    for (int i = 0; i < length; ++i) {
-        text.append(alphabet.at(static_cast<qsizetype>(nextRandom(state) % alphabet.size())));
-    }
-    return text;
 }
 
 struct History
@@ -210,13 +161,6 @@ History& history()
         return h;
     }();
     return *instance;
-}
-
-void setLimits(MemoryDefaultsStore& defaults)
-{
-    defaults.set(ClipboardHistorySettingsKey::maxTextHistoryCount, qint64 {500});
-    defaults.set(ClipboardHistorySettingsKey::maxURLHistoryCount, qint64 {500});
-    defaults.set(ClipboardHistorySettingsKey::maxImageHistoryCount, qint64 {500});
 }
 
 double threadCpuSeconds()
@@ -310,42 +254,6 @@ private:
     Result m_result;
 };
 
-// Runs the main event loop (blocking in poll, as the application does) until done() holds.
-bool runEventLoopUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    if (done()) {
-        return true;
-    }
-    QEventLoop loop;
-    QTimer check;
-    check.setInterval(2);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&loop, &done] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    check.start();
-    loop.exec();
-    return done();
-}
-
-std::map<QString, qint64> processStatus()
-{
-    std::map<QString, qint64> values;
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return values;
-    }
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QList<QByteArray> parts = line.simplified().split(' ');
-        if (parts.size() >= 2 && parts.at(0).endsWith(':')) {
-            values[QString::fromLatin1(parts.at(0).chopped(1))] = parts.at(1).toLongLong();
-        }
-    }
-    return values;
-}
-
 // ---- Benchmarks
 
 void BM_SaveHistory(benchmark::State& state)
@@ -384,7 +292,7 @@ void BM_LoadAtStart(benchmark::State& state)
         ManualExecutor executor(scheduler);
         SimPasteboard pasteboard;
         MemoryDefaultsStore defaults;
-        setLimits(defaults);
+        setMaximumHistoryLimits(defaults);
         QElapsedTimer timer;
         timer.start();
         const double cpu = threadCpuSeconds();
@@ -436,7 +344,7 @@ struct LiveModel
 
     explicit LiveModel(const QString& directory)
     {
-        setLimits(defaults);
+        setMaximumHistoryLimits(defaults);
         model = std::make_unique<ClipboardHistoryModel>(
             pasteboard, defaults, scheduler, executor, FileLocations(directory));
         // Let the start-up previews and the first save settle.
@@ -580,16 +488,15 @@ int rssProbe(const QString& directory)
     ThreadPoolExecutor executor(scheduler);
     SimPasteboard pasteboard;
     MemoryDefaultsStore defaults;
-    setLimits(defaults);
+    setMaximumHistoryLimits(defaults);
     ClipboardHistoryModel model(
         pasteboard, defaults, scheduler, executor, FileLocations(directory));
     if (!runEventLoopUntil(
             [&] { return model.imagePreviewGeneration() > 0 && !model.isSaving(); }, 300000)) {
         return 1;
     }
-    const auto status = processStatus();
-    std::printf("%lld %lld\n", static_cast<long long>(status.at(QStringLiteral("VmRSS"))),
-        static_cast<long long>(status.at(QStringLiteral("VmHWM"))));
+    std::printf("%lld %lld\n", static_cast<long long>(statusKiB("VmRSS:")),
+        static_cast<long long>(statusKiB("VmHWM:")));
     return 0;
 }
 

@@ -4,6 +4,7 @@
 // longest stall of the main thread while the model runs a transfer on the real scheduler and
 // thread pool.
 
+#include "BenchSupport.h"
 #include "phrases/FixedPhraseFileTransfer.h"
 #include "phrases/FixedPhraseModel.h"
 #include "phrases/FixedPhraseStorage.h"
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -25,65 +25,11 @@
 
 namespace {
 
+using BenchSupport::makePhraseStore;
+using BenchSupport::statusKiB;
+
 constexpr int folderCount = 2000;
 constexpr int phrasesPerFolder = 100;
-
-QString japaneseText(QRandomGenerator& random, int length)
-{
-    static const QString alphabet =
-        QStringLiteral("あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆ"
-                       "よらりるれろわをん"
-                       "いつもお世話になっております。ご確認のほどよろしくお願いいたします。"
-                       "会議資料送付先住所電話番号請求書見積納期担当者様御中拝啓敬具");
-    QString text;
-    text.reserve(length + 8);
-    for (int i = 0; i < length; ++i) {
-        const int roll = random.bounded(100);
-        if (roll == 0) {
-            text += QLatin1Char('\n');
-        } else if (roll == 1) {
-            text += QLatin1Char(',');
-        } else if (roll < 6) {
-            text += QChar(u'a' + random.bounded(26));
-        } else {
-            text += alphabet.at(random.bounded(alphabet.size()));
-        }
-    }
-    return text;
-}
-
-FixedPhraseFolderList makeStore()
-{
-    QRandomGenerator random(20260101);
-    FixedPhraseFolderList folders;
-    folders.reserve(folderCount);
-    for (int f = 0; f < folderCount; ++f) {
-        FixedPhraseFolder folder {
-            QUuid::createUuid(), QStringLiteral("分類フォルダ %1").arg(f + 1), f % 7 != 0, {}};
-        folder.phrases.reserve(phrasesPerFolder);
-        for (int p = 0; p < phrasesPerFolder; ++p) {
-            folder.phrases.append(FixedPhrase {QUuid::createUuid(), japaneseText(random, 10),
-                japaneseText(random, 63 + random.bounded(5)), p % 5 != 0});
-        }
-        folders.append(std::move(folder));
-    }
-    return folders;
-}
-
-qint64 statusKiB(const char* key)
-{
-    QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    const QByteArray wanted(key);
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith(wanted)) {
-            return line.mid(wanted.size()).trimmed().split(' ').first().toLongLong();
-        }
-    }
-    return -1;
-}
 
 // Resets the peak RSS (VmHWM) to the current RSS.
 void resetPeakRss()
@@ -245,7 +191,7 @@ int main(int argc, char** argv)
     std::printf("Fixed phrase store: %d folders, %d phrases\n", folderCount,
         folderCount * phrasesPerFolder);
     {
-        const FixedPhraseFolderList store = makeStore();
+        const FixedPhraseFolderList store = makePhraseStore(folderCount, phrasesPerFolder, true);
 
         Stopwatch watch;
         const auto exported = FixedPhraseFileTransfer::writeCSV(store, csvPath);

@@ -1,0 +1,264 @@
+// Quick panel figures with the largest history and a large phrase store: 500 texts, 500 URLs
+// and 500 images (the newest thumbnails cached, as after start) and 10,000 phrases in 100
+// folders, on the offscreen platform with the production scheduler and thread pool, through
+// the application delegate exactly as a running Norvale builds and opens the panel:
+//   - open: from the open request to the end of the panel's first painted frame (first opening,
+//     which meets cold fonts and caches, and a later one);
+//   - keystroke: from a key press in the search field to the end of the frame that shows the
+//     updated lists, for a keyword in every section and for the phrase scope ("s " lists every
+//     phrase, then a keyword filters them);
+//   - the resident memory the opening adds (the panel is built at launch, before it).
+// Targets on this machine: open < 50 ms, keystroke < 10 ms, < 30 MiB added.
+//
+// Run: bench_quickpanel (QT_QPA_PLATFORM defaults to offscreen)
+
+#include "BenchSupport.h"
+#include "app/AppDelegate.h"
+#include "app/AppPlatform.h"
+#include "clipboard/ClipboardHistoryImageCache.h"
+#include "clipboard/ClipboardHistoryModel.h"
+#include "clipboard/ClipboardHistoryStorage.h"
+#include "phrases/FixedPhraseStorage.h"
+#include "platform/sim/MemoryDefaultsStore.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace BenchSupport;
+
+constexpr int perKind = 500;
+constexpr int folderCount = 100;
+constexpr int phrasesPerFolder = 100;
+
+// Ends of painted frames of one watched top-level widget: a frame is a delivery of an update
+// or expose event to the widget or its window during which any of its widgets painted.
+class FrameClock final : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    void watch(QWidget* window) { m_watched = window; }
+    int frames() const { return m_frames; }
+    qint64 lastFrameNs() const { return m_lastFrameNs; }
+    qint64 nowNs() const { return m_clock.nsecsElapsed(); }
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (m_watched == nullptr) {
+            return QApplication::notify(receiver, event);
+        }
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Paint) {
+            ++m_paints;
+            return QApplication::notify(receiver, event);
+        }
+        const bool frameEvent = (type == QEvent::UpdateRequest || type == QEvent::Expose) &&
+            (receiver == m_watched || receiver == m_watched->windowHandle());
+        const int paintsBefore = m_paints;
+        const bool result = QApplication::notify(receiver, event);
+        if (frameEvent && m_paints > paintsBefore) {
+            ++m_frames;
+            m_lastFrameNs = m_clock.nsecsElapsed();
+        }
+        return result;
+    }
+
+private:
+    QElapsedTimer m_clock = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    QWidget* m_watched = nullptr;
+    int m_paints = 0;
+    int m_frames = 0;
+    qint64 m_lastFrameNs = 0;
+};
+
+FrameClock* frameClock()
+{
+    return static_cast<FrameClock*>(QCoreApplication::instance());
+}
+
+// Writes the history and phrase files where the simulated platform's models read them.
+void writeData(const QString& folder)
+{
+    std::fprintf(stderr, "Generating %d texts, %d URLs, %d images and %d phrases...\n", perKind,
+        perKind, perKind, folderCount * phrasesPerFolder);
+    std::vector<QByteArray> images(perKind);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 2; ++t) {
+        workers.emplace_back([&images, t] {
+            for (int i = t; i < perKind; i += 2) {
+                images[size_t(i)] = noisyPng(std::uint64_t(i) + 1, 320, 200);
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    const QDateTime start(QDate(2026, 1, 1), QTime(9, 0), Qt::UTC);
+    std::uint64_t state = 42;
+    QList<ClipboardHistoryItem> items;
+    for (int i = 0; i < perKind; ++i) {
+        items.append(ClipboardHistoryItem::makeText(
+            randomText(state, 20 + int(nextRandom(state) % 400)), start.addSecs(-i * 60)));
+        items.append(ClipboardHistoryItem::makeText(
+            QStringLiteral("https://example.org/%1/page?q=%2").arg(i).arg(randomText(state, 30)),
+            start.addSecs(-i * 60 - 20)));
+        items.append(
+            ClipboardHistoryItem::makeImage(images[size_t(i)], start.addSecs(-i * 60 - 40)));
+    }
+    QDir().mkpath(folder);
+    QString error;
+    if (!ClipboardHistoryStorage(folder).saveSynchronously(items, &error)) {
+        std::fprintf(stderr, "Could not write the history: %s\n", qPrintable(error));
+        std::exit(1);
+    }
+    QFile phrases(QDir(folder).filePath(FixedPhraseStorage::fileName()));
+    if (!phrases.open(QIODevice::WriteOnly) ||
+        phrases.write(FixedPhraseStorage::encode(
+            makePhraseStore(folderCount, phrasesPerFolder, false))) < 0) {
+        std::fprintf(stderr, "Could not write the phrases\n");
+        std::exit(1);
+    }
+}
+
+// Milliseconds from startNs to the end of the next frame painted after it, or -1.
+double untilNextFrame(qint64 startNs, int framesBefore)
+{
+    FrameClock* clock = frameClock();
+    if (!runEventLoopUntil([&] { return clock->frames() > framesBefore; }, 10000)) {
+        return -1;
+    }
+    return double(clock->lastFrameNs() - startNs) / 1e6;
+}
+
+double openPanel(AppDelegate& app)
+{
+    FrameClock* clock = frameClock();
+    const int frames = clock->frames();
+    const qint64 start = clock->nowNs();
+    app.toggleQuickPanelAtPointer();
+    return untilNextFrame(start, frames);
+}
+
+// A key press and release in the search field, as the window system delivers them.
+double keystroke(QLineEdit* field, int key, const QString& text)
+{
+    FrameClock* clock = frameClock();
+    const int frames = clock->frames();
+    const qint64 start = clock->nowNs();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(field, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(field, &release);
+    return untilNextFrame(start, frames);
+}
+
+double mebibytes(qint64 kib)
+{
+    return double(kib) / 1024.0;
+}
+
+void settle(int ms)
+{
+    runEventLoopUntil([] { return false; }, ms);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    FrameClock application(argc, argv);
+    AppPlatform platform = AppPlatform::create(PlatformKind::Simulated);
+    writeData(platform.files->applicationSupportDirectory());
+    setMaximumHistoryLimits(static_cast<MemoryDefaultsStore&>(*platform.defaults));
+
+    QElapsedTimer timer;
+    timer.start();
+    AppDelegate app(platform);
+    app.applicationDidFinishLaunching();
+    std::printf("Launch with the panel built: %lld ms\n", static_cast<long long>(timer.elapsed()));
+    ClipboardHistoryModel& history = app.models().clipboardHistory;
+    runEventLoopUntil([&] { return history.imagePreviewGeneration() > 0; }, 120000);
+    settle(500);
+    std::printf("History: %lld items, %d thumbnails cached; phrases: %d\n",
+        static_cast<long long>(history.items().size()),
+        ClipboardHistoryImageCache::shared().count(), folderCount * phrasesPerFolder);
+
+    QWidget* panel = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("QuickPanelWindow")) {
+            panel = widget;
+        }
+    }
+    if (panel == nullptr) {
+        std::fprintf(stderr, "No quick panel window after launch\n");
+        return 1;
+    }
+    application.watch(panel);
+
+    const qint64 rssBefore = statusKiB("VmRSS:");
+    const double firstOpen = openPanel(app);
+    settle(300);
+    const qint64 rssOpen = statusKiB("VmRSS:");
+    std::printf(
+        "Open -> first painted frame: %.1f ms (first opening)   target < 50 ms\n", firstOpen);
+
+    auto* field = panel->findChild<QLineEdit*>();
+    std::vector<double> everywhere;
+    std::vector<double> phraseScope;
+    if (field == nullptr) {
+        std::printf("Keystroke: the panel has no search field\n");
+    } else {
+        for (const QChar c : QStringLiteral("http")) {
+            everywhere.push_back(keystroke(field, Qt::Key_A + (c.unicode() - u'a'), c));
+        }
+        for (int i = 0; i < 4; ++i) {
+            everywhere.push_back(keystroke(field, Qt::Key_Backspace, QString()));
+        }
+        phraseScope.push_back(keystroke(field, Qt::Key_S, QStringLiteral("s")));
+        phraseScope.push_back(keystroke(field, Qt::Key_Space, QStringLiteral(" ")));
+        for (const QChar c : QStringLiteral("お世話")) {
+            phraseScope.push_back(keystroke(field, 0, c));
+        }
+        const auto report = [](const char* what, const std::vector<double>& times) {
+            QStringList each;
+            for (const double ms : times) {
+                each.append(QString::number(ms, 'f', 1));
+            }
+            std::printf("Keystroke -> updated lists, %s: max %.1f ms (%s)   target < 10 ms\n", what,
+                *std::max_element(times.begin(), times.end()), qPrintable(each.join(u' ')));
+        };
+        report("\"http\" then 4 x Backspace", everywhere);
+        report("\"s \" then \"お世話\"", phraseScope);
+    }
+    const qint64 rssTyped = statusKiB("VmRSS:");
+
+    app.toggleQuickPanelAtPointer(); // closes
+    settle(300);
+    const double laterOpen = openPanel(app);
+    std::printf(
+        "Open -> first painted frame: %.1f ms (a later opening)   target < 50 ms\n", laterOpen);
+    std::printf("RSS added by opening: %.1f MiB (%.1f MiB after the keystrokes)   target < 30 "
+                "MiB; RSS before opening %.1f MiB\n",
+        mebibytes(rssOpen - rssBefore), mebibytes(rssTyped - rssBefore), mebibytes(rssBefore));
+    app.applicationWillTerminate();
+    return 0;
+}
