@@ -59,10 +59,7 @@ void FixedPhraseHoverPanelController::show(double uiScale, const QRect& anchor,
     m_uiScale = uiScale;
     m_anchor = anchor;
     m_keyboardMode = keyboardSelection != nullptr;
-    if (m_content) {
-        m_content->hide();
-        m_content->deleteLater();
-    }
+    dropContent();
 
     FixedPhrasePanelSelection* selection =
         keyboardSelection ? keyboardSelection : new FixedPhrasePanelSelection(m_model, false);
@@ -91,8 +88,15 @@ void FixedPhraseHoverPanelController::hide()
     if (m_window) {
         m_window->hide();
     }
-    // Hiding may come from a click inside the content: it goes once the click is over.
+    dropContent();
+}
+
+// Hiding may come from a click inside the content: it goes once the click is over, and says
+// nothing more in the meantime (a hidden widget under the pointer still reports leaving).
+void FixedPhraseHoverPanelController::dropContent()
+{
     if (m_content) {
+        m_content->disconnect(this);
         m_content->hide();
         m_content->deleteLater();
         m_content = nullptr;

@@ -60,6 +60,7 @@ protected:
 private:
     void hoverChanged(bool hovered);
     void placeWindow();
+    void dropContent();
     void attach(QWidget* parentWindow);
 
     const FixedPhraseModel& m_model;

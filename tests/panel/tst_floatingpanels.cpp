@@ -158,7 +158,6 @@ private Q_SLOTS:
         clickRow(side.content()->folderColumn(), 1);
         clickRow(side.content()->titleColumn(), 1);
         QCOMPARE(m_world->clipboardText(), QStringLiteral("こんばんは"));
-        QCOMPARE(m_world->phraseStatus(), QStringLiteral("定型文をコピーしました"));
         QCOMPARE(m_world->copies,
             std::vector<ClipboardHistoryMenuCopySource> {
                 ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste});
