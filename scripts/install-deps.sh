@@ -11,7 +11,7 @@ build_pkgs=(
     qt6-qpa-plugins libgl-dev libxkbcommon-dev
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xfixes0-dev
     libsimdjson-dev
-    fonts-noto-cjk
+    fonts-noto-cjk fonts-symbola
     xvfb xauth
 )
 test_pkgs=(

@@ -5,7 +5,8 @@
 #include "PasteBackController.h"
 #include "StatusItemIcon.h"
 #include "clipboard/ClipboardHistoryModel.h"
-#include "panel/QuickPanelHistoryList.h"
+#include "panel/ClipboardHistoryMenu.h"
+#include "panel/ClipboardHistoryMenuViewModel.h"
 #include "panel/QuickPanelPlacement.h"
 #include "panel/QuickPanelWindow.h"
 #include "phrases/FixedPhraseModel.h"
@@ -59,6 +60,7 @@ AppDelegate::~AppDelegate()
 {
     // The panel's content calls back into the models: it goes first.
     m_quickPanel.reset();
+    m_clipboardMenu.reset();
     m_settingsWindow.reset();
     m_platform.tray->remove();
 }
@@ -90,7 +92,12 @@ void AppDelegate::updateStatusItem()
 
 void AppDelegate::configureQuickPanel()
 {
+    // Built once: every opening renews the reset token, which starts the view model afresh.
+    m_clipboardMenu = std::make_unique<ClipboardHistoryMenuViewModel>(*m_clipboardHistory,
+        *m_fixedPhrases, m_clipboardMenuState, *m_platform.scheduler,
+        [this](ClipboardHistoryMenuCopySource source) { handleClipboardMenuCopy(source); });
     m_quickPanel = std::make_unique<QuickPanelWindow>(*m_platform.workspace, *m_platform.displays);
+    m_quickPanel->setContent(new ClipboardHistoryMenu(*m_clipboardMenu));
     connect(m_quickPanel.get(), &QuickPanelWindow::closed, m_pasteBack.get(),
         &PasteBackController::quickPanelDidClose);
     resizeAndRebuildQuickPanel();
@@ -105,34 +112,8 @@ void AppDelegate::resizeAndRebuildQuickPanel()
         m_clipboardHistory->displayHistoryRowCount(), m_appSettings->leftClickUIScale());
     m_quickPanel->setPanelSize(QSize(
         static_cast<int>(std::lround(size.width())), static_cast<int>(std::lround(size.height()))));
-
-    auto* list = new QuickPanelHistoryList([this] {
-        QList<QuickPanelRow> rows;
-        for (const ClipboardHistoryItem& item : m_clipboardHistory->items()) {
-            QuickPanelRow row;
-            row.id = item.id;
-            row.text = item.kind == ClipboardHistoryKind::Image ? item.detail()
-                                                                : item.normalizedTextPreview();
-            row.detail = item.detail();
-            row.thumbnail = item.image();
-            rows.append(row);
-        }
-        return rows;
-    });
-    connect(list, &QuickPanelHistoryList::rowActivated, this,
-        [this](const QUuid& id) { copyHistoryItem(id); });
-    // Each opening starts afresh: the current history, the first row selected.
-    connect(&m_clipboardMenuState, &ClipboardMenuState::resetTokenChanged, list,
-        &QuickPanelHistoryList::reload);
-    m_quickPanel->setContent(list);
-    if (m_quickPanel->isOpen()) {
-        list->reload();
-    }
-}
-
-QuickPanelHistoryList* AppDelegate::quickPanelHistoryList() const
-{
-    return m_quickPanel ? qobject_cast<QuickPanelHistoryList*>(m_quickPanel->content()) : nullptr;
+    // The row count reaches the view through the history model itself.
+    m_clipboardMenu->setUiScale(m_appSettings->leftClickUIScale());
 }
 
 bool AppDelegate::isQuickPanelOpen() const
@@ -199,17 +180,6 @@ void AppDelegate::subscribe()
         this, history, &ClipboardHistoryModel::displayHistoryRowCountChanged,
         [history] { return history->displayHistoryRowCount(); }, &m_lastRowCount,
         [this](const int&) { resizeAndRebuildQuickPanel(); });
-
-    // The open panel follows the history (new captures, previews that arrived).
-    auto reloadOpenPanel = [this] {
-        if (isQuickPanelOpen()) {
-            if (auto* list = quickPanelHistoryList()) {
-                list->reload();
-            }
-        }
-    };
-    connect(history, &ClipboardHistoryModel::itemsChanged, this, reloadOpenPanel);
-    connect(history, &ClipboardHistoryModel::imagePreviewGenerationChanged, this, reloadOpenPanel);
 }
 
 QList<StatusMenuEntry> AppDelegate::statusMenuEntries()
@@ -277,18 +247,6 @@ void AppDelegate::openSettingsWindow()
             *m_platform.displays, *m_platform.workspace, *m_platform.scheduler);
     }
     m_settingsWindow->open(m_appSettings->settingsUIScale());
-}
-
-void AppDelegate::copyHistoryItem(const QUuid& id)
-{
-    const QList<ClipboardHistoryItem> items = m_clipboardHistory->items();
-    const auto found = std::find_if(items.cbegin(), items.cend(),
-        [&id](const ClipboardHistoryItem& item) { return item.id == id; });
-    if (found == items.cend()) {
-        return;
-    }
-    m_clipboardHistory->copyToClipboard(*found);
-    handleClipboardMenuCopy(ClipboardHistoryMenuCopySource::History);
 }
 
 void AppDelegate::handleClipboardMenuCopy(ClipboardHistoryMenuCopySource source)

@@ -27,10 +27,11 @@
 
 struct AppPlatform;
 class AppSettingsModel;
+class ClipboardHistoryMenu;
+class ClipboardHistoryMenuViewModel;
 class ClipboardHistoryModel;
 class FixedPhraseModel;
 class PasteBackController;
-class QuickPanelHistoryList;
 class QuickPanelWindow;
 class SettingsWindow;
 struct StatusMenuEntry;
@@ -72,14 +73,13 @@ private:
     QList<StatusMenuEntry> statusMenuEntries();
     void showContextMenu(const QPoint& position);
     void configureQuickPanel();
+    // A scale or row-count change: the panel's size, and the same view relaid out.
     void resizeAndRebuildQuickPanel();
-    QuickPanelHistoryList* quickPanelHistoryList() const;
     bool isQuickPanelOpen() const;
     // Left click on the tray icon: the icon's geometry when the tray knows it, else null.
     void toggleQuickPanelAtStatusItem(const QRect& iconGeometry);
     void openQuickPanel(const QRect& anchor);
     void subscribe();
-    void copyHistoryItem(const QUuid& id);
     void toggleClipboardHistory();
     // Writes what the phrase and history stores still hold, bounded by one deadline.
     void flushStores();
@@ -88,6 +88,9 @@ private:
     std::unique_ptr<ClipboardHistoryModel> m_clipboardHistory;
     std::unique_ptr<FixedPhraseModel> m_fixedPhrases;
     std::unique_ptr<AppSettingsModel> m_appSettings;
+    // The panel's view model outlives its view (the window's content) and dies before the
+    // models it reads.
+    std::unique_ptr<ClipboardHistoryMenuViewModel> m_clipboardMenu;
     std::unique_ptr<QuickPanelWindow> m_quickPanel;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<PasteBackController> m_pasteBack;

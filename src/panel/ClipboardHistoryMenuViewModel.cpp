@@ -348,6 +348,11 @@ void ClipboardHistoryMenuViewModel::copyPhraseFromSidePanel(const FixedPhrase& p
     m_onItemCopied(ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste);
 }
 
+void ClipboardHistoryMenuViewModel::prepareImagePreviews(const QList<ClipboardHistoryItem>& items)
+{
+    m_history.prepareImagePreviews(items);
+}
+
 void ClipboardHistoryMenuViewModel::focusSearchField()
 {
     m_scheduler.post([self = QPointer(this)] {

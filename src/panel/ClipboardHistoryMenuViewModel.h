@@ -103,6 +103,8 @@ public:
     void copyFixedPhrase(const FixedPhrase& phrase);
     // A phrase chosen in the side panel: copied, then the side panel is hidden.
     void copyPhraseFromSidePanel(const FixedPhrase& phrase);
+    // Shown image entries without a thumbnail: the history renders what is missing.
+    void prepareImagePreviews(const QList<ClipboardHistoryItem>& items);
 
     // Focus returns to the search field on the next turn of the main loop, after layout.
     void focusSearchField();

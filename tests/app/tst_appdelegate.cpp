@@ -4,7 +4,8 @@
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "common/TestMain.h"
-#include "panel/QuickPanelHistoryList.h"
+#include "panel/ClipboardHistoryMenu.h"
+#include "panel/QuickPanelSection.h"
 #include "panel/QuickPanelWindow.h"
 #include "phrases/FixedPhraseModel.h"
 #include "platform/sim/ManualExecutor.h"
@@ -18,6 +19,7 @@
 #include "platform/sim/SimWorkspace.h"
 #include "settings/SettingsWindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
 #include <QSignalSpy>
@@ -97,6 +99,12 @@ Window* windowOf()
 bool panelOpen()
 {
     return windowOf<QuickPanelWindow>()->isOpen();
+}
+
+QuickPanelSection* textSection(QuickPanelWindow* panel)
+{
+    return qobject_cast<ClipboardHistoryMenu*>(panel->content())
+        ->historySection(ClipboardHistoryKind::Text);
 }
 
 QList<ClipboardHistoryItem> sampleItems()
@@ -180,18 +188,18 @@ private Q_SLOTS:
         // 4 rows (the default), 3 image rows of 1.5 × 124.
         QCOMPARE(panel->panelSize(), QSize(780, 16 + 558 + 62 + 310 + 280 + 2));
         QWidget* content = panel->content();
-        app.models().appSettings.setLeftClickUIScale(1.5); // no change: not rebuilt
-        QCOMPARE(panel->content(), content);
+        app.models().appSettings.setLeftClickUIScale(1.5);
 
-        // Rebuilt while open, the panel still shows the history.
+        // Relaid out while open, the panel still shows the history.
         app.models().clipboardHistory.setItems(sampleItems());
         app.toggleQuickPanelAtPointer();
         app.models().clipboardHistory.setDisplayHistoryRowCount(12);
         app.models().appSettings.setLeftClickUIScale(0.8);
         QCOMPARE(panel->panelSize(), QSize(780, 16 + 408 + 62 + 310 + 840 + 2));
-        QVERIFY(panel->content() != content);
+        QCOMPARE(panel->content(), content); // built once
+        QCOMPARE(textSection(panel)->height(), 12 * 35 + 30);
         QVERIFY(panelOpen());
-        QCOMPARE(qobject_cast<QuickPanelHistoryList*>(panel->content())->rowCount(), 2);
+        QCOMPARE(textSection(panel)->view()->model()->rowCount(), 2);
 
         app.openSettingsWindow();
         QCOMPARE(windowOf<SettingsWindow>()->uiScale(), 1.0);
@@ -212,7 +220,7 @@ private Q_SLOTS:
         world.tray->setIconGeometry(QRect(1800, 0, 24, 24));
         world.tray->click();
         QuickPanelWindow* panel = windowOf<QuickPanelWindow>();
-        QCOMPARE(qobject_cast<QuickPanelHistoryList*>(panel->content())->rowCount(), 2);
+        QCOMPARE(textSection(panel)->view()->model()->rowCount(), 2);
         // Anchored at the icon, which is at the top: the panel opens below it.
         QCOMPARE(panel->placement().edge, QuickPanelPlacement::Edge::Below);
     }

@@ -1,11 +1,9 @@
 #include "common/TestMain.h"
-#include "panel/QuickPanelHistoryList.h"
 #include "panel/QuickPanelWindow.h"
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimWorkspace.h"
 
-#include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
 #include <qpa/qwindowsysteminterface.h>
@@ -82,31 +80,6 @@ private Q_SLOTS:
         QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::SynchronousDelivery>(
             nullptr);
         QCOMPARE(closed.size(), 1);
-    }
-
-    void historyListReportsTheClickedRow()
-    {
-        const QUuid a = QUuid::createUuid();
-        const QUuid b = QUuid::createUuid();
-        QList<QuickPanelRow> rows {{a, QStringLiteral("first"), QStringLiteral("5文字"), {}},
-            {b, QStringLiteral("https://example.org"), QStringLiteral("URL"), {}}};
-        QuickPanelHistoryList list([&rows] { return rows; });
-        QSignalSpy activated(&list, &QuickPanelHistoryList::rowActivated);
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
-        QListWidget* widget = list.listWidget();
-        QCOMPARE(widget->item(0)->text(), QStringLiteral("first\n5文字"));
-        const QRect second = widget->visualItemRect(widget->item(1));
-        QTest::mouseClick(widget->viewport(), Qt::LeftButton, {}, second.center());
-        widget->setCurrentRow(0);
-        QTest::keyClick(widget, Qt::Key_Return);
-        QCOMPARE(activated.size(), 2);
-        QCOMPARE(activated.at(0).at(0).toUuid(), b);
-        QCOMPARE(activated.at(1).at(0).toUuid(), a);
-
-        rows.removeFirst();
-        list.reload();
-        QCOMPARE(list.rowCount(), 1);
     }
 
 private:

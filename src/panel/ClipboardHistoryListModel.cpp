@@ -1,0 +1,101 @@
+#include "ClipboardHistoryListModel.h"
+
+#include "ClipboardHistoryDateFormatting.h"
+#include "ClipboardHistoryMenuViewModel.h"
+
+namespace {
+
+QUuid itemID(const ClipboardHistoryItem& item)
+{
+    return item.id;
+}
+
+} // namespace
+
+ClipboardHistoryListModel::ClipboardHistoryListModel(
+    ClipboardHistoryMenuViewModel& menu, ClipboardHistoryKind kind, QObject* parent)
+    : QuickPanelListModel(itemID, parent)
+    , m_menu(menu)
+    , m_kind(kind)
+{
+    connect(&menu, &ClipboardHistoryMenuViewModel::resultsChanged, this, [this] { refresh(); });
+    connect(&menu, &ClipboardHistoryMenuViewModel::searchTextChanged, this, [this] { refresh(); });
+    connect(&menu, &ClipboardHistoryMenuViewModel::selectedHistoryItemIDChanged, this,
+        [this] { setSelectedID(m_menu.selectedHistoryItemID()); });
+    refresh();
+}
+
+void ClipboardHistoryListModel::refresh()
+{
+    const QList<ClipboardHistoryItem> items = m_menu.filteredItems(m_kind);
+    if (m_kind != ClipboardHistoryKind::Image) {
+        QSet<QUuid> listed;
+        for (const ClipboardHistoryItem& item : items) {
+            listed.insert(item.id);
+        }
+        m_labels.removeIf([&listed](const auto& entry) { return !listed.contains(entry.key()); });
+    }
+    replaceRows(items);
+}
+
+QVariant ClipboardHistoryListModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole) {
+        return {};
+    }
+    return title(index.row());
+}
+
+const ClipboardHistoryListModel::Labels& ClipboardHistoryListModel::labels(int row) const
+{
+    const ClipboardHistoryItem& item = at(row);
+    auto found = m_labels.constFind(item.id);
+    if (found == m_labels.cend()) {
+        found = m_labels.insert(item.id, {item.normalizedTextPreview(), item.detail()});
+    }
+    return *found;
+}
+
+QString ClipboardHistoryListModel::title(int row) const
+{
+    // An image's title is its dimensions, which arrive with its preview: never remembered.
+    return m_kind == ClipboardHistoryKind::Image ? at(row).detail() : labels(row).title;
+}
+
+QString ClipboardHistoryListModel::detail(int row) const
+{
+    return m_kind == ClipboardHistoryKind::Image ? at(row).detail() : labels(row).detail;
+}
+
+QString ClipboardHistoryListModel::date(int row) const
+{
+    return ClipboardHistoryDateFormatting::string(at(row).createdAt);
+}
+
+QImage ClipboardHistoryListModel::thumbnail(int row) const
+{
+    const ClipboardHistoryItem& item = at(row);
+    QImage image = item.image();
+    if (image.isNull()) {
+        requestPreview(item);
+    } else {
+        m_requestedPreviews.remove(item.fingerprint);
+    }
+    return image;
+}
+
+void ClipboardHistoryListModel::requestPreview(const ClipboardHistoryItem& item) const
+{
+    if (!item.imageData || m_requestedPreviews.contains(item.fingerprint)) {
+        return;
+    }
+    m_requestedPreviews.insert(item.fingerprint);
+    m_previewRequests.append(item);
+    if (m_previewRequests.size() == 1) {
+        // Painting is no time to start work: the request leaves after this paint.
+        QMetaObject::invokeMethod(
+            const_cast<ClipboardHistoryListModel*>(this),
+            [this] { m_menu.prepareImagePreviews(std::exchange(m_previewRequests, {})); },
+            Qt::QueuedConnection);
+    }
+}

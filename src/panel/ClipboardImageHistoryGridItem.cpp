@@ -1,0 +1,132 @@
+#include "ClipboardImageHistoryGridItem.h"
+
+#include "ClipboardHistoryListModel.h"
+#include "ClipboardHistoryMenuViewModel.h"
+#include "QuickPanelStyle.h"
+#include "QuickPanelSymbols.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPixmapCache>
+
+#include <cmath>
+
+namespace {
+
+constexpr int inset = 6;
+
+// The thumbnail fitted into size, from the pixmap cache when it was scaled before.
+QPixmap fittedThumbnail(const ClipboardHistoryListModel& model, int row, const QSize& size)
+{
+    const QString key = QStringLiteral("norvale-thumbnail/%1/%2x%3")
+                            .arg(model.at(row).fingerprint)
+                            .arg(size.width())
+                            .arg(size.height());
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap)) {
+        return pixmap;
+    }
+    const QImage image = model.thumbnail(row);
+    if (image.isNull()) {
+        return {};
+    }
+    pixmap = QPixmap::fromImage(
+        image.scaled(size.boundedTo(image.size()), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
+
+} // namespace
+
+ClipboardImageHistoryGridItem::ClipboardImageHistoryGridItem(
+    ClipboardHistoryMenuViewModel& menu, QObject* parent)
+    : ClipboardHistoryEntryDelegate(menu, parent)
+{ }
+
+int ClipboardImageHistoryGridItem::itemHeight() const
+{
+    return int(std::lround(std::max(124 * uiScale(), 136.0)));
+}
+
+int ClipboardImageHistoryGridItem::labelsHeight() const
+{
+    const QFont base = QApplication::font();
+    return QFontMetrics(QuickPanelStyle::font(base, 12 * uiScale())).height() +
+        QFontMetrics(QuickPanelStyle::font(base, 11 * uiScale())).height() + inset;
+}
+
+QRect ClipboardImageHistoryGridItem::entryRect(const QRect& cell) const
+{
+    return cell.adjusted(0, 0, -spacing, -spacing);
+}
+
+QRect ClipboardImageHistoryGridItem::thumbnailRect(const QRect& cell) const
+{
+    return entryRect(cell).adjusted(inset, inset, -inset, -(labelsHeight() + inset));
+}
+
+QRect ClipboardImageHistoryGridItem::deleteButtonRect(const QRect& cell) const
+{
+    const QRect item = entryRect(cell);
+    const int size = int(std::lround(16 * uiScale()));
+    const int labelsTop = item.bottom() - inset - labelsHeight() + 1;
+    return QRect(item.right() - inset - size + 1,
+        labelsTop + (labelsHeight() - size) / 2 + inset / 2, size, size);
+}
+
+void ClipboardImageHistoryGridItem::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const ClipboardHistoryListModel& model = listModel(index);
+    const int row = index.row();
+    const QPalette& palette = option.palette;
+    const QRect item = entryRect(option.rect);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    if (option.state.testFlag(QStyle::State_MouseOver)) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QuickPanelStyle::hoverBackground(palette));
+        painter->drawRoundedRect(item, 6, 6);
+    }
+    const bool selected = model.isSelected(row);
+    painter->setPen(selected ? QPen(palette.color(QPalette::Highlight), 2)
+                             : QPen(QuickPanelStyle::divider(palette), 1));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRoundedRect(QRectF(item).adjusted(1, 1, -1, -1), 6, 6);
+
+    const QRect thumbnailArea = thumbnailRect(option.rect);
+    const QPixmap thumbnail = fittedThumbnail(model, row, thumbnailArea.size());
+    if (thumbnail.isNull()) {
+        const int size = int(std::lround(36 * uiScale()));
+        QuickPanelSymbols::icon(QStringLiteral("photo"))
+            .paint(painter,
+                QRect(QPoint(), QSize(size, size))
+                    .translated(thumbnailArea.center() - QPoint(size / 2, size / 2)));
+    } else {
+        const QRect target(QPoint(), thumbnail.size());
+        painter->drawPixmap(target.translated(thumbnailArea.center() - target.center()), thumbnail);
+    }
+
+    const QFont dimensionsFont = QuickPanelStyle::font(option.font, 12 * uiScale());
+    const QFont dateFont = QuickPanelStyle::font(option.font, 11 * uiScale());
+    const QRect deleteButton = deleteButtonRect(option.rect);
+    QRect labels(thumbnailArea.left(), thumbnailArea.bottom() + inset, 0,
+        QFontMetrics(dimensionsFont).height());
+    labels.setRight(deleteButton.left() - inset);
+    painter->setFont(dimensionsFont);
+    painter->setPen(palette.color(QPalette::WindowText));
+    painter->drawText(labels, Qt::AlignLeft | Qt::AlignVCenter, model.detail(row));
+    painter->setFont(dateFont);
+    painter->setPen(QuickPanelStyle::secondary(palette));
+    labels.translate(0, labels.height());
+    labels.setHeight(QFontMetrics(dateFont).height());
+    painter->drawText(labels, Qt::AlignLeft | Qt::AlignVCenter, model.date(row));
+    QuickPanelSymbols::icon(QStringLiteral("xmark.circle")).paint(painter, deleteButton);
+    painter->restore();
+}
+
+QSize ClipboardImageHistoryGridItem::sizeHint(
+    const QStyleOptionViewItem& option, const QModelIndex&) const
+{
+    return QSize(option.rect.width(), itemHeight() + spacing);
+}

@@ -1,0 +1,39 @@
+#include "FixedPhraseSearchListModel.h"
+
+#include "ClipboardHistoryMenuViewModel.h"
+
+namespace {
+
+QUuid phraseID(const FixedPhraseSearchResult& result)
+{
+    return result.phrase.id;
+}
+
+} // namespace
+
+FixedPhraseSearchListModel::FixedPhraseSearchListModel(
+    ClipboardHistoryMenuViewModel& menu, QObject* parent)
+    : QuickPanelListModel(phraseID, parent)
+    , m_menu(menu)
+{
+    connect(&menu, &ClipboardHistoryMenuViewModel::resultsChanged, this, [this] { refresh(); });
+    connect(&menu, &ClipboardHistoryMenuViewModel::searchTextChanged, this, [this] { refresh(); });
+    connect(&menu, &ClipboardHistoryMenuViewModel::selectedFixedPhraseIDChanged, this,
+        [this] { setSelectedID(m_menu.selectedFixedPhraseID()); });
+    refresh();
+}
+
+void FixedPhraseSearchListModel::refresh()
+{
+    replaceRows(m_menu.searchScope() == SearchScope::FixedPhrase
+            ? m_menu.filteredFixedPhraseResults()
+            : QList<FixedPhraseSearchResult>());
+}
+
+QVariant FixedPhraseSearchListModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::DisplayRole) {
+        return {};
+    }
+    return at(index.row()).phrase.title;
+}

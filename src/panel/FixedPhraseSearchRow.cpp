@@ -1,0 +1,108 @@
+#include "FixedPhraseSearchRow.h"
+
+#include "ClipboardHistoryMenuViewModel.h"
+#include "FixedPhraseSearchListModel.h"
+#include "QuickPanelStyle.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include <cmath>
+
+namespace {
+
+constexpr int padding = 8;
+
+const FixedPhraseSearchListModel& listModel(const QModelIndex& index)
+{
+    return *static_cast<const FixedPhraseSearchListModel*>(index.model());
+}
+
+QString oneLine(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    return text;
+}
+
+} // namespace
+
+FixedPhraseSearchRow::FixedPhraseSearchRow(ClipboardHistoryMenuViewModel& menu, QObject* parent)
+    : QStyledItemDelegate(parent)
+    , m_menu(menu)
+{ }
+
+void FixedPhraseSearchRow::setUiScale(double scale)
+{
+    m_scale = scale;
+    Q_EMIT sizeHintChanged(QModelIndex());
+}
+
+void FixedPhraseSearchRow::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const FixedPhraseSearchListModel& model = listModel(index);
+    const FixedPhraseSearchResult& result = model.at(index.row());
+    const QPalette& palette = option.palette;
+    painter->save();
+    QuickPanelStyle::paintRowFrame(painter, option.rect, palette, model.isSelected(index.row()),
+        option.state.testFlag(QStyle::State_MouseOver));
+
+    const int folderWidth = int(std::lround(132 * m_scale));
+    const QRect inner = option.rect.adjusted(padding, padding / 2, -padding, -padding / 2 - 1);
+    const QRect folder(inner.right() - folderWidth + 1, inner.top(), folderWidth, inner.height());
+    QRect text(inner.left(), inner.top(), folder.left() - padding - inner.left(), 0);
+    const QFont titleFont = QuickPanelStyle::font(option.font, 13 * m_scale);
+    const QFont previewFont = QuickPanelStyle::font(option.font, 11 * m_scale);
+    text.setHeight(QFontMetrics(titleFont).height());
+    painter->setFont(titleFont);
+    painter->setPen(palette.color(QPalette::WindowText));
+    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(titleFont).elidedText(result.phrase.title, Qt::ElideRight, text.width()));
+    text.translate(0, text.height());
+    text.setHeight(QFontMetrics(previewFont).height());
+    painter->setFont(previewFont);
+    painter->setPen(QuickPanelStyle::secondary(palette));
+    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(previewFont)
+            .elidedText(oneLine(result.phrase.content), Qt::ElideRight, text.width()));
+    const QFont folderFont = QuickPanelStyle::font(option.font, 12 * m_scale);
+    painter->setFont(folderFont);
+    painter->drawText(folder, Qt::AlignRight | Qt::AlignVCenter,
+        QFontMetrics(folderFont).elidedText(result.folderTitle, Qt::ElideRight, folder.width()));
+    painter->restore();
+}
+
+QSize FixedPhraseSearchRow::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+{
+    const int lines = QFontMetrics(QuickPanelStyle::font(option.font, 13 * m_scale)).height() +
+        QFontMetrics(QuickPanelStyle::font(option.font, 11 * m_scale)).height();
+    return QSize(option.rect.width(), lines + padding + 1);
+}
+
+bool FixedPhraseSearchRow::editorEvent(
+    QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex& index)
+{
+    if (event->type() != QEvent::MouseButtonRelease || !index.isValid() ||
+        static_cast<const QMouseEvent*>(event)->button() != Qt::LeftButton) {
+        return false;
+    }
+    const FixedPhrase phrase = listModel(index).at(index.row()).phrase;
+    m_menu.copyFixedPhrase(phrase);
+    return true;
+}
+
+bool FixedPhraseSearchRow::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+    const QStyleOptionViewItem&, const QModelIndex& index)
+{
+    if (!index.isValid()) {
+        return false;
+    }
+    QToolTip::showText(
+        event->globalPos(), listModel(index).at(index.row()).phrase.content, view->viewport());
+    return true;
+}

@@ -1,0 +1,261 @@
+// The quick panel's view driven like a user drives it: real key events to whatever has the
+// focus, input-method events, clicks on rows; its sections' heights, and the date format.
+
+#include "QuickPanelWorld.h"
+#include "common/TestMain.h"
+#include "panel/ClipboardHistoryDateFormatting.h"
+#include "panel/ClipboardHistoryMenu.h"
+#include "panel/ClipboardImageHistoryGridItem.h"
+#include "panel/QuickPanelSection.h"
+#include "panel/QuickPanelWindow.h"
+#include "platform/sim/SimDisplays.h"
+#include "platform/sim/SimWorkspace.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// Texts t1 (newest) to t3, a URL, an image; folders A, B, C, the last with c1 and c2. The
+// view in the panel's window, open and active, as the application shows it.
+struct View : QuickPanelWorld
+{
+    View()
+    {
+        history.setItems({text(QStringLiteral("t1")), text(QStringLiteral("t2")),
+            text(QStringLiteral("t3")), text(QStringLiteral("https://u1")), image(7)});
+        addFolder(QStringLiteral("A"), {{"a1", "alpha"}});
+        addFolder(QStringLiteral("B"), {{"b1", "beta"}});
+        addFolder(QStringLiteral("C"), {{"c1", "gamma"}, {"c2", "delta"}});
+        displays.setDisplays({SimDisplays::display(QStringLiteral("A"), {0, 0, 1920, 1200}, true)});
+        window.setContent(view);
+        window.setPanelSize(QSize(780, 1148));
+        window.open(QRect(100, 100, 1, 1));
+    }
+
+    // Keys to the focused widget: "down", "up", "left", "right", "return", "enter", "escape",
+    // or characters typed ("_" types a blank).
+    void press(const QString& keys)
+    {
+        static const QHash<QString, Qt::Key> named {{"down", Qt::Key_Down}, {"up", Qt::Key_Up},
+            {"left", Qt::Key_Left}, {"right", Qt::Key_Right}, {"return", Qt::Key_Return},
+            {"escape", Qt::Key_Escape}};
+        for (const QString& key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            QWidget* target = QApplication::focusWidget();
+            QVERIFY(target);
+            if (key == u"enter") {
+                QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+            } else if (named.contains(key)) {
+                QTest::keyClick(target, named.value(key));
+            } else {
+                QTest::keyClicks(target, QString(key).replace(u'_', u' '));
+            }
+            scheduler.runPending();
+        }
+    }
+    QString selection() const
+    {
+        for (const ClipboardHistoryItem& item : history.items()) {
+            if (item.id == menu.selectedHistoryItemID()) {
+                return item.text.value_or(QStringLiteral("image"));
+            }
+        }
+        return QStringLiteral("-");
+    }
+    QString copied() const
+    {
+        if (copies.empty()) {
+            return QStringLiteral("-");
+        }
+        return clipboardText() +
+            (copies.back() == ClipboardHistoryMenuCopySource::History ? "/history" : "/phrase");
+    }
+    QAbstractItemView* list(ClipboardHistoryKind kind) const
+    {
+        return view->historySection(kind)->view();
+    }
+
+    SimDisplays displays;
+    SimWorkspace workspace {scheduler};
+    QuickPanelWindow window {workspace, displays};
+    ClipboardHistoryMenu* view = new ClipboardHistoryMenu(menu);
+};
+
+} // namespace
+
+class QuickPanelViewTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keys_data()
+    {
+        // clang-format off
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("state"); // selection, copy, side panel, text rows, focus
+        QTest::newRow("typing filters") << "t2 down" << "t2 - closed 1 field";
+        QTest::newRow("Down and Up") << "down down down up" << "t2 - closed 3 field";
+        QTest::newRow("Return copies") << "down down return" << "t2 t2/history closed 3 field";
+        QTest::newRow("keypad Enter") << "down enter" << "t1 t1/history closed 3 field";
+        QTest::newRow("Right opens the side panel") << "down right" << "- - open 3 panel";
+        QTest::newRow("Right with text moves the cursor")
+            << "t left right" << "- - closed 3 field";
+        QTest::newRow("side panel: 3, then 2") << "right 3 2" << "- delta/phrase closed 3 panel";
+        QTest::newRow("Left back to the field") << "right left" << "- - closed 3 field";
+        QTest::newRow("URL scope") << "u_ down" << "https://u1 - closed 0 field";
+        // clang-format on
+    }
+    void keys()
+    {
+        QFETCH(QString, keys);
+        View view;
+        QVERIFY(QTest::qWaitForWindowActive(&view.window));
+        view.press(keys);
+        const QStringList state {view.selection(), view.copied(),
+            view.menu.fixedPhrasePanelSelection() ? QStringLiteral("open")
+                                                  : QStringLiteral("closed"),
+            QString::number(view.list(ClipboardHistoryKind::Text)->model()->rowCount()),
+            view.view->searchField()->hasFocus() ? QStringLiteral("field")
+                                                 : QStringLiteral("panel")};
+        QTEST(state.join(u' '), "state");
+        if (keys.startsWith(u"t left")) {
+            QCOMPARE(view.view->searchField()->cursorPosition(), 1);
+        }
+        QVERIFY(view.window.isOpen());
+    }
+
+    // Escape closes the panel from the field; with the side panel open it hides the side
+    // panel only.
+    void escape()
+    {
+        View view;
+        QVERIFY(QTest::qWaitForWindowActive(&view.window));
+        view.press(QStringLiteral("right escape"));
+        QVERIFY(view.window.isOpen());
+        QVERIFY(!view.menu.fixedPhrasePanelSelection());
+        view.menuState.renewResetToken();
+        view.scheduler.runPending();
+        view.press(QStringLiteral("escape"));
+        QVERIFY(!view.window.isOpen());
+    }
+
+    void preeditGoesToTheInputMethod()
+    {
+        View view;
+        QVERIFY(QTest::qWaitForWindowActive(&view.window));
+        QLineEdit* field = view.view->searchField();
+        QInputMethodEvent composing(QStringLiteral("てきすと"), {});
+        QApplication::sendEvent(field, &composing);
+        view.press(QStringLiteral("down"));
+        QCOMPARE(view.selection(), QStringLiteral("-"));
+        QInputMethodEvent committed;
+        committed.setCommitString(QStringLiteral("t"));
+        QApplication::sendEvent(field, &committed);
+        QCOMPARE(view.menu.searchText(), QStringLiteral("t"));
+        view.press(QStringLiteral("down"));
+        QCOMPARE(view.selection(), QStringLiteral("t1"));
+    }
+
+    void clicks_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("onDeleteButton");
+        QTest::addColumn<QString>("copied");
+        QTest::addColumn<int>("left");
+        QTest::newRow("text row") << int(ClipboardHistoryKind::Text) << 1 << false << "t2/history"
+                                  << 5;
+        QTest::newRow("text delete") << int(ClipboardHistoryKind::Text) << 1 << true << "-" << 4;
+        QTest::newRow("image") << int(ClipboardHistoryKind::Image) << 0 << false << "/history" << 5;
+        QTest::newRow("image delete") << int(ClipboardHistoryKind::Image) << 0 << true << "-" << 4;
+    }
+    void clicks()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, row);
+        QFETCH(bool, onDeleteButton);
+        View view;
+        QAbstractItemView* list = view.list(ClipboardHistoryKind(kind));
+        const QRect item = list->visualRect(list->model()->index(row, 0));
+        const auto* delegate = static_cast<ClipboardHistoryEntryDelegate*>(list->itemDelegate());
+        const QPoint at = onDeleteButton ? delegate->deleteButtonRect(item).center()
+                                         : item.topLeft() + QPoint(30, 20);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTEST(view.copied(), "copied");
+        QTEST(int(view.history.items().size()), "left");
+    }
+
+    // The sections' fixed heights: rows × 35 + 30 for texts and URLs; for images, up to three
+    // rows of max(124 × scale, 136) with 8 between them, plus 50.
+    void sectionHeights_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("textHeight");
+        QTest::addColumn<int>("imageHeight");
+        QTest::newRow("5 rows") << 5 << 1.0 << 205 << 474;
+        QTest::newRow("5 rows at 1.5") << 5 << 1.5 << 205 << 624;
+        QTest::newRow("1 row") << 1 << 1.0 << 65 << 186;
+    }
+    void sectionHeights()
+    {
+        QFETCH(int, rows);
+        QFETCH(double, scale);
+        View view;
+        view.history.setDisplayHistoryRowCount(rows);
+        view.menu.setUiScale(scale);
+        QTEST(view.view->historySection(ClipboardHistoryKind::Text)->height(), "textHeight");
+        QTEST(view.view->historySection(ClipboardHistoryKind::Url)->height(), "textHeight");
+        QTEST(view.view->historySection(ClipboardHistoryKind::Image)->height(), "imageHeight");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        view.view->grab().save(
+            QStringLiteral(QT_TESTCASE_BUILDDIR "/quick-panel-%1-%2.png").arg(rows).arg(scale));
+    }
+
+    // A capture adds a row, without rebuilding the list; the image painted without a
+    // thumbnail asks for its preview, which then shows.
+    void rowsFollowTheHistory()
+    {
+        View view;
+        QAbstractItemModel* texts = view.list(ClipboardHistoryKind::Text)->model();
+        QSignalSpy inserted(texts, &QAbstractItemModel::rowsInserted);
+        QSignalSpy reset(texts, &QAbstractItemModel::modelReset);
+        view.history.setItems(QList {view.text(QStringLiteral("t0"))} + view.history.items());
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(reset.size(), 0);
+        QCOMPARE(texts->rowCount(), 4);
+
+        const ClipboardHistoryItem image = view.history.items().last();
+        QVERIFY(image.image().isNull());
+        view.view->grab();
+        QCoreApplication::processEvents();
+        view.executor.runAll();
+        view.scheduler.runPending();
+        QVERIFY(!image.image().isNull());
+    }
+
+    void dateFormatting_data()
+    {
+        QTest::addColumn<QString>("createdAt");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("morning in UTC") << "2026-02-01T08:00:00Z"
+                                        << "2026/02/01 17:00:00";
+        QTest::newRow("next day in Tokyo") << "2026-12-31T15:30:05Z"
+                                           << "2027/01/01 00:30:05";
+    }
+    void dateFormatting()
+    {
+        QFETCH(QString, createdAt);
+        QTEST(ClipboardHistoryDateFormatting::string(QDateTime::fromString(createdAt, Qt::ISODate)),
+            "shown");
+        QCOMPARE(ClipboardHistoryDateFormatting::zoneOrSystem("No/Such_Zone"),
+            QTimeZone::systemTimeZone());
+    }
+};
+
+NORVALE_TEST_CLASS(QuickPanelViewTest)
+#include "tst_quickpanelview.moc"
