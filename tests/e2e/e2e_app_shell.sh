@@ -65,14 +65,15 @@ xdotool windowactivate --sync "$(timeout 10 xdotool search --sync --onlyvisible 
 e2e_wait_until 10 "the editor active" e2e_file_has_line "$E2E_TMP/target.out" active
 
 # The quick panel opens at the pointer; a click on the older entry copies it, closes the panel
-# and pastes into the editor. Rows are two lines high: the second starts 32 pixels down.
+# and pastes into the editor. Text rows are 35 pixels high; the second one's middle is 221
+# pixels down (below the header, the search bar, the phrase launcher and the section's title).
 norvale_check_alive
 xdotool mousemove 400 300
 "$NORVALE" show
 e2e_wait_until 10 "the quick panel active" panel_active
 desktop_screenshot quick-panel
 read -r _ px py < <(panel_window)
-xdotool mousemove $((px + 120)) $((py + 8 + 32 + 12)) click 1
+xdotool mousemove $((px + 120)) $((py + 221)) click 1
 e2e_wait_until 10 "the chosen entry pasted into the editor" \
     e2e_file_has_line "$E2E_TMP/target.out" "text: alpha 貼り付け"
 e2e_wait_until 5 "the panel closed after the choice" panel_closed
@@ -83,6 +84,23 @@ e2e_wait_until 5 "the panel closed after the choice" panel_closed
 "$NORVALE" history list --json >"$E2E_TMP/list.json"
 [[ $(jq -c '[.[].text]' "$E2E_TMP/list.json") == '["beta text","alpha 貼り付け"]' ]] \
     || e2e_fail "a chosen entry is recorded again or the order changed: $(cat "$E2E_TMP/list.json")"
+
+# A URL and an image join the history; the panel shows every section, then a search.
+e2e_copy url --type text/plain --text "https://example.org/ドキュメント"
+e2e_wait_until 10 "the URL recorded" listed "https://example.org/ドキュメント"
+convert -size 640x400 gradient:'#3478f6-#f6c634' "$E2E_TMP/picture.png"
+e2e_copy picture --type image/png --file "$E2E_TMP/picture.png"
+e2e_wait_until 10 "the image recorded" listed "640 x 400"
+xdotool mousemove 400 300
+"$NORVALE" show
+e2e_wait_until 10 "the quick panel active again" panel_active
+sleep 1 # the thumbnail is rendered for the grid on screen
+desktop_screenshot quick-panel-history
+xdotool type --delay 50 "alpha"
+sleep 0.5
+desktop_screenshot quick-panel-search
+xdotool key Escape
+e2e_wait_until 5 "the panel closed on Escape" panel_closed
 
 # SIGTERM right after a capture: the termination sequence waits for its save.
 e2e_copy gamma --type text/plain --text "gamma before SIGTERM"
