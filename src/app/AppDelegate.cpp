@@ -7,6 +7,7 @@
 #include "clipboard/ClipboardHistoryModel.h"
 #include "panel/ClipboardHistoryMenu.h"
 #include "panel/ClipboardHistoryMenuViewModel.h"
+#include "panel/QuickPanelFloatingPanels.h"
 #include "panel/QuickPanelPlacement.h"
 #include "panel/QuickPanelWindow.h"
 #include "phrases/FixedPhraseModel.h"
@@ -59,6 +60,7 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
 AppDelegate::~AppDelegate()
 {
     // The panel's content calls back into the models: it goes first.
+    m_floatingPanels.reset();
     m_quickPanel.reset();
     m_clipboardMenu.reset();
     m_settingsWindow.reset();
@@ -97,7 +99,21 @@ void AppDelegate::configureQuickPanel()
         *m_fixedPhrases, m_clipboardMenuState, *m_platform.scheduler,
         [this](ClipboardHistoryMenuCopySource source) { handleClipboardMenuCopy(source); });
     m_quickPanel = std::make_unique<QuickPanelWindow>(*m_platform.workspace, *m_platform.displays);
-    m_quickPanel->setContent(new ClipboardHistoryMenu(*m_clipboardMenu));
+    auto* view = new ClipboardHistoryMenu(*m_clipboardMenu);
+    m_quickPanel->setContent(view);
+    m_floatingPanels = std::make_unique<QuickPanelFloatingPanels>(*m_clipboardMenu, *m_fixedPhrases,
+        *m_clipboardHistory, *m_platform.scheduler, *m_platform.displays);
+    QuickPanelFloatingPanels* floating = m_floatingPanels.get();
+    floating->setPanelWindow(m_quickPanel.get());
+    connect(view, &ClipboardHistoryMenu::launcherHoverChanged, floating,
+        &QuickPanelFloatingPanels::launcherHoverChanged);
+    connect(view, &ClipboardHistoryMenu::launcherGlobalFrameChanged, floating,
+        &QuickPanelFloatingPanels::setLauncherGlobalRect);
+    connect(view, &ClipboardHistoryMenu::thumbnailHoverChanged, floating,
+        &QuickPanelFloatingPanels::thumbnailHoverChanged);
+    // Both floating windows go with the panel, then whatever the closing brings back.
+    connect(m_quickPanel.get(), &QuickPanelWindow::closed, floating,
+        &QuickPanelFloatingPanels::hideAll);
     connect(m_quickPanel.get(), &QuickPanelWindow::closed, m_pasteBack.get(),
         &PasteBackController::quickPanelDidClose);
     resizeAndRebuildQuickPanel();

@@ -32,6 +32,7 @@ class ClipboardHistoryMenuViewModel;
 class ClipboardHistoryModel;
 class FixedPhraseModel;
 class PasteBackController;
+class QuickPanelFloatingPanels;
 class QuickPanelWindow;
 class SettingsWindow;
 struct StatusMenuEntry;
@@ -92,6 +93,8 @@ private:
     // models it reads.
     std::unique_ptr<ClipboardHistoryMenuViewModel> m_clipboardMenu;
     std::unique_ptr<QuickPanelWindow> m_quickPanel;
+    // The side panel and the image preview, beside the open panel.
+    std::unique_ptr<QuickPanelFloatingPanels> m_floatingPanels;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<PasteBackController> m_pasteBack;
     ClipboardMenuState m_clipboardMenuState;

@@ -85,6 +85,8 @@ ClipboardHistoryMenu::ClipboardHistoryMenu(ClipboardHistoryMenuViewModel& menu, 
     m_launcher = new FixedPhraseLauncherRow;
     connect(m_launcher, &FixedPhraseLauncherRow::hoverChanged, this,
         &ClipboardHistoryMenu::launcherHoverChanged);
+    connect(m_launcher, &FixedPhraseLauncherRow::globalFrameChanged, this,
+        &ClipboardHistoryMenu::launcherGlobalFrameChanged);
 
     auto* content = new QVBoxLayout;
     content->setContentsMargins(margin, 4, margin, 10);

@@ -48,6 +48,7 @@ public:
 
 Q_SIGNALS:
     void launcherHoverChanged(bool hovered, const QRect& launcherGlobalFrame);
+    void launcherGlobalFrameChanged(const QRect& launcherGlobalFrame);
     void thumbnailHoverChanged(const ClipboardHistoryItem& item, bool hovered);
 
 protected:

@@ -89,3 +89,21 @@ void FixedPhraseLauncherRow::paintEvent(QPaintEvent*)
         painter.drawRoundedRect(rect(), 6, 6);
     }
 }
+
+void FixedPhraseLauncherRow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    Q_EMIT globalFrameChanged(globalFrame());
+}
+
+void FixedPhraseLauncherRow::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    Q_EMIT globalFrameChanged(globalFrame());
+}
+
+void FixedPhraseLauncherRow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Q_EMIT globalFrameChanged(globalFrame());
+}

@@ -22,8 +22,6 @@ QIcon icon(const QString& symbol)
         {QStringLiteral("text.quote"), QStringLiteral("format-justify-left")},
         {QStringLiteral("chevron.right"), QStringLiteral("go-next")},
         {QStringLiteral("square.stack.3d.up"), QStringLiteral("edit-copy")},
-        {QStringLiteral("folder.fill"), QStringLiteral("folder")},
-        {QStringLiteral("doc.text"), QStringLiteral("text-x-generic")},
     };
     // Rows paint their symbols on every repaint: each is looked up once.
     static QHash<QString, QIcon> icons;

@@ -10,7 +10,7 @@
 namespace QuickPanelSymbols {
 
 // By the symbol's name: "magnifyingglass", "xmark.circle.fill", "xmark.circle", "photo",
-// "text.quote", "chevron.right", "square.stack.3d.up", "folder.fill", "doc.text".
+// "text.quote", "chevron.right", "square.stack.3d.up".
 QIcon icon(const QString& symbol);
 
 } // namespace QuickPanelSymbols

@@ -150,7 +150,6 @@ private Q_SLOTS:
         QTest::newRow("click") << "" << "click:t3" << "t3" << "history";
         QTest::newRow("Return, phrase") << "s sec" << "down return" << "second phrase" << "phrase";
         QTest::newRow("phrase row click") << "" << "phrase:p1" << "first phrase" << "phrase";
-        QTest::newRow("panel labels") << "" << "right 1 2" << "second phrase" << "phrase";
         QTest::newRow("panel Enter") << "" << "right down right enter" << "first phrase" << "phrase";
         QTest::newRow("phrase without selection") << "s " << "return" << "" << "";
         // clang-format on
@@ -217,8 +216,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::newRow("Right opens it") << "" << "right" << true << "flag open unfocused";
         QTest::newRow("Left in the field") << "" << "left" << false << "- closed focused";
-        QTest::newRow("Right with text") << "abc" << "right" << false << "- closed focused";
-        QTest::newRow("Left goes back") << "" << "right left" << true << "- closed focused";
         QTest::newRow("Escape hides it") << "" << "right escape" << true << "flag closed unfocused";
         QTest::newRow("a copy hides it") << "" << "right 1 1" << true << "flag closed unfocused";
         QTest::newRow("unlabelled key") << "" << "right 9" << false << "flag open unfocused";

@@ -141,32 +141,6 @@ private Q_SLOTS:
         QTEST(world.menu.historySectionEmptyCaption(), "historyCaption");
         QTEST(world.menu.fixedPhraseSectionEmptyCaption(), "phraseCaption");
     }
-
-    void sectionHeights_data()
-    {
-        // clang-format off
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<double>("textHeight");
-        QTest::addColumn<double>("imageHeight");
-        QTest::newRow("5 rows") << 5 << 1.0 << 205.0 << 474.0;
-        QTest::newRow("1 row") << 1 << 1.0 << 65.0 << 186.0;
-        QTest::newRow("2 rows at 1.5") << 2 << 1.5 << 100.0 << 430.0;
-        QTest::newRow("small scale keeps 136") << 4 << 0.5 << 170.0 << 474.0;
-        QTest::newRow("12 rows at 2") << 12 << 2.0 << 450.0 << 810.0;
-        // clang-format on
-    }
-    void sectionHeights()
-    {
-        QFETCH(int, rows);
-        QFETCH(double, scale);
-        QuickPanelWorld world;
-        world.history.setDisplayHistoryRowCount(rows);
-        world.menu.setUiScale(scale);
-        QTEST(world.menu.sectionFrameHeight(ClipboardHistoryKind::Text), "textHeight");
-        QTEST(world.menu.sectionFrameHeight(ClipboardHistoryKind::Url), "textHeight");
-        QTEST(world.menu.sectionFrameHeight(ClipboardHistoryKind::Image), "imageHeight");
-    }
 };
 
 NORVALE_TEST_CLASS(QuickPanelSearchTest)
