@@ -10,15 +10,8 @@
 
 ClipboardHistoryEntryDelegate::ClipboardHistoryEntryDelegate(
     ClipboardHistoryMenuViewModel& menu, QObject* parent)
-    : QStyledItemDelegate(parent)
-    , m_menu(menu)
+    : QuickPanelDelegate(menu, parent)
 { }
-
-void ClipboardHistoryEntryDelegate::setUiScale(double scale)
-{
-    m_scale = scale;
-    Q_EMIT sizeHintChanged(QModelIndex());
-}
 
 const ClipboardHistoryListModel& ClipboardHistoryEntryDelegate::listModel(const QModelIndex& index)
 {
@@ -39,9 +32,9 @@ bool ClipboardHistoryEntryDelegate::editorEvent(QEvent* event, QAbstractItemMode
     // A copy may close the panel and a deletion removes this row: the entry is copied first.
     const ClipboardHistoryItem item = listModel(index).at(index.row());
     if (deleteButtonRect(option.rect).contains(position)) {
-        m_menu.deleteHistoryItem(item.id);
+        menu().deleteHistoryItem(item.id);
     } else {
-        m_menu.copyHistoryItem(item);
+        menu().copyHistoryItem(item);
     }
     return true;
 }

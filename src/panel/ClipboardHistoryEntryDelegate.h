@@ -4,18 +4,15 @@
 // texts. A left click puts the entry back on the clipboard ("クリップボードに戻す"), a click
 // on its delete button deletes it ("この履歴を削除"); both go to the view model.
 
-#include <QStyledItemDelegate>
+#include "QuickPanelDelegate.h"
 
 class ClipboardHistoryListModel;
-class ClipboardHistoryMenuViewModel;
 
-class ClipboardHistoryEntryDelegate : public QStyledItemDelegate
+class ClipboardHistoryEntryDelegate : public QuickPanelDelegate
 {
     Q_OBJECT
 
 public:
-    void setUiScale(double scale);
-    double uiScale() const { return m_scale; }
     // Where an entry's delete button is, for the item rectangle the view gives.
     virtual QRect deleteButtonRect(const QRect& item) const = 0;
 
@@ -31,8 +28,4 @@ protected:
         const QModelIndex& index) override;
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
         const QModelIndex& index) override;
-
-private:
-    ClipboardHistoryMenuViewModel& m_menu;
-    double m_scale = 1.0;
 };

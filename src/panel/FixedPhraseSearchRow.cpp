@@ -32,15 +32,8 @@ QString oneLine(QString text)
 } // namespace
 
 FixedPhraseSearchRow::FixedPhraseSearchRow(ClipboardHistoryMenuViewModel& menu, QObject* parent)
-    : QStyledItemDelegate(parent)
-    , m_menu(menu)
+    : QuickPanelDelegate(menu, parent)
 { }
-
-void FixedPhraseSearchRow::setUiScale(double scale)
-{
-    m_scale = scale;
-    Q_EMIT sizeHintChanged(QModelIndex());
-}
 
 void FixedPhraseSearchRow::paint(
     QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
@@ -52,12 +45,12 @@ void FixedPhraseSearchRow::paint(
     QuickPanelStyle::paintRowFrame(painter, option.rect, palette, model.isSelected(index.row()),
         option.state.testFlag(QStyle::State_MouseOver));
 
-    const int folderWidth = int(std::lround(132 * m_scale));
+    const int folderWidth = int(std::lround(132 * uiScale()));
     const QRect inner = option.rect.adjusted(padding, padding / 2, -padding, -padding / 2 - 1);
     const QRect folder(inner.right() - folderWidth + 1, inner.top(), folderWidth, inner.height());
     QRect text(inner.left(), inner.top(), folder.left() - padding - inner.left(), 0);
-    const QFont titleFont = QuickPanelStyle::font(option.font, 13 * m_scale);
-    const QFont previewFont = QuickPanelStyle::font(option.font, 11 * m_scale);
+    const QFont titleFont = QuickPanelStyle::font(option.font, 13 * uiScale());
+    const QFont previewFont = QuickPanelStyle::font(option.font, 11 * uiScale());
     text.setHeight(QFontMetrics(titleFont).height());
     painter->setFont(titleFont);
     painter->setPen(palette.color(QPalette::WindowText));
@@ -70,7 +63,7 @@ void FixedPhraseSearchRow::paint(
     painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
         QFontMetrics(previewFont)
             .elidedText(oneLine(result.phrase.content), Qt::ElideRight, text.width()));
-    const QFont folderFont = QuickPanelStyle::font(option.font, 12 * m_scale);
+    const QFont folderFont = QuickPanelStyle::font(option.font, 12 * uiScale());
     painter->setFont(folderFont);
     painter->drawText(folder, Qt::AlignRight | Qt::AlignVCenter,
         QFontMetrics(folderFont).elidedText(result.folderTitle, Qt::ElideRight, folder.width()));
@@ -79,8 +72,8 @@ void FixedPhraseSearchRow::paint(
 
 QSize FixedPhraseSearchRow::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    const int lines = QFontMetrics(QuickPanelStyle::font(option.font, 13 * m_scale)).height() +
-        QFontMetrics(QuickPanelStyle::font(option.font, 11 * m_scale)).height();
+    const int lines = QFontMetrics(QuickPanelStyle::font(option.font, 13 * uiScale())).height() +
+        QFontMetrics(QuickPanelStyle::font(option.font, 11 * uiScale())).height();
     return QSize(option.rect.width(), lines + padding + 1);
 }
 
@@ -92,7 +85,7 @@ bool FixedPhraseSearchRow::editorEvent(
         return false;
     }
     const FixedPhrase phrase = listModel(index).at(index.row()).phrase;
-    m_menu.copyFixedPhrase(phrase);
+    menu().copyFixedPhrase(phrase);
     return true;
 }
 

@@ -5,18 +5,14 @@
 // title beside them, a divider below; the keyboard selection is highlighted. The help text is
 // the whole content; a click copies the phrase (through the view model).
 
-#include <QStyledItemDelegate>
+#include "QuickPanelDelegate.h"
 
-class ClipboardHistoryMenuViewModel;
-
-class FixedPhraseSearchRow final : public QStyledItemDelegate
+class FixedPhraseSearchRow final : public QuickPanelDelegate
 {
     Q_OBJECT
 
 public:
     explicit FixedPhraseSearchRow(ClipboardHistoryMenuViewModel& menu, QObject* parent = nullptr);
-
-    void setUiScale(double scale);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
         const QModelIndex& index) const override;
@@ -27,8 +23,4 @@ protected:
         const QModelIndex& index) override;
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
         const QModelIndex& index) override;
-
-private:
-    ClipboardHistoryMenuViewModel& m_menu;
-    double m_scale = 1.0;
 };
