@@ -59,3 +59,16 @@ std::optional<QRect> visibleFrameFor(
     }
     return std::nullopt;
 }
+
+QRect bottomUpFrame(const DisplayInfo& display, const QList<DisplayInfo>& displays)
+{
+    const auto primary = std::find_if(displays.cbegin(), displays.cend(),
+        [](const DisplayInfo& candidate) { return candidate.isPrimary; });
+    const QRect reference = primary != displays.cend() ? primary->frame
+        : displays.isEmpty()                           ? display.frame
+                                                       : displays.first().frame;
+    const int bottom = reference.top() + reference.height();
+    return QRect(display.frame.left() - reference.left(),
+        bottom - (display.frame.top() + display.frame.height()), display.frame.width(),
+        display.frame.height());
+}

@@ -9,11 +9,16 @@
 // two named rules: a point-like anchor (the pointer, the tray icon) belongs to the first display
 // whose frame contains its centre; a window belongs to the display holding the largest part of
 // it (the first of equals), as a window's screen is reckoned by the desktop.
+//
+// The monitor signature of window placement reckons frames the other way up: origin at the
+// bottom-left corner of the primary display, y upwards. bottomUpFrame() is that conversion,
+// kept here so that the placement logic never sees Qt's top-left space for screens.
 
 #include <QList>
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -25,6 +30,9 @@ struct DisplayInfo
     QRect frame;
     QRect visibleFrame;
     double devicePixelRatio = 1.0;
+    // The display mode's size in device pixels when the backend knows it; otherwise the frame
+    // times the device pixel ratio stands for it.
+    std::optional<QSize> pixelSize;
     bool isBuiltIn = false; // eDP / LVDS / DSI connector
     bool isPrimary = false;
 
@@ -57,3 +65,7 @@ enum class DisplayMatch
 // else the first display's; nothing without displays.
 std::optional<QRect> visibleFrameFor(
     const QRect& rect, const QList<DisplayInfo>& displays, DisplayMatch rule);
+
+// display's frame with the origin at the bottom-left corner of the primary display (the first
+// of displays marked primary, else the first) and y growing upwards.
+QRect bottomUpFrame(const DisplayInfo& display, const QList<DisplayInfo>& displays);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 // Decisions not fixed by the byte format:
@@ -272,6 +273,19 @@ void JsonWriter::value(qint64 n)
     beforeValue();
     char text[24];
     const auto result = std::to_chars(std::begin(text), std::end(text), n);
+    m_buffer.append(text, result.ptr - text);
+}
+
+void JsonWriter::value(double d)
+{
+    beforeValue();
+    if (!std::isfinite(d)) {
+        m_buffer.append("null");
+        return;
+    }
+    // The shortest text that reads back as the same double.
+    char text[32];
+    const auto result = std::to_chars(std::begin(text), std::end(text), d);
     m_buffer.append(text, result.ptr - text);
 }
 

@@ -54,6 +54,8 @@ public:
     void value(bool b);
     void value(qint64 n);
     void value(int n) { value(static_cast<qint64>(n)); }
+    // The shortest decimal form that reads back as the same double ("100", "0.1", "1e+300").
+    void value(double d);
 
     // Flushes the buffer to the device; false when any write failed or the document is not
     // complete (a container left open, a key without its value).
