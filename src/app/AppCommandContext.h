@@ -1,9 +1,12 @@
 #pragma once
 
-// What a command handler in the running instance may use: the feature models, and the few
-// shell actions that belong to no model (the quick panel, the settings window, quitting).
+// What a command handler in the running instance may use: the feature models, the few
+// shell actions that belong to no model (the quick panel, the settings window, quitting), and
+// the attached displays.
 
 #include "AppModels.h"
+
+class Displays;
 
 class AppShellActions
 {
@@ -25,4 +28,5 @@ struct AppCommandContext
 {
     AppModels models;
     AppShellActions& shell;
+    const Displays& displays;
 };

@@ -67,6 +67,11 @@ AppDelegate::~AppDelegate()
     m_platform.tray->remove();
 }
 
+AppCommandContext AppDelegate::commandContext()
+{
+    return {models(), *this, *m_platform.displays};
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
     if (m_launched) {

@@ -49,7 +49,7 @@ public:
 
     AppModels models() const { return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings}; }
     // The models and shell actions for the command handlers.
-    AppCommandContext commandContext() { return {models(), *this}; }
+    AppCommandContext commandContext();
 
     void applicationDidFinishLaunching();
     // Idempotent; runs from QCoreApplication::aboutToQuit.

@@ -6,4 +6,5 @@ void registerApplicationCommands(CommandRegistry& registry)
     registerHistoryCommands(registry);
     registerPhraseCommands(registry);
     registerConfigCommands(registry);
+    registerPlacementCommands(registry);
 }

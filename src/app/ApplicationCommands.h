@@ -13,6 +13,7 @@ void registerShellCommands(CommandRegistry& registry);
 void registerHistoryCommands(CommandRegistry& registry);
 void registerPhraseCommands(CommandRegistry& registry);
 void registerConfigCommands(CommandRegistry& registry);
+void registerPlacementCommands(CommandRegistry& registry);
 
 namespace HistoryCommands {
 

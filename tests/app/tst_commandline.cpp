@@ -10,6 +10,7 @@
 #include "common/TestMain.h"
 #include "phrases/PhraseModelHarness.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
 
@@ -66,6 +67,7 @@ struct Instance final : AppShellActions
     Runtime runtime;
     MemoryDefaultsStore defaults;
     SimPasteboard pasteboard;
+    SimDisplays displays;
     // Written before the models load, when a test asks for damaged stores.
     bool storesDamaged = false;
     ClipboardHistoryModel history {pasteboard, defaults, h.scheduler, h.executor, h.locations};
@@ -74,8 +76,8 @@ struct Instance final : AppShellActions
     AppSettingsModel settings {defaults, loginItem};
     const CommandRegistry& registry;
     InstanceServer::Handler handler = [this](const InstanceRequest& r, const CommandReply& reply) {
-        registry.runInInstance(
-            r.arguments, r.workingDirectory, {{history, phrases, settings}, *this}, reply);
+        registry.runInInstance(r.arguments, r.workingDirectory,
+            {{history, phrases, settings}, *this, displays}, reply);
     };
     InstanceServer server {
         [this](const InstanceRequest& r, const CommandReply& reply) { handler(r, reply); },

@@ -166,24 +166,8 @@ void LinuxWorkspace::prepareAuxiliaryWindow(quint64 windowID)
 
 bool LinuxWorkspace::sendActivation(quint64 windowID)
 {
-    xcb_client_message_event_t message {};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = static_cast<xcb_window_t>(windowID);
-    message.type = m_x11->atom("_NET_ACTIVE_WINDOW");
-    message.data.data32[0] = sourcePager;
-    message.data.data32[1] = m_x11->serverTime();
-    message.data.data32[2] = static_cast<uint32_t>(m_lastActiveWindow);
-    if (message.type == XCB_ATOM_NONE) {
-        return false;
-    }
-    const auto cookie = xcb_send_event_checked(m_x11->connection(), 0, m_x11->root(),
-        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-        reinterpret_cast<const char*>(&message));
-    xcb_generic_error_t* error = xcb_request_check(m_x11->connection(), cookie);
-    const bool sent = error == nullptr;
-    std::free(error);
-    return sent;
+    return m_x11->sendToRoot(static_cast<xcb_window_t>(windowID), m_x11->atom("_NET_ACTIVE_WINDOW"),
+        {sourcePager, m_x11->serverTime(), static_cast<uint32_t>(m_lastActiveWindow), 0, 0});
 }
 
 void LinuxWorkspace::handleEvent(const void* raw)

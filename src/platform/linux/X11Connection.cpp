@@ -189,6 +189,49 @@ bool X11Connection::windowExists(xcb_window_t window)
     return reply != nullptr;
 }
 
+std::optional<QRect> X11Connection::rootGeometry(xcb_window_t window)
+{
+    const auto geometryCookie = xcb_get_geometry(m_connection, window);
+    const auto translateCookie = xcb_translate_coordinates(m_connection, window, m_root, 0, 0);
+    ReplyPtr<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(m_connection, geometryCookie, nullptr));
+    ReplyPtr<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(m_connection, translateCookie, nullptr));
+    scheduleDispatch();
+    if (!geometry || !origin) {
+        return std::nullopt;
+    }
+    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+}
+
+bool X11Connection::isViewable(xcb_window_t window)
+{
+    const auto cookie = xcb_get_window_attributes(m_connection, window);
+    ReplyPtr<xcb_get_window_attributes_reply_t> reply(
+        xcb_get_window_attributes_reply(m_connection, cookie, nullptr));
+    scheduleDispatch();
+    return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+bool X11Connection::sendToRoot(
+    xcb_window_t window, xcb_atom_t type, const std::array<uint32_t, 5>& data)
+{
+    if (type == XCB_ATOM_NONE) {
+        return false;
+    }
+    xcb_client_message_event_t message {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = type;
+    std::copy(data.cbegin(), data.cend(), std::begin(message.data.data32));
+    const auto cookie = xcb_send_event_checked(m_connection, 0, m_root,
+        XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char*>(&message));
+    ReplyPtr<xcb_generic_error_t> error(xcb_request_check(m_connection, cookie));
+    return error == nullptr;
+}
+
 xcb_timestamp_t X11Connection::serverTime()
 {
     const xcb_atom_t property = atom("_NORVALE_TIMESTAMP");

@@ -13,9 +13,11 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -49,6 +51,13 @@ public:
     xcb_window_t selectionOwner(xcb_atom_t selection);
     std::optional<QByteArray> bytes(xcb_window_t window, xcb_atom_t property, xcb_atom_t type);
     bool windowExists(xcb_window_t window);
+    // The window's rectangle in root coordinates (its border excluded).
+    std::optional<QRect> rootGeometry(xcb_window_t window);
+    // Mapped, and so are all its ancestors.
+    bool isViewable(xcb_window_t window);
+    // A 32-bit client message about window, sent to the root window the way EWMH asks of
+    // pagers and taskbars; false when the server refused it.
+    bool sendToRoot(xcb_window_t window, xcb_atom_t type, const std::array<uint32_t, 5>& data);
 
     // The server's current time, obtained with a zero-length property append on a private
     // window (the ICCCM way); events that arrive meanwhile are kept for dispatch.
