@@ -64,7 +64,17 @@ public:
     ~WindowAccess() override = default;
 
     virtual QList<ApplicationRecord> runningApplications() const = 0;
-    virtual std::optional<ApplicationRecord> application(qint32 processIdentifier) const = 0;
+    // The running application of that process, if any.
+    std::optional<ApplicationRecord> application(qint32 processIdentifier) const
+    {
+        const QList<ApplicationRecord> applications = runningApplications();
+        for (const ApplicationRecord& application : applications) {
+            if (application.processIdentifier == processIdentifier) {
+                return application;
+            }
+        }
+        return std::nullopt;
+    }
     // Nothing when the list cannot be read.
     virtual std::optional<QList<WindowListEntry>> windowList() const = 0;
 

@@ -274,16 +274,6 @@ QList<ApplicationRecord> LinuxWindowAccess::runningApplications() const
     return applications(clients());
 }
 
-std::optional<ApplicationRecord> LinuxWindowAccess::application(qint32 processIdentifier) const
-{
-    for (const ApplicationRecord& application : runningApplications()) {
-        if (application.processIdentifier == processIdentifier) {
-            return application;
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<QList<WindowListEntry>> LinuxWindowAccess::windowList() const
 {
     if (!m_x11) {

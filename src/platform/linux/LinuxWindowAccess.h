@@ -34,7 +34,6 @@ public:
     ~LinuxWindowAccess() override;
 
     QList<ApplicationRecord> runningApplications() const override;
-    std::optional<ApplicationRecord> application(qint32 processIdentifier) const override;
     std::optional<QList<WindowListEntry>> windowList() const override;
     std::optional<QList<WindowElement>> windows(qint32 processIdentifier) const override;
     std::optional<QPointF> position(WindowElement window) const override;

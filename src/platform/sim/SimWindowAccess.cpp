@@ -2,16 +2,6 @@
 
 #include <algorithm>
 
-std::optional<ApplicationRecord> SimWindowAccess::application(qint32 processIdentifier) const
-{
-    for (const ApplicationRecord& application : m_applications) {
-        if (application.processIdentifier == processIdentifier) {
-            return application;
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<QList<WindowListEntry>> SimWindowAccess::windowList() const
 {
     if (!m_windowListReadable) {

@@ -40,7 +40,6 @@ public:
     using WindowAccess::WindowAccess;
 
     QList<ApplicationRecord> runningApplications() const override { return m_applications; }
-    std::optional<ApplicationRecord> application(qint32 processIdentifier) const override;
     std::optional<QList<WindowListEntry>> windowList() const override;
     std::optional<QList<WindowElement>> windows(qint32 processIdentifier) const override;
     std::optional<QPointF> position(WindowElement window) const override;
