@@ -1,0 +1,70 @@
+#include "SystemCommands.h"
+
+#include <QProcess>
+#include <QStringDecoder>
+
+#include <cmath>
+
+namespace {
+
+QString decodedOrEmpty(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    return decoder.hasError() ? QString() : text;
+}
+
+enum class Channels
+{
+    Separate,
+    Merged
+};
+
+// Runs the tool to its end (or to the time-out, < 0 for none) on the calling thread. QProcess
+// reads both pipes while it waits, so neither can fill up.
+SystemCommandResult runProcess(
+    const QString& executable, const QStringList& arguments, Channels channels, int timeoutMs)
+{
+    QProcess process;
+    process.setProgram(executable);
+    process.setArguments(arguments);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    process.setProcessChannelMode(
+        channels == Channels::Merged ? QProcess::MergedChannels : QProcess::SeparateChannels);
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(-1)) {
+        return SystemCommandResult::launchFailure(process.errorString());
+    }
+    if (!process.waitForFinished(timeoutMs)) {
+        const QString description = process.errorString();
+        process.kill();
+        process.waitForFinished(-1);
+        return SystemCommandResult::launchFailure(description);
+    }
+    const QString output = decodedOrEmpty(process.readAllStandardOutput());
+    const QString errorOutput =
+        channels == Channels::Merged ? output : decodedOrEmpty(process.readAllStandardError());
+    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+        return SystemCommandResult::success(output);
+    }
+    return SystemCommandResult::failure(SystemCommandError::nonZeroExit(output, errorOutput));
+}
+
+} // namespace
+
+SystemCommandResult ProcessSystemDefaults::run(
+    const QString& executable, const QStringList& arguments)
+{
+    return runProcess(executable, arguments, Channels::Separate,
+        static_cast<int>(std::lround(m_timeoutSeconds * 1000)));
+}
+
+TaskHandle ProcessSystemCommandExecutor::run(
+    const QString& executable, const QStringList& arguments, Completion done)
+{
+    return m_executor.run<SystemCommandResult>(
+        Executor::Priority::UserInitiated,
+        [executable, arguments](
+            const CancelToken&) { return runProcess(executable, arguments, Channels::Merged, -1); },
+        [done = std::move(done)](SystemCommandResult result) { done(result); });
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+// The two runners of the system's command-line tools. Neither involves a shell: the executable
+// is an absolute path and every argument is passed as it is. Output that is not valid UTF-8
+// reads as the empty text; both streams are always drained, so a chatty tool never blocks on a
+// full pipe.
+//
+// SystemDefaults runs a tool synchronously on the calling thread and keeps standard output and
+// standard error apart (it returns standard output). Unlike the platform tool it stands in for,
+// it does not wait forever: a tool still running after timeoutSeconds (generous; the tools it
+// runs answer at once) is killed and the run fails as a launch failure, so a hung tool cannot
+// freeze the main thread.
+//
+// SystemCommandExecutor runs a tool off the main thread with both streams merged into one
+// channel and delivers the result on the main thread. Each call has its own process; calls may
+// overlap. Destroying the returned handle drops the result.
+
+#include "Executor.h"
+#include "SystemCommandError.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class SystemDefaults
+{
+public:
+    virtual ~SystemDefaults() = default;
+    virtual SystemCommandResult run(const QString& executable, const QStringList& arguments) = 0;
+};
+
+class SystemCommandExecutor
+{
+public:
+    using Completion = std::function<void(const SystemCommandResult&)>;
+
+    virtual ~SystemCommandExecutor() = default;
+    [[nodiscard]] virtual TaskHandle run(
+        const QString& executable, const QStringList& arguments, Completion done) = 0;
+};
+
+// The real runners, on QProcess.
+class ProcessSystemDefaults final : public SystemDefaults
+{
+public:
+    static constexpr double defaultTimeoutSeconds = 30.0;
+
+    explicit ProcessSystemDefaults(double timeoutSeconds = defaultTimeoutSeconds)
+        : m_timeoutSeconds(timeoutSeconds)
+    { }
+    SystemCommandResult run(const QString& executable, const QStringList& arguments) override;
+
+private:
+    double m_timeoutSeconds;
+};
+
+class ProcessSystemCommandExecutor final : public SystemCommandExecutor
+{
+public:
+    explicit ProcessSystemCommandExecutor(Executor& executor)
+        : m_executor(executor)
+    { }
+    TaskHandle run(
+        const QString& executable, const QStringList& arguments, Completion done) override;
+
+private:
+    Executor& m_executor;
+};

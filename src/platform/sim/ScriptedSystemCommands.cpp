@@ -1,0 +1,42 @@
+#include "ScriptedSystemCommands.h"
+
+namespace {
+
+QStringList commandLine(const QString& executable, const QStringList& arguments)
+{
+    return QStringList {executable} + arguments;
+}
+
+} // namespace
+
+void ScriptedSystemCommands::script(
+    const QString& executable, const QStringList& arguments, const SystemCommandResult& result)
+{
+    m_results.insert(commandLine(executable, arguments), result);
+}
+
+SystemCommandResult ScriptedSystemCommands::answer(
+    const QString& executable, const QStringList& arguments)
+{
+    m_calls.append({executable, arguments});
+    return m_results.value(commandLine(executable, arguments),
+        SystemCommandResult::launchFailure(QStringLiteral("execve: No such file or directory")));
+}
+
+SystemCommandResult ScriptedSystemCommands::run(
+    const QString& executable, const QStringList& arguments)
+{
+    return answer(executable, arguments);
+}
+
+TaskHandle ScriptedSystemCommands::run(
+    const QString& executable, const QStringList& arguments, Completion done)
+{
+    CancelToken token;
+    m_scheduler.post([token, result = answer(executable, arguments), done = std::move(done)] {
+        if (!token.isCancelled()) {
+            done(result);
+        }
+    });
+    return TaskHandle(token);
+}
