@@ -116,15 +116,16 @@ void WindowPlacementRuleStore::save(const QList<WindowPlacementRule>& rules)
     m_defaults.set(rulesKey(), encode(rules));
 }
 
-std::optional<QByteArray> WindowPlacementRuleStore::loadApplyShortcut() const
+std::optional<LeftClickShortcut> WindowPlacementRuleStore::loadApplyShortcut() const
 {
-    return m_defaults.dataValue(applyShortcutKey());
+    const std::optional<QByteArray> json = m_defaults.dataValue(applyShortcutKey());
+    return json ? LeftClickShortcut::fromJson(*json) : std::nullopt;
 }
 
-void WindowPlacementRuleStore::saveApplyShortcut(const std::optional<QByteArray>& json)
+void WindowPlacementRuleStore::saveApplyShortcut(const std::optional<LeftClickShortcut>& shortcut)
 {
-    if (json) {
-        m_defaults.set(applyShortcutKey(), *json);
+    if (shortcut) {
+        m_defaults.set(applyShortcutKey(), shortcut->toJson());
     } else {
         m_defaults.remove(applyShortcutKey());
     }

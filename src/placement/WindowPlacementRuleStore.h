@@ -10,11 +10,12 @@
 // A document that cannot be decoded loads as no rules, as the feature always did; but its
 // bytes are first copied under feature.windowPlacement.rules.unreadable, because the next
 // save replaces the document and the user's rules would otherwise be gone without a trace.
-// The apply-now shortcut is kept as the bytes of its JSON; decoding it is the shortcut
-// type's business.
+// The apply-now shortcut is the JSON of a LeftClickShortcut; bytes that do not decode count as
+// no shortcut.
 
 #include "WindowPlacementRule.h"
 #include "platform/DefaultsStore.h"
+#include "shortcuts/LeftClickShortcut.h"
 
 #include <QByteArray>
 #include <QList>
@@ -42,9 +43,9 @@ public:
     Loaded load();
     void save(const QList<WindowPlacementRule>& rules);
 
-    std::optional<QByteArray> loadApplyShortcut() const;
+    std::optional<LeftClickShortcut> loadApplyShortcut() const;
     // None removes the key.
-    void saveApplyShortcut(const std::optional<QByteArray>& json);
+    void saveApplyShortcut(const std::optional<LeftClickShortcut>& shortcut);
 
     static QByteArray encode(const QList<WindowPlacementRule>& rules);
     static std::optional<QList<WindowPlacementRule>> decode(const QByteArray& json);
