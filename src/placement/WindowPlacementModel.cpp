@@ -299,7 +299,8 @@ void WindowPlacementModel::cancelAllApplyTasks()
     m_applyTasks.clear();
 }
 
-WindowPlacementModel::Attempt WindowPlacementModel::startupAttempt(bool untilSuccess)
+WindowPlacementModel::Attempt WindowPlacementModel::applyAllAttempt(
+    const QString& reason, bool untilSuccess)
 {
     refreshMonitorConfiguration();
     if (!isTrusted(false)) {
@@ -308,7 +309,7 @@ WindowPlacementModel::Attempt WindowPlacementModel::startupAttempt(bool untilSuc
     }
     const int count = applyRules();
     if (count >= 1) {
-        setStatus(placed(QStringLiteral("起動時に"), count));
+        setStatus(placed(reason, count));
         return untilSuccess ? Attempt::Stop : Attempt::Continue;
     }
     return Attempt::Continue;
@@ -321,9 +322,10 @@ void WindowPlacementModel::scheduleInitialApplyIfNeeded()
     }
     if (frequentStartupReapplyEnabled()) {
         startTask(InitialTask, 0, StartupRounds, StartupRoundPause,
-            [this] { return startupAttempt(false); });
+            [this] { return applyAllAttempt(QStringLiteral("起動時に"), false); });
     } else {
-        startTask(InitialTask, 0, Attempts, AttemptPause, [this] { return startupAttempt(true); });
+        startTask(InitialTask, 0, Attempts, AttemptPause,
+            [this] { return applyAllAttempt(QStringLiteral("起動時に"), true); });
     }
 }
 
@@ -420,19 +422,8 @@ void WindowPlacementModel::scheduleApplyAfterWake()
     }
     cancelTask(WakeTask);
     m_applyTasks.insert_or_assign(WakeTask, m_services.scheduler.postDelayed(WakeDelay, [this] {
-        startTask(WakeTask, 0, Attempts, AttemptPause, [this] {
-            refreshMonitorConfiguration();
-            if (!isTrusted(false)) {
-                setRequiresPermission(true);
-                return Attempt::Stop;
-            }
-            const int count = applyRules();
-            if (count >= 1) {
-                setStatus(placed(QStringLiteral("復帰時に"), count));
-                return Attempt::Stop;
-            }
-            return Attempt::Continue;
-        });
+        startTask(WakeTask, 0, Attempts, AttemptPause,
+            [this] { return applyAllAttempt(QStringLiteral("復帰時に"), true); });
     }));
 }
 

@@ -125,7 +125,8 @@ private:
     void startMonitoringLaunchedApplications();
     void stopMonitoringLaunchedApplications();
     void updateWakeMonitoring();
-    Attempt startupAttempt(bool untilSuccess);
+    // One pass over every rule, reporting a success with reason ("起動時に", "復帰時に").
+    Attempt applyAllAttempt(const QString& reason, bool untilSuccess);
 
     Services m_services;
     std::optional<QString> m_ownBundleIdentifier;
