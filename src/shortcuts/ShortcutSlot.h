@@ -3,7 +3,7 @@
 // The two actions a global shortcut can be bound to, in the order recognition tries them: the
 // quick panel at the pointer first, then applying the saved window positions.
 
-#include <QHashFunctions>
+#include <QHash>
 #include <QtGlobal>
 
 #include <array>
