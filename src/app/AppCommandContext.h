@@ -6,6 +6,8 @@
 
 #include "AppModels.h"
 
+#include <QStringList>
+
 class Displays;
 
 class AppShellActions
@@ -17,6 +19,8 @@ public:
     virtual void openSettingsWindow() = 0;
     // Asks the application to quit; the termination sequence follows.
     virtual void terminate() = 0;
+    // What the shell cannot do in this session, one line each (for `norvale status`).
+    virtual QStringList warnings() const { return {}; }
 
 protected:
     AppShellActions() = default;

@@ -2,6 +2,7 @@
 
 #include "AppPlatform.h"
 #include "AppSettingsModel.h"
+#include "GlobalShortcutController.h"
 #include "PasteBackController.h"
 #include "StatusItemIcon.h"
 #include "clipboard/ClipboardHistoryModel.h"
@@ -55,6 +56,15 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
     m_appSettings = std::make_unique<AppSettingsModel>(*platform.defaults, *platform.loginItem);
     m_pasteBack = std::make_unique<PasteBackController>(
         *platform.workspace, *platform.keyboard, *platform.scheduler);
+    GlobalShortcutController::Actions shortcutActions;
+    shortcutActions.toggleQuickPanelAtPointer = [this] {
+        toggleQuickPanelAtPointer();
+    };
+    shortcutActions.suppressShortcutHandling = [this] {
+        return m_pasteBack->suppressShortcutHandling();
+    };
+    m_globalShortcuts = std::make_unique<GlobalShortcutController>(
+        *platform.keyMonitor, *platform.scheduler, std::move(shortcutActions));
 }
 
 AppDelegate::~AppDelegate()
@@ -88,6 +98,7 @@ void AppDelegate::applicationDidFinishLaunching()
     configureQuickPanel();
     m_pasteBack->startTracking();
     subscribe();
+    subscribeShortcuts();
 }
 
 void AppDelegate::updateStatusItem()
@@ -201,6 +212,29 @@ void AppDelegate::subscribe()
         this, history, &ClipboardHistoryModel::displayHistoryRowCountChanged,
         [history] { return history->displayHistoryRowCount(); }, &m_lastRowCount,
         [this](const int&) { resizeAndRebuildQuickPanel(); });
+}
+
+void AppDelegate::subscribeShortcuts()
+{
+    // Now and after every change; the controller ignores a shortcut that did not change.
+    const auto applyLeftClickShortcut = [this] {
+        m_globalShortcuts->setShortcut(
+            ShortcutSlot::LeftClickMenu, m_appSettings->leftClickShortcut());
+    };
+    applyLeftClickShortcut();
+    connect(m_appSettings.get(), &AppSettingsModel::leftClickShortcutChanged, this,
+        applyLeftClickShortcut);
+}
+
+void AppDelegate::leftClickShortcutRecorderActiveChanged(const QVariantMap& userInfo)
+{
+    m_globalShortcuts->leftClickShortcutRecorderActiveChanged(userInfo);
+}
+
+QStringList AppDelegate::warnings() const
+{
+    const QString shortcuts = m_globalShortcuts->unavailableWarning();
+    return shortcuts.isEmpty() ? QStringList() : QStringList {shortcuts};
 }
 
 QList<StatusMenuEntry> AppDelegate::statusMenuEntries()
@@ -326,6 +360,7 @@ void AppDelegate::applicationWillTerminate()
     m_applicationIsTerminating = true;
     // The panel closes as part of quitting, which is no reason to re-activate anything.
     m_pasteBack->stop();
+    m_globalShortcuts->removeMonitors();
     if (m_quickPanel) {
         m_quickPanel->dismiss();
     }

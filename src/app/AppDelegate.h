@@ -21,6 +21,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QRect>
+#include <QVariantMap>
 
 #include <memory>
 #include <optional>
@@ -31,6 +32,7 @@ class ClipboardHistoryMenu;
 class ClipboardHistoryMenuViewModel;
 class ClipboardHistoryModel;
 class FixedPhraseModel;
+class GlobalShortcutController;
 class PasteBackController;
 class QuickPanelFloatingPanels;
 class QuickPanelWindow;
@@ -64,6 +66,9 @@ public:
     void openSettingsWindow() override;
     // The quick panel has put something on the clipboard.
     void handleClipboardMenuCopy(ClipboardHistoryMenuCopySource source);
+    // Posted by the shortcut recorder when it starts or stops recording: {"isActive": Bool}.
+    void leftClickShortcutRecorderActiveChanged(const QVariantMap& userInfo);
+    QStringList warnings() const override;
 
 Q_SIGNALS:
     // The termination sequence has finished (tests and the e2e log watch for it).
@@ -81,6 +86,7 @@ private:
     void toggleQuickPanelAtStatusItem(const QRect& iconGeometry);
     void openQuickPanel(const QRect& anchor);
     void subscribe();
+    void subscribeShortcuts();
     void toggleClipboardHistory();
     // Writes what the phrase and history stores still hold, bounded by one deadline.
     void flushStores();
@@ -97,6 +103,7 @@ private:
     std::unique_ptr<QuickPanelFloatingPanels> m_floatingPanels;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     std::unique_ptr<PasteBackController> m_pasteBack;
+    std::unique_ptr<GlobalShortcutController> m_globalShortcuts;
     ClipboardMenuState m_clipboardMenuState;
     bool m_applicationIsTerminating = false;
     bool m_launched = false;

@@ -4,6 +4,7 @@
 #include "platform/ThreadPoolExecutor.h"
 #include "platform/linux/LinuxDefaultsStore.h"
 #include "platform/linux/LinuxDisplays.h"
+#include "platform/linux/LinuxGlobalKeyMonitor.h"
 #include "platform/linux/LinuxPasteboard.h"
 #include "platform/linux/LinuxSyntheticKeyboard.h"
 #include "platform/linux/LinuxSystemTray.h"
@@ -11,6 +12,7 @@
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/SimDisplays.h"
+#include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
@@ -60,6 +62,7 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         tray->setHostAvailable();
         platform.tray = std::move(tray);
         platform.loginItem = std::make_unique<SimLoginItem>();
+        platform.keyMonitor = std::make_unique<SimGlobalKeyMonitor>();
     } else {
         platform.files.emplace(FileLocations::standard());
         platform.defaults = std::make_unique<LinuxDefaultsStore>();
@@ -70,6 +73,7 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.tray = std::make_unique<LinuxSystemTray>();
         platform.loginItem = std::make_unique<XdgAutostartLoginItem>(
             QStringLiteral("app.norvale.Norvale"), QCoreApplication::applicationFilePath());
+        platform.keyMonitor = std::make_unique<LinuxGlobalKeyMonitor>();
     }
     return platform;
 }

@@ -12,6 +12,7 @@
 #include "platform/Displays.h"
 #include "platform/Executor.h"
 #include "platform/FileLocations.h"
+#include "platform/GlobalKeyMonitor.h"
 #include "platform/LoginItem.h"
 #include "platform/Pasteboard.h"
 #include "platform/Scheduler.h"
@@ -49,6 +50,7 @@ struct AppPlatform final
     std::unique_ptr<Displays> displays;
     std::unique_ptr<SystemTray> tray;
     std::unique_ptr<LoginItem> loginItem;
+    std::unique_ptr<GlobalKeyMonitor> keyMonitor;
     std::optional<FileLocations> files;
 
     AppPlatform();

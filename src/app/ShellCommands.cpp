@@ -57,8 +57,10 @@ void registerShellCommands(CommandRegistry& registry)
         }
         // A store that could not be read starts empty without a word in the interface; here a
         // user who wonders why learns where the file went.
-        for (const QString& warning : {context.models.clipboardHistory.storeWarning(),
-                 context.models.fixedPhrases.storeWarning()}) {
+        const QStringList warnings = QStringList {context.models.clipboardHistory.storeWarning(),
+                                         context.models.fixedPhrases.storeWarning()} +
+            context.shell.warnings();
+        for (const QString& warning : warnings) {
             if (!warning.isEmpty()) {
                 text += QStringLiteral("warning\t") + warning + QLatin1Char('\n');
             }

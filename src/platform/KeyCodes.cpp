@@ -66,6 +66,46 @@ constexpr std::array keypadKeys = {
     // clang-format on
 };
 
+// X keysyms of the first column: Latin-1 keysyms are their character's code point.
+constexpr std::array keysymKeys = {
+    // clang-format off
+    Entry {'a', 0}, Entry {'s', 1}, Entry {'d', 2}, Entry {'f', 3}, Entry {'h', 4},
+    Entry {'g', 5}, Entry {'z', 6}, Entry {'x', 7}, Entry {'c', 8}, Entry {'v', 9},
+    Entry {'b', 11}, Entry {'q', 12}, Entry {'w', 13}, Entry {'e', 14}, Entry {'r', 15},
+    Entry {'y', 16}, Entry {'t', 17}, Entry {'o', 31}, Entry {'u', 32}, Entry {'i', 34},
+    Entry {'p', 35}, Entry {'l', 37}, Entry {'j', 38}, Entry {'k', 40}, Entry {'n', 45},
+    Entry {'m', 46},
+    Entry {'1', 18}, Entry {'2', 19}, Entry {'3', 20}, Entry {'4', 21}, Entry {'6', 22},
+    Entry {'5', 23}, Entry {'9', 25}, Entry {'7', 26}, Entry {'8', 28}, Entry {'0', 29},
+    Entry {'=', 24}, Entry {'-', 27}, Entry {']', 30}, Entry {'[', 33}, Entry {'\'', 39},
+    Entry {';', 41}, Entry {'\\', 42}, Entry {',', 43}, Entry {'/', 44}, Entry {'.', 47},
+    Entry {'`', 50}, Entry {' ', 49},
+    Entry {0xff0d, 36}, Entry {0xff09, 48}, Entry {0xfe20, 48}, Entry {0xff08, 51},
+    Entry {0xff1b, 53}, Entry {0xffff, 117}, Entry {0xff0b, 71},
+    Entry {0xff50, 115}, Entry {0xff55, 116}, Entry {0xff57, 119}, Entry {0xff56, 121},
+    Entry {0xff51, 123}, Entry {0xff53, 124}, Entry {0xff54, 125}, Entry {0xff52, 126},
+    Entry {0xffbe, 122}, Entry {0xffbf, 120}, Entry {0xffc0, 99}, Entry {0xffc1, 118},
+    Entry {0xffc2, 96}, Entry {0xffc3, 97}, Entry {0xffc4, 98}, Entry {0xffc5, 100},
+    Entry {0xffc6, 101}, Entry {0xffc7, 109}, Entry {0xffc8, 103}, Entry {0xffc9, 111},
+    // The keypad: operators, Enter, the digits and the decimal point.
+    Entry {0xffae, 65}, Entry {0xffac, 65}, Entry {0xffaa, 67}, Entry {0xffab, 69},
+    Entry {0xffaf, 75}, Entry {0xff8d, 76}, Entry {0xffad, 78}, Entry {0xffbd, 81},
+    Entry {0xffb0, 82}, Entry {0xffb1, 83}, Entry {0xffb2, 84}, Entry {0xffb3, 85},
+    Entry {0xffb4, 86}, Entry {0xffb5, 87}, Entry {0xffb6, 88}, Entry {0xffb7, 89},
+    Entry {0xffb8, 91}, Entry {0xffb9, 92},
+    // clang-format on
+};
+
+constexpr std::array keysymModifiers = {
+    // clang-format off
+    Entry {0xffe1, ModifierFlag::shift >> 16}, Entry {0xffe2, ModifierFlag::shift >> 16},
+    Entry {0xffe3, ModifierFlag::control >> 16}, Entry {0xffe4, ModifierFlag::control >> 16},
+    Entry {0xffe7, ModifierFlag::option >> 16}, Entry {0xffe8, ModifierFlag::option >> 16},
+    Entry {0xffe9, ModifierFlag::option >> 16}, Entry {0xffea, ModifierFlag::option >> 16},
+    Entry {0xffeb, ModifierFlag::command >> 16}, Entry {0xffec, ModifierFlag::command >> 16},
+    // clang-format on
+};
+
 template<std::size_t N>
 std::optional<std::uint16_t> find(const std::array<Entry, N>& table, int qtKey)
 {
@@ -105,4 +145,31 @@ quint32 canonicalModifierFlags(Qt::KeyboardModifiers modifiers)
         flags |= ModifierFlag::command;
     }
     return flags;
+}
+
+std::optional<std::uint16_t> canonicalKeyCodeForKeysym(quint32 keysym)
+{
+    // Upper-case Latin letters name the same keys as the lower-case ones.
+    if (keysym >= 'A' && keysym <= 'Z') {
+        keysym += 'a' - 'A';
+    }
+    return find(keysymKeys, static_cast<int>(keysym));
+}
+
+quint32 canonicalModifierFlagForKeysym(quint32 keysym)
+{
+    const auto flag = find(keysymModifiers, static_cast<int>(keysym));
+    return flag ? quint32(*flag) << 16 : 0;
+}
+
+QString charactersForKeysym(quint32 keysym)
+{
+    // Latin-1 keysyms are their code points; 0x01000000 + U is Unicode U.
+    char32_t codePoint = 0;
+    if ((keysym >= 0x20 && keysym <= 0x7e) || (keysym >= 0xa0 && keysym <= 0xff)) {
+        codePoint = keysym;
+    } else if ((keysym & 0xff000000) == 0x01000000) {
+        codePoint = keysym & 0x00ffffff;
+    }
+    return codePoint == 0 ? QString() : QString::fromUcs4(&codePoint, 1);
 }

@@ -11,7 +11,12 @@
 //
 // Modifier flags: shift 0x20000, control 0x40000, option 0x80000, command 0x100000. On Linux
 // "option" is Alt and "command" is the Super key (Qt's Meta).
+//
+// X keysyms (the global key monitor reads keys from the X server) are translated by a second
+// table: the keysym of a key's first column names the physical key as the US layout prints it,
+// so "a" is code 0 and "1" code 18; keypad keysyms have keypad codes.
 
+#include <QString>
 #include <Qt>
 
 #include <cstdint>
@@ -40,3 +45,11 @@ inline constexpr quint32 command = 0x100000;
 // The canonical code of a Qt key, or none for keys without one (modifiers alone, media keys).
 std::optional<std::uint16_t> canonicalKeyCode(int qtKey, Qt::KeyboardModifiers modifiers);
 quint32 canonicalModifierFlags(Qt::KeyboardModifiers modifiers);
+
+// The canonical code of an X keysym, or none.
+std::optional<std::uint16_t> canonicalKeyCodeForKeysym(quint32 keysym);
+// The modifier flag of a modifier key's keysym (Shift, Control, Alt or Meta as option, Super as
+// command), 0 for any other keysym (Caps Lock and AltGr included).
+quint32 canonicalModifierFlagForKeysym(quint32 keysym);
+// What a Latin-1 or Unicode keysym types; empty for the others (function and keypad keys).
+QString charactersForKeysym(quint32 keysym);

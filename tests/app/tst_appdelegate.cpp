@@ -12,6 +12,7 @@
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/SimDisplays.h"
+#include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
@@ -57,6 +58,7 @@ struct World
     SimDisplays* displays = install<SimDisplays>(platform.displays);
     SimSystemTray* tray = install<SimSystemTray>(platform.tray);
     SimLoginItem* loginItem = install<SimLoginItem>(platform.loginItem);
+    SimGlobalKeyMonitor* keys = install<SimGlobalKeyMonitor>(platform.keyMonitor);
     std::unique_ptr<AppDelegate> app;
 
     World()
@@ -265,6 +267,43 @@ private Q_SLOTS:
             QCOMPARE(world.workspace->activations().first().application, editor);
         }
         QCOMPARE(world.keyboard->keystrokes().size(), pastes ? 1 : 0);
+    }
+
+    // The quick panel's shortcut from the settings toggles the panel at the pointer, except
+    // while our own paste is in flight; quitting removes the monitor.
+    void shortcutTogglesThePanelUnlessPasting()
+    {
+        World world;
+        world.defaults->set(QStringLiteral("menu.leftClickShortcut"),
+            QByteArray(R"({"kind":"modifierCombination","modifiersRawValue":786432})"));
+        AppDelegate& app = world.launch();
+        GlobalKeyEvent released;
+        released.type = GlobalKeyEvent::Type::FlagsChanged;
+        GlobalKeyEvent controlOption = released;
+        controlOption.modifierFlags = 0xc0000;
+        const auto press = [&] {
+            world.keys->type(controlOption);
+            world.keys->type(released);
+        };
+        press();
+        QVERIFY(panelOpen());
+        QCOMPARE(windowOf<QuickPanelWindow>()->placement().edge, QuickPanelPlacement::Edge::Below);
+        world.scheduler->advance(0.2);
+        press();
+        QVERIFY(!panelOpen());
+
+        app.toggleQuickPanelAtPointer();
+        app.handleClipboardMenuCopy(ClipboardHistoryMenuCopySource::FixedPhraseAutoPaste);
+        world.scheduler->advance(0.2); // the paste keystroke has just been sent
+        QCOMPARE(world.keyboard->keystrokes().size(), 1);
+        press();
+        QVERIFY(!panelOpen());
+        world.scheduler->advance(0.25);
+        press();
+        QVERIFY(panelOpen());
+
+        app.applicationWillTerminate();
+        QCOMPARE(world.keys->installed(), std::nullopt);
     }
 
     // Real threads and real time: the save in flight must be on disk when the sequence
