@@ -5,6 +5,7 @@ void registerApplicationCommands(CommandRegistry& registry)
     registerShellCommands(registry);
     registerHistoryCommands(registry);
     registerPhraseCommands(registry);
+    registerShortcutCommands(registry);
     registerConfigCommands(registry);
     registerPlacementCommands(registry);
 }

@@ -352,6 +352,17 @@ private Q_SLOTS:
         QCOMPARE(run(client, "config list").standardOutput,
             QByteArray("a.flag\tbool\ttrue\nb.data\tdata\tbase64:/wAB\n"
                        "menu.uiScale\tdouble\t1.5\n"));
+        // A shortcut set as data is what `shortcut` shows; stored bytes that are none show as
+        // unset.
+        QCOMPARE(
+            run(client,
+                R"(config set menu.leftClickShortcut {"kind":"modifierDoubleTap",)"
+                R"("modifiersRawValue":1048576,"primaryModifierRawValue":1048576} --type data)")
+                .exitCode,
+            0);
+        store.set(QStringLiteral("feature.windowPlacement.applyShortcut"), QByteArray("{"));
+        QCOMPARE(run(client, "shortcut").standardOutput,
+            QByteArray("leftClickMenu\t⌘ double tap\nwindowPlacementApply\t未設定\n"));
 
         // An instance holds the lock: config set is refused and changes nothing.
         InstanceGuard instance(runtime.paths);
