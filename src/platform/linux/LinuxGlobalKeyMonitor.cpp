@@ -3,20 +3,7 @@
 #include "X11Connection.h"
 #include "X11KeyTranslator.h"
 
-#include <cstdlib>
 #include <xcb/xinput.h>
-
-namespace {
-
-template<typename Reply>
-struct FreeReply
-{
-    void operator()(Reply* reply) const { std::free(reply); }
-};
-template<typename Reply>
-using ReplyPtr = std::unique_ptr<Reply, FreeReply<Reply>>;
-
-} // namespace
 
 LinuxGlobalKeyMonitor::LinuxGlobalKeyMonitor(QObject* parent)
     : GlobalKeyMonitor(parent)
@@ -32,7 +19,7 @@ LinuxGlobalKeyMonitor::LinuxGlobalKeyMonitor(QObject* parent)
         return;
     }
     // 2.1 and later deliver raw events also while another client grabs the keyboard.
-    ReplyPtr<xcb_input_xi_query_version_reply_t> version(xcb_input_xi_query_version_reply(
+    XcbReply<xcb_input_xi_query_version_reply_t> version(xcb_input_xi_query_version_reply(
         connection, xcb_input_xi_query_version(connection, 2, 2), nullptr));
     if (!version || version->major_version < 2) {
         return;
@@ -124,7 +111,7 @@ void LinuxGlobalKeyMonitor::readKeyboardMapping()
     xcb_connection_t* connection = m_x11->connection();
     const xcb_setup_t* setup = xcb_get_setup(connection);
     const int count = setup->max_keycode - setup->min_keycode + 1;
-    ReplyPtr<xcb_get_keyboard_mapping_reply_t> reply(xcb_get_keyboard_mapping_reply(connection,
+    XcbReply<xcb_get_keyboard_mapping_reply_t> reply(xcb_get_keyboard_mapping_reply(connection,
         xcb_get_keyboard_mapping(connection, setup->min_keycode, static_cast<uint8_t>(count)),
         nullptr));
     if (!reply) {
@@ -140,7 +127,7 @@ void LinuxGlobalKeyMonitor::readKeyboardMapping()
 QList<quint32> LinuxGlobalKeyMonitor::heldKeys() const
 {
     xcb_connection_t* connection = m_x11->connection();
-    ReplyPtr<xcb_query_keymap_reply_t> reply(
+    XcbReply<xcb_query_keymap_reply_t> reply(
         xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr));
     QList<quint32> held;
     if (!reply) {

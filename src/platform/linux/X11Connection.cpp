@@ -17,14 +17,6 @@ std::weak_ptr<X11Connection>& sharedSlot()
     return slot;
 }
 
-template<typename Reply>
-struct ReplyDeleter
-{
-    void operator()(Reply* reply) const { std::free(reply); }
-};
-template<typename Reply>
-using ReplyPtr = std::unique_ptr<Reply, ReplyDeleter<Reply>>;
-
 } // namespace
 
 std::shared_ptr<X11Connection> X11Connection::shared()
@@ -102,7 +94,7 @@ xcb_atom_t X11Connection::atom(const char* name)
     }
     const auto cookie =
         xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(key.size()), key.constData());
-    ReplyPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_connection, cookie, nullptr));
+    XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_connection, cookie, nullptr));
     const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     if (value != XCB_ATOM_NONE) {
         m_atoms.insert(key, value);
@@ -114,7 +106,7 @@ xcb_atom_t X11Connection::atom(const char* name)
 void X11Connection::selectEvents(xcb_window_t window, uint32_t mask)
 {
     const auto cookie = xcb_get_window_attributes(m_connection, window);
-    ReplyPtr<xcb_get_window_attributes_reply_t> reply(
+    XcbReply<xcb_get_window_attributes_reply_t> reply(
         xcb_get_window_attributes_reply(m_connection, cookie, nullptr));
     if (!reply) {
         return;
@@ -153,7 +145,7 @@ std::optional<QByteArray> X11Connection::bytes(
     }
     // Properties read here are small (ids, struts, names); 64 KiB bounds a hostile one.
     const auto cookie = xcb_get_property(m_connection, 0, window, property, type, 0, 16384);
-    ReplyPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, nullptr));
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(m_connection, cookie, nullptr));
     scheduleDispatch();
     if (!reply || reply->type == XCB_ATOM_NONE ||
         (type != XCB_GET_PROPERTY_TYPE_ANY && reply->type != type)) {
@@ -169,7 +161,7 @@ xcb_window_t X11Connection::selectionOwner(xcb_atom_t selection)
         return XCB_NONE;
     }
     const auto cookie = xcb_get_selection_owner(m_connection, selection);
-    ReplyPtr<xcb_get_selection_owner_reply_t> reply(
+    XcbReply<xcb_get_selection_owner_reply_t> reply(
         xcb_get_selection_owner_reply(m_connection, cookie, nullptr));
     scheduleDispatch();
     return reply ? reply->owner : xcb_window_t(XCB_NONE);
@@ -182,7 +174,7 @@ bool X11Connection::windowExists(xcb_window_t window)
     }
     const auto cookie = xcb_get_window_attributes(m_connection, window);
     xcb_generic_error_t* error = nullptr;
-    ReplyPtr<xcb_get_window_attributes_reply_t> reply(
+    XcbReply<xcb_get_window_attributes_reply_t> reply(
         xcb_get_window_attributes_reply(m_connection, cookie, &error));
     std::free(error);
     scheduleDispatch();
@@ -193,9 +185,9 @@ std::optional<QRect> X11Connection::rootGeometry(xcb_window_t window)
 {
     const auto geometryCookie = xcb_get_geometry(m_connection, window);
     const auto translateCookie = xcb_translate_coordinates(m_connection, window, m_root, 0, 0);
-    ReplyPtr<xcb_get_geometry_reply_t> geometry(
+    XcbReply<xcb_get_geometry_reply_t> geometry(
         xcb_get_geometry_reply(m_connection, geometryCookie, nullptr));
-    ReplyPtr<xcb_translate_coordinates_reply_t> origin(
+    XcbReply<xcb_translate_coordinates_reply_t> origin(
         xcb_translate_coordinates_reply(m_connection, translateCookie, nullptr));
     scheduleDispatch();
     if (!geometry || !origin) {
@@ -207,7 +199,7 @@ std::optional<QRect> X11Connection::rootGeometry(xcb_window_t window)
 bool X11Connection::isViewable(xcb_window_t window)
 {
     const auto cookie = xcb_get_window_attributes(m_connection, window);
-    ReplyPtr<xcb_get_window_attributes_reply_t> reply(
+    XcbReply<xcb_get_window_attributes_reply_t> reply(
         xcb_get_window_attributes_reply(m_connection, cookie, nullptr));
     scheduleDispatch();
     return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
@@ -228,7 +220,7 @@ bool X11Connection::sendToRoot(
     const auto cookie = xcb_send_event_checked(m_connection, 0, m_root,
         XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
         reinterpret_cast<const char*>(&message));
-    ReplyPtr<xcb_generic_error_t> error(xcb_request_check(m_connection, cookie));
+    XcbReply<xcb_generic_error_t> error(xcb_request_check(m_connection, cookie));
     return error == nullptr;
 }
 

@@ -18,12 +18,21 @@
 #include <QString>
 
 #include <array>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <xcb/xcb.h>
 
 class QSocketNotifier;
+
+// A reply of xcb, which the caller frees with free().
+struct XcbReplyDeleter
+{
+    void operator()(void* reply) const { std::free(reply); }
+};
+template<typename Reply>
+using XcbReply = std::unique_ptr<Reply, XcbReplyDeleter>;
 
 class X11Connection final : public QObject
 {
