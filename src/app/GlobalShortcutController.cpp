@@ -52,7 +52,9 @@ void GlobalShortcutController::configureShortcutMonitors()
         qWarning("Norvale: %s", qUtf8Printable(unavailableWarning()));
     }
     m_monitor.install(types);
-    QCoreApplication::instance()->installEventFilter(this);
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
     m_monitorsInstalled = true;
 }
 

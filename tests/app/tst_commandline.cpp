@@ -103,6 +103,8 @@ struct Instance final : AppShellActions
     void toggleQuickPanelAtPointer() override { }
     void openSettingsWindow() override { }
     void terminate() override { }
+    QStringList warnings() const override { return shellWarnings; }
+    QStringList shellWarnings;
 };
 
 // `norvale <line>` on a thread while this one serves the instance (a client blocks until it
@@ -481,12 +483,14 @@ private Q_SLOTS:
         QCOMPARE(instance.history.items().first().text, QStringLiteral("B"));
     }
 
-    // Stores that could not be read start empty in silence; status says where they went.
+    // Stores that could not be read start empty in silence; status says where they went, and
+    // what the shell cannot do.
     void statusNamesKeptAsideStores()
     {
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept it as")));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("kept it as")));
         Instance instance(m_registry, "not json");
+        instance.shellWarnings = {QStringLiteral("no shortcuts here")};
         const QStringList lines =
             QString::fromUtf8(ClientRun(instance, "status").finish().standardOutput)
                 .split(QLatin1Char('\n'));
@@ -501,6 +505,7 @@ private Q_SLOTS:
                                    .arg(folder, name, aside.first())),
                 qPrintable(lines.join(QLatin1Char('|'))));
         }
+        QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("warning\tno shortcuts here"));
     }
 
     // An instance that goes away before its handler has answered ends the client's wait at

@@ -80,8 +80,6 @@ private Q_SLOTS:
         QTest::newRow("the program has gone")
             << QByteArray("[Desktop Entry]\nExec=/nonexistent/norvale\n")
             << LoginItemStatus::NotFound;
-        QTest::newRow("no Exec") << QByteArray("[Desktop Entry]\nName=Norvale\n")
-                                 << LoginItemStatus::NotFound;
     }
 
     void statusOfAnEntry()

@@ -136,18 +136,6 @@ private Q_SLOTS:
         }
         QTEST(play(shortcuts, script), "fired");
     }
-
-    void eventTypes()
-    {
-        ShortcutRecognizer recognizer([](ShortcutSlot) {});
-        QCOMPARE(recognizer.eventTypes(), GlobalKeyEvent::Types());
-        recognizer.configure({{ShortcutSlot::WindowPlacementApply, shortcut(commandShiftV)}});
-        QCOMPARE(recognizer.eventTypes(), GlobalKeyEvent::Types(GlobalKeyEvent::Type::KeyDown));
-        recognizer.configure({{ShortcutSlot::LeftClickMenu, shortcut(controlOption)},
-            {ShortcutSlot::WindowPlacementApply, shortcut(commandShiftV)}});
-        QCOMPARE(recognizer.eventTypes(),
-            GlobalKeyEvent::Type::KeyDown | GlobalKeyEvent::Type::FlagsChanged);
-    }
 };
 
 NORVALE_TEST_CLASS(ShortcutRecognizerTest)
