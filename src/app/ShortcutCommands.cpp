@@ -7,6 +7,7 @@
 
 #include "AppSettingsModel.h"
 #include "ApplicationCommands.h"
+#include "placement/WindowPlacementRuleStore.h"
 #include "shortcuts/ShortcutSlot.h"
 
 namespace {
@@ -33,11 +34,10 @@ void registerShortcutCommands(CommandRegistry& registry)
                 "the simulated world keeps its settings in memory; shortcut reads the real store "
                 "only"));
         }
-        // Window placement keeps its apply-now shortcut under its own feature key.
         const SlotKey slots[] = {
             {ShortcutSlot::LeftClickMenu, "leftClickMenu", AppSettingsModel::leftClickShortcutKey},
             {ShortcutSlot::WindowPlacementApply, "windowPlacementApply",
-                QStringLiteral("feature.windowPlacement.applyShortcut")}};
+                WindowPlacementRuleStore::applyShortcutKey()}};
         QString text;
         for (const SlotKey& slot : slots) {
             const auto stored = context.defaults->dataValue(slot.key);
