@@ -133,6 +133,11 @@ void AppDelegate::configureQuickPanel()
     connect(m_quickPanel.get(), &QuickPanelWindow::closed, m_pasteBack.get(),
         &PasteBackController::quickPanelDidClose);
     resizeAndRebuildQuickPanel();
+    // Once launching is over, the work the first opening and the first search would do.
+    m_platform.scheduler->post([this] {
+        m_clipboardMenu->prepareSearchTexts();
+        m_quickPanel->prepareFirstFrame();
+    });
 }
 
 void AppDelegate::resizeAndRebuildQuickPanel()

@@ -27,14 +27,15 @@ ClipboardHistoryListModel::ClipboardHistoryListModel(
 
 void ClipboardHistoryListModel::refresh()
 {
-    const QList<ClipboardHistoryItem> items = m_menu.filteredItems(m_kind);
-    if (m_kind != ClipboardHistoryKind::Image) {
-        QSet<QUuid> listed;
-        for (const ClipboardHistoryItem& item : items) {
-            listed.insert(item.id);
-        }
-        m_labels.removeIf([&listed](const auto& entry) { return !listed.contains(entry.key()); });
+    // A section the search's scope hides lists nothing (and is not filtered for nothing).
+    const QList<ClipboardHistoryItem> items = m_menu.shownHistoryKinds().contains(m_kind)
+        ? m_menu.filteredItems(m_kind)
+        : QList<ClipboardHistoryItem>();
+    QSet<QUuid> listed;
+    for (const ClipboardHistoryItem& item : items) {
+        listed.insert(item.id);
     }
+    m_labels.removeIf([&listed](const auto& entry) { return !listed.contains(entry.key()); });
     replaceRows(items);
 }
 
@@ -51,7 +52,10 @@ const ClipboardHistoryListModel::Labels& ClipboardHistoryListModel::labels(int r
     const ClipboardHistoryItem& item = at(row);
     auto found = m_labels.constFind(item.id);
     if (found == m_labels.cend()) {
-        found = m_labels.insert(item.id, {item.normalizedTextPreview(), item.detail()});
+        const bool image = m_kind == ClipboardHistoryKind::Image;
+        found = m_labels.insert(item.id,
+            {image ? QString() : item.normalizedTextPreview(), image ? QString() : item.detail(),
+                ClipboardHistoryDateFormatting::string(item.createdAt)});
     }
     return *found;
 }
@@ -69,7 +73,7 @@ QString ClipboardHistoryListModel::detail(int row) const
 
 QString ClipboardHistoryListModel::date(int row) const
 {
-    return ClipboardHistoryDateFormatting::string(at(row).createdAt);
+    return labels(row).date;
 }
 
 QImage ClipboardHistoryListModel::thumbnail(int row) const

@@ -3,8 +3,9 @@
 // The entries of one history section (text, URL or image) as the view model filters them,
 // for the section's list or grid. It follows the view model's results, search and selection.
 //
-// A row's title and detail depend on the entry's content alone; both are remembered while
-// the entry is listed, so painting a row never measures a long text again.
+// A row's title, detail and date depend on the entry alone (an image's detail also on its
+// preview, so it is not remembered); they are remembered while the entry is listed, so
+// painting a row never measures a long text or converts its time again.
 //
 // Thumbnails come from the shared preview cache. A row painted without one asks the history
 // for the previews it lacks, in one request per turn of the event loop for every such row:
@@ -43,6 +44,7 @@ private:
     {
         QString title;
         QString detail;
+        QString date;
     };
 
     void refresh();

@@ -154,6 +154,15 @@ void ClipboardHistoryMenuViewModel::forgetRemovedSearchTexts()
     m_searchTextHeads.removeIf([&ids](const auto& entry) { return !ids.contains(entry.key()); });
 }
 
+void ClipboardHistoryMenuViewModel::prepareSearchTexts()
+{
+    for (const ClipboardHistoryItem& item : m_history.items()) {
+        if (item.kind != ClipboardHistoryKind::Image && !m_searchTextHeads.contains(item.id)) {
+            m_searchTextHeads.insert(item.id, ClipboardHistorySearch::searchTextHead(item));
+        }
+    }
+}
+
 bool ClipboardHistoryMenuViewModel::itemMatches(
     const ClipboardHistoryItem& item, const QString& keyword) const
 {

@@ -106,6 +106,10 @@ public:
     // Shown image entries without a thumbnail: the history renders what is missing.
     void prepareImagePreviews(const QList<ClipboardHistoryItem>& items);
 
+    // Measures what the first search would (the title and detail of every text and URL entry),
+    // for a moment when nobody waits for it.
+    void prepareSearchTexts();
+
     // Focus returns to the search field on the next turn of the main loop, after layout.
     void focusSearchField();
     void reset();

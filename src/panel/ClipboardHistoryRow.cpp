@@ -58,19 +58,18 @@ void ClipboardHistoryRow::paint(
     QuickPanelStyle::paintRowFrame(painter, option.rect, palette, model.isSelected(row),
         option.state.testFlag(QStyle::State_MouseOver));
 
-    const QFont detailFont = QuickPanelStyle::font(option.font, 11 * scale);
+    const Fonts& font = fonts();
     const QString detail = model.detail(row);
-    const int detailWidth = QFontMetrics(detailFont).horizontalAdvance(detail);
-    const QFont titleFont = QuickPanelStyle::font(option.font, 13 * scale);
+    const int detailWidth = font.smallMetrics.horizontalAdvance(detail);
     const QRect titleRect = parts.title.adjusted(0, 0, -(detailWidth + padding), 0);
-    painter->setFont(titleFont);
+    painter->setFont(font.body);
     painter->setPen(palette.color(QPalette::WindowText));
     painter->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(titleFont).elidedText(model.title(row), Qt::ElideRight, titleRect.width()));
-    painter->setFont(detailFont);
+        font.bodyMetrics.elidedText(model.title(row), Qt::ElideRight, titleRect.width()));
+    painter->setFont(font.small);
     painter->setPen(QuickPanelStyle::secondary(palette));
     painter->drawText(parts.title, Qt::AlignRight | Qt::AlignVCenter, detail);
-    painter->setFont(QuickPanelStyle::font(option.font, 12 * scale));
+    painter->setFont(font.secondary);
     painter->drawText(parts.date, Qt::AlignRight | Qt::AlignVCenter, model.date(row));
     QuickPanelSymbols::icon(QStringLiteral("xmark.circle")).paint(painter, parts.deleteButton);
     painter->restore();
@@ -78,6 +77,6 @@ void ClipboardHistoryRow::paint(
 
 QSize ClipboardHistoryRow::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    const QFontMetrics title(QuickPanelStyle::font(option.font, 13 * uiScale()));
-    return QSize(option.rect.width(), std::max(rowHeight, title.height() + 2 * padding));
+    return QSize(
+        option.rect.width(), std::max(rowHeight, fonts().bodyMetrics.height() + 2 * padding));
 }

@@ -50,9 +50,8 @@ int ClipboardImageHistoryGridItem::itemHeight() const
 
 int ClipboardImageHistoryGridItem::labelsHeight() const
 {
-    const QFont base = QApplication::font();
-    return QFontMetrics(QuickPanelStyle::font(base, 12 * uiScale())).height() +
-        QFontMetrics(QuickPanelStyle::font(base, 11 * uiScale())).height() + inset;
+    const Fonts& font = fonts();
+    return font.secondaryMetrics.height() + font.smallMetrics.height() + inset;
 }
 
 QRect ClipboardImageHistoryGridItem::entryRect(const QRect& cell) const
@@ -107,11 +106,12 @@ void ClipboardImageHistoryGridItem::paint(
         painter->drawPixmap(target.translated(thumbnailArea.center() - target.center()), thumbnail);
     }
 
-    const QFont dimensionsFont = QuickPanelStyle::font(option.font, 12 * uiScale());
-    const QFont dateFont = QuickPanelStyle::font(option.font, 11 * uiScale());
+    const Fonts& font = fonts();
+    const QFont& dimensionsFont = font.secondary;
+    const QFont& dateFont = font.small;
     const QRect deleteButton = deleteButtonRect(option.rect);
-    QRect labels(thumbnailArea.left(), thumbnailArea.bottom() + inset, 0,
-        QFontMetrics(dimensionsFont).height());
+    QRect labels(
+        thumbnailArea.left(), thumbnailArea.bottom() + inset, 0, font.secondaryMetrics.height());
     labels.setRight(deleteButton.left() - inset);
     painter->setFont(dimensionsFont);
     painter->setPen(palette.color(QPalette::WindowText));
@@ -119,7 +119,7 @@ void ClipboardImageHistoryGridItem::paint(
     painter->setFont(dateFont);
     painter->setPen(QuickPanelStyle::secondary(palette));
     labels.translate(0, labels.height());
-    labels.setHeight(QFontMetrics(dateFont).height());
+    labels.setHeight(font.smallMetrics.height());
     painter->drawText(labels, Qt::AlignLeft | Qt::AlignVCenter, model.date(row));
     QuickPanelSymbols::icon(QStringLiteral("xmark.circle")).paint(painter, deleteButton);
     painter->restore();

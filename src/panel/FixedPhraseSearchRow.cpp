@@ -21,8 +21,11 @@ const FixedPhraseSearchListModel& listModel(const QModelIndex& index)
     return *static_cast<const FixedPhraseSearchListModel*>(index.model());
 }
 
-QString oneLine(QString text)
+// The start of the content on one line: a row never shows more than its first few hundred
+// characters, and eliding a whole long text would measure all of it.
+QString oneLine(QStringView content)
 {
+    QString text = content.first(std::min<qsizetype>(content.size(), 200)).toString();
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -49,31 +52,28 @@ void FixedPhraseSearchRow::paint(
     const QRect inner = option.rect.adjusted(padding, padding / 2, -padding, -padding / 2 - 1);
     const QRect folder(inner.right() - folderWidth + 1, inner.top(), folderWidth, inner.height());
     QRect text(inner.left(), inner.top(), folder.left() - padding - inner.left(), 0);
-    const QFont titleFont = QuickPanelStyle::font(option.font, 13 * uiScale());
-    const QFont previewFont = QuickPanelStyle::font(option.font, 11 * uiScale());
-    text.setHeight(QFontMetrics(titleFont).height());
-    painter->setFont(titleFont);
+    const Fonts& font = fonts();
+    text.setHeight(font.bodyMetrics.height());
+    painter->setFont(font.body);
     painter->setPen(palette.color(QPalette::WindowText));
     painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(titleFont).elidedText(result.phrase.title, Qt::ElideRight, text.width()));
+        font.bodyMetrics.elidedText(result.phrase.title, Qt::ElideRight, text.width()));
     text.translate(0, text.height());
-    text.setHeight(QFontMetrics(previewFont).height());
-    painter->setFont(previewFont);
+    text.setHeight(font.smallMetrics.height());
+    painter->setFont(font.small);
     painter->setPen(QuickPanelStyle::secondary(palette));
     painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(previewFont)
-            .elidedText(oneLine(result.phrase.content), Qt::ElideRight, text.width()));
-    const QFont folderFont = QuickPanelStyle::font(option.font, 12 * uiScale());
-    painter->setFont(folderFont);
+        font.smallMetrics.elidedText(oneLine(result.phrase.content), Qt::ElideRight, text.width()));
+    painter->setFont(font.secondary);
     painter->drawText(folder, Qt::AlignRight | Qt::AlignVCenter,
-        QFontMetrics(folderFont).elidedText(result.folderTitle, Qt::ElideRight, folder.width()));
+        font.secondaryMetrics.elidedText(result.folderTitle, Qt::ElideRight, folder.width()));
     painter->restore();
 }
 
 QSize FixedPhraseSearchRow::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    const int lines = QFontMetrics(QuickPanelStyle::font(option.font, 13 * uiScale())).height() +
-        QFontMetrics(QuickPanelStyle::font(option.font, 11 * uiScale())).height();
+    const Fonts& font = fonts();
+    const int lines = font.bodyMetrics.height() + font.smallMetrics.height();
     return QSize(option.rect.width(), lines + padding + 1);
 }
 

@@ -1,9 +1,14 @@
 #pragma once
 
 // The base of the quick panel's delegates: the scale they paint at (sizes change with it, so
-// the views lay their rows out again) and the view model their clicks go to.
+// the views lay their rows out again), the fonts of that scale and the view model their clicks
+// go to. The fonts and their metrics are made once per scale, not for every row painted.
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QStyledItemDelegate>
+
+#include <optional>
 
 class ClipboardHistoryMenuViewModel;
 
@@ -16,11 +21,24 @@ public:
     double uiScale() const { return m_scale; }
 
 protected:
+    struct Fonts
+    {
+        QFont small; // 11 × scale
+        QFont secondary; // 12 × scale
+        QFont body; // 13 × scale
+        QFontMetrics smallMetrics;
+        QFontMetrics secondaryMetrics;
+        QFontMetrics bodyMetrics;
+    };
+
     explicit QuickPanelDelegate(ClipboardHistoryMenuViewModel& menu, QObject* parent = nullptr);
 
     ClipboardHistoryMenuViewModel& menu() const { return m_menu; }
+    // In the application font's family.
+    const Fonts& fonts() const;
 
 private:
     ClipboardHistoryMenuViewModel& m_menu;
     double m_scale = 1.0;
+    mutable std::optional<Fonts> m_fonts;
 };

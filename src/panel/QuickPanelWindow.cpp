@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPixmap>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -71,6 +72,18 @@ void QuickPanelWindow::open(const QRect& anchor)
     show();
     raise();
     activate();
+}
+
+void QuickPanelWindow::prepareFirstFrame()
+{
+    if (m_open) {
+        return;
+    }
+    const QRect frame =
+        QuickPanelPlacement::place(QRect(), m_panelSize, m_displays.displays()).frame;
+    setFixedSize(frame.size());
+    QPixmap frameImage(frame.size());
+    render(&frameImage);
 }
 
 void QuickPanelWindow::dismiss()

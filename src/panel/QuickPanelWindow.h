@@ -39,6 +39,9 @@ public:
     // Shows the panel placed at anchor (tray icon geometry, or anchorAtPointer()) and
     // activates it. Reopening while open only moves it.
     void open(const QRect& anchor);
+    // Lays the hidden panel out at its size and paints it once, off screen, so that the first
+    // opening finds its styles, fonts, glyphs and on-screen thumbnails ready.
+    void prepareFirstFrame();
     // Hides the panel; emits closed() when it was open.
     void dismiss();
     bool isOpen() const { return m_open; }
