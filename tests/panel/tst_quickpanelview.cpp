@@ -202,6 +202,23 @@ private Q_SLOTS:
             QStringLiteral(QT_TESTCASE_BUILDDIR "/quick-panel-%1-%2.png").arg(rows).arg(scale));
     }
 
+    // The arrows move the selection out of sight: the list scrolls to have it in the middle.
+    void selectionIsScrolledToTheMiddle()
+    {
+        View view;
+        QList<ClipboardHistoryItem> texts;
+        for (int i = 0; i < 30; ++i) {
+            texts.append(view.text(QStringLiteral("entry %1").arg(i)));
+        }
+        view.history.setItems(texts);
+        QVERIFY(QTest::qWaitForWindowActive(&view.window));
+        view.press(QStringLiteral("down down down down down down down down down down down"));
+        QAbstractItemView* list = view.list(ClipboardHistoryKind::Text);
+        const QRect selected = list->visualRect(list->model()->index(10, 0));
+        QVERIFY(list->viewport()->rect().contains(selected));
+        QVERIFY(qAbs(selected.center().y() - list->viewport()->rect().center().y()) <= 1);
+    }
+
     // A capture adds a row, without rebuilding the list; the image painted without a
     // thumbnail asks for its preview, which then shows.
     void rowsFollowTheHistory()
