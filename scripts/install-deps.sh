@@ -10,14 +10,14 @@ build_pkgs=(
     qt6-base-dev qt6-base-private-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
     qt6-qpa-plugins libgl-dev libxkbcommon-dev
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xfixes0-dev
-    libsimdjson-dev
+    libsimdjson-dev libpulse-dev
     fonts-noto-cjk fonts-symbola
     xvfb xauth
 )
 test_pkgs=(
     libbenchmark-dev
     x11-xserver-utils x11-utils xclip xdotool wmctrl openbox trayer x11-apps imagemagick
-    dbus dbus-x11 xinput util-linux jq
+    dbus dbus-x11 xinput util-linux jq pulseaudio pulseaudio-utils
 )
 
 pkgs=("${build_pkgs[@]}")
