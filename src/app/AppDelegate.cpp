@@ -13,6 +13,7 @@
 #include "panel/QuickPanelWindow.h"
 #include "phrases/FixedPhraseModel.h"
 #include "settings/SettingsWindow.h"
+#include "sound/SoundPriorityModel.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -54,6 +55,8 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
     m_fixedPhrases = std::make_unique<FixedPhraseModel>(
         *platform.scheduler, *platform.executor, *platform.files);
     m_appSettings = std::make_unique<AppSettingsModel>(*platform.defaults, *platform.loginItem);
+    m_soundPriority = std::make_unique<SoundPriorityModel>(
+        *platform.sound, *platform.defaults, *platform.scheduler);
     m_pasteBack = std::make_unique<PasteBackController>(
         *platform.workspace, *platform.keyboard, *platform.scheduler);
     GlobalShortcutController::Actions shortcutActions;
@@ -253,6 +256,7 @@ QList<StatusMenuEntry> AppDelegate::statusMenuEntries()
         toggleClipboardHistory();
     };
     entries.append(history);
+    appendFeatureSwitches(entries);
 
     StatusMenuEntry show;
     show.title = QStringLiteral("履歴を表示");
@@ -289,6 +293,17 @@ void AppDelegate::showContextMenu(const QPoint& position)
         m_quickPanel->dismiss();
     }
     m_platform.tray->showMenu(statusMenuEntries(), position);
+}
+
+void AppDelegate::appendFeatureSwitches(QList<StatusMenuEntry>& entries)
+{
+    StatusMenuEntry sound;
+    sound.title = QStringLiteral("サウンド優先度");
+    sound.checked = m_soundPriority->soundPriorityEnabled();
+    sound.action = [this] {
+        m_soundPriority->setSoundPriorityEnabled(!m_soundPriority->soundPriorityEnabled());
+    };
+    entries.append(sound);
 }
 
 void AppDelegate::toggleClipboardHistory()

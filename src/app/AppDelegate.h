@@ -37,6 +37,7 @@ class PasteBackController;
 class QuickPanelFloatingPanels;
 class QuickPanelWindow;
 class SettingsWindow;
+class SoundPriorityModel;
 struct StatusMenuEntry;
 
 class AppDelegate final : public QObject, public AppShellActions
@@ -49,7 +50,10 @@ public:
     explicit AppDelegate(AppPlatform& platform, QObject* parent = nullptr);
     ~AppDelegate() override;
 
-    AppModels models() const { return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings}; }
+    AppModels models() const
+    {
+        return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings, *m_soundPriority};
+    }
     // The models and shell actions for the command handlers.
     AppCommandContext commandContext();
 
@@ -88,6 +92,8 @@ private:
     void subscribe();
     void subscribeShortcuts();
     void toggleClipboardHistory();
+    // The feature switches of the status menu after clipboard history, in their menu order.
+    void appendFeatureSwitches(QList<StatusMenuEntry>& entries);
     // Writes what the phrase and history stores still hold, bounded by one deadline.
     void flushStores();
 
@@ -95,6 +101,7 @@ private:
     std::unique_ptr<ClipboardHistoryModel> m_clipboardHistory;
     std::unique_ptr<FixedPhraseModel> m_fixedPhrases;
     std::unique_ptr<AppSettingsModel> m_appSettings;
+    std::unique_ptr<SoundPriorityModel> m_soundPriority;
     // The panel's view model outlives its view (the window's content) and dies before the
     // models it reads.
     std::unique_ptr<ClipboardHistoryMenuViewModel> m_clipboardMenu;

@@ -8,10 +8,12 @@
 class AppSettingsModel;
 class ClipboardHistoryModel;
 class FixedPhraseModel;
+class SoundPriorityModel;
 
 struct AppModels
 {
     ClipboardHistoryModel& clipboardHistory;
     FixedPhraseModel& fixedPhrases;
     AppSettingsModel& appSettings;
+    SoundPriorityModel& soundPriority;
 };

@@ -9,12 +9,15 @@
 #include "platform/linux/LinuxSyntheticKeyboard.h"
 #include "platform/linux/LinuxSystemTray.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/PulseAudioSoundSystem.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/ScriptedSystemCommands.h"
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
 #include "platform/sim/SimSystemTray.h"
 #include "platform/sim/SimWorkspace.h"
@@ -63,6 +66,15 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.tray = std::move(tray);
         platform.loginItem = std::make_unique<SimLoginItem>();
         platform.keyMonitor = std::make_unique<SimGlobalKeyMonitor>();
+        // Two outputs, the speakers the default: enough to show sound priority at work.
+        auto sound = std::make_unique<SimSoundSystem>();
+        sound->plug(
+            SimSoundSystem::output(QStringLiteral("sim-speakers"), QStringLiteral("Speakers")));
+        sound->plug(
+            SimSoundSystem::output(QStringLiteral("sim-headphones"), QStringLiteral("Headphones")));
+        sound->chooseDefaultByHand(QStringLiteral("sim-speakers"));
+        platform.sound = std::move(sound);
+        platform.systemDefaults = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
     } else {
         platform.files.emplace(FileLocations::standard());
         platform.defaults = std::make_unique<LinuxDefaultsStore>();
@@ -74,6 +86,8 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.loginItem = std::make_unique<XdgAutostartLoginItem>(
             QStringLiteral("app.norvale.Norvale"), QCoreApplication::applicationFilePath());
         platform.keyMonitor = std::make_unique<LinuxGlobalKeyMonitor>();
+        platform.sound = std::make_unique<PulseAudioSoundSystem>();
+        platform.systemDefaults = std::make_unique<ProcessSystemDefaults>();
     }
     return platform;
 }

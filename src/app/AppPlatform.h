@@ -16,7 +16,9 @@
 #include "platform/LoginItem.h"
 #include "platform/Pasteboard.h"
 #include "platform/Scheduler.h"
+#include "platform/SoundSystem.h"
 #include "platform/SyntheticKeyboard.h"
+#include "platform/SystemCommands.h"
 #include "platform/SystemTray.h"
 #include "platform/Workspace.h"
 
@@ -51,6 +53,8 @@ struct AppPlatform final
     std::unique_ptr<SystemTray> tray;
     std::unique_ptr<LoginItem> loginItem;
     std::unique_ptr<GlobalKeyMonitor> keyMonitor;
+    std::unique_ptr<SoundSystem> sound;
+    std::unique_ptr<SystemDefaults> systemDefaults;
     std::optional<FileLocations> files;
 
     AppPlatform();

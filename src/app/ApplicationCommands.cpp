@@ -8,4 +8,5 @@ void registerApplicationCommands(CommandRegistry& registry)
     registerShortcutCommands(registry);
     registerConfigCommands(registry);
     registerPlacementCommands(registry);
+    registerSoundCommands(registry);
 }

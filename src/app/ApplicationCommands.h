@@ -14,6 +14,7 @@ void registerHistoryCommands(CommandRegistry& registry);
 void registerPhraseCommands(CommandRegistry& registry);
 void registerConfigCommands(CommandRegistry& registry);
 void registerPlacementCommands(CommandRegistry& registry);
+void registerSoundCommands(CommandRegistry& registry);
 void registerShortcutCommands(CommandRegistry& registry);
 
 namespace HistoryCommands {

@@ -15,6 +15,7 @@
 #include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
 #include "platform/sim/SimSystemTray.h"
 #include "platform/sim/SimWorkspace.h"
@@ -59,6 +60,7 @@ struct World
     SimSystemTray* tray = install<SimSystemTray>(platform.tray);
     SimLoginItem* loginItem = install<SimLoginItem>(platform.loginItem);
     SimGlobalKeyMonitor* keys = install<SimGlobalKeyMonitor>(platform.keyMonitor);
+    SimSoundSystem* sound = install<SimSoundSystem>(platform.sound);
     std::unique_ptr<AppDelegate> app;
 
     World()
@@ -139,8 +141,8 @@ private Q_SLOTS:
             return described;
         };
         QCOMPARE(describeMenu(),
-            QStringList(
-                {"クリップボード監視[x]", "履歴を表示", "---", "設定Ctrl+,", "---", "終了Ctrl+Q"}));
+            QStringList({"クリップボード監視[x]", "サウンド優先度[ ]", "履歴を表示", "---",
+                "設定Ctrl+,", "---", "終了Ctrl+Q"}));
         QCOMPARE(world.tray->toolTip(), QStringLiteral("Norvale - クリップボード監視: オン"));
 
         // The toggle flips monitoring; the next menu and the tooltip show it.
@@ -149,6 +151,10 @@ private Q_SLOTS:
             DefaultsValue(false));
         QCOMPARE(describeMenu().first(), QStringLiteral("クリップボード監視[ ]"));
         QCOMPARE(world.tray->toolTip(), QStringLiteral("Norvale - クリップボード監視: オフ"));
+        QVERIFY(world.tray->choose(QStringLiteral("サウンド優先度")));
+        QCOMPARE(
+            world.defaults->value(QStringLiteral("soundPriority.enabled")), DefaultsValue(true));
+        QCOMPARE(describeMenu().at(1), QStringLiteral("サウンド優先度[x]"));
 
         world.chooseFromMenu(QStringLiteral("設定"));
         QVERIFY(windowOf<SettingsWindow>()->isVisible());

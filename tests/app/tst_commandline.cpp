@@ -13,6 +13,8 @@
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimSoundSystem.h"
+#include "sound/SoundPriorityModel.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -74,10 +76,12 @@ struct Instance final : AppShellActions
     FixedPhraseModel& phrases;
     SimLoginItem loginItem;
     AppSettingsModel settings {defaults, loginItem};
+    SimSoundSystem sound;
+    SoundPriorityModel soundPriority {sound, defaults, h.scheduler};
     const CommandRegistry& registry;
     InstanceServer::Handler handler = [this](const InstanceRequest& r, const CommandReply& reply) {
         registry.runInInstance(r.arguments, r.workingDirectory,
-            {{history, phrases, settings}, *this, displays}, reply);
+            {{history, phrases, settings, soundPriority}, *this, displays}, reply);
     };
     InstanceServer server {
         [this](const InstanceRequest& r, const CommandReply& reply) { handler(r, reply); },
@@ -441,6 +445,52 @@ private Q_SLOTS:
             QString(QString::number(result.exitCode) + u' ' + QString::fromUtf8(printed)).trimmed(),
             "printed");
         QTEST(instance.pasteboard.string(PasteboardType::string).value_or(QString()), "copied");
+    }
+
+    // Sound priority from the command line, on two connected outputs, the speakers the default:
+    // the commands of a row run in turn; the last one's exit status and output are checked.
+    void soundCommands_data()
+    {
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<QString>("defaultOutput");
+        const auto row = [](const char* lines, const char* printed, const char* output) {
+            QTest::newRow(lines) << lines << QString::fromUtf8(printed) << output;
+        };
+        row("sound devices", "0 hs\tHeadset\tconnected\t-\t\nspk\tSpeakers\tconnected\t-\tcurrent",
+            "spk");
+        row("sound priority 2 hs;sound enable", "0 出力先を Headset に切り替えました", "hs");
+        row("sound enable;sound priority 1 hs;sound priority 1 none",
+            "0 利用可能な優先デバイスがありません", "hs");
+        row("sound enable;sound priority 1 hs;sound disable", "0 サウンド優先度: オフ", "hs");
+        row("sound priority 6 hs", "2 the slot is a number from 1 to 5", "spk");
+        row("sound priority 2 spk;sound devices --json",
+            "0 [\n  {\n    \"id\" : \"hs\",\n    \"name\" : \"Headset\",\n"
+            "    \"isAvailable\" : true,\n    \"current\" : false\n  },\n  {\n"
+            "    \"id\" : \"spk\",\n    \"name\" : \"Speakers\",\n"
+            "    \"isAvailable\" : true,\n    \"slot\" : 2,\n    \"current\" : true\n  }\n]",
+            "spk");
+    }
+
+    void soundCommands()
+    {
+        QFETCH(QString, lines);
+        Instance instance(m_registry);
+        instance.sound.plug(
+            SimSoundSystem::output(QStringLiteral("spk"), QStringLiteral("Speakers")));
+        instance.sound.plug(
+            SimSoundSystem::output(QStringLiteral("hs"), QStringLiteral("Headset")));
+        instance.sound.chooseDefaultByHand(QStringLiteral("spk"));
+        CommandResult result;
+        for (const QString& line : lines.split(QLatin1Char(';'))) {
+            result = ClientRun(instance, line.toUtf8().constData()).finish();
+        }
+        const QByteArray printed =
+            result.exitCode == 0 ? result.standardOutput : result.standardError;
+        QTEST(
+            QString(QString::number(result.exitCode) + u' ' + QString::fromUtf8(printed)).trimmed(),
+            "printed");
+        QTEST(instance.sound.defaultOutputDeviceIdentifier().value_or(QString()), "defaultOutput");
     }
 
     // A phrase copied from the command line is never recorded, whichever change checks follow

@@ -198,3 +198,32 @@ e2e_copy() {
     e2e_wait_until 10 "clipboard-owner '$name' to own the clipboard" \
         e2e_file_has_line "$OWNER_OUT" ready
 }
+
+# pulse_start NAME:DESCRIPTION... — a private PulseAudio daemon with one null sink per
+# argument (the first is the default), reached through PULSE_SERVER. It runs as the test's own
+# user, root included (where it only warns), on the private runtime folder, without shared
+# memory and without exiting when idle. pulse_plug NAME:DESCRIPTION loads one more sink and
+# leaves its module index in PULSE_MODULE; `pactl unload-module INDEX` unplugs it.
+pulse_start() {
+    e2e_require_tools pulseaudio pactl
+    local dir="$E2E_TMP/pulse" script="$E2E_TMP/pulse.pa" spec
+    mkdir -m 0700 "$dir"
+    {
+        echo .fail
+        echo "load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native"
+        for spec in "$@"; do
+            echo "load-module module-null-sink sink_name=${spec%%:*}" \
+                "sink_properties=device.description=${spec#*:}"
+        done
+        echo "set-default-sink ${1%%:*}"
+    } >"$script"
+    e2e_spawn pulseaudio env -u DISPLAY XDG_RUNTIME_DIR="$dir" PULSE_RUNTIME_PATH="$dir" \
+        pulseaudio -n -F "$script" --daemonize=no --exit-idle-time=-1 --disable-shm=yes
+    export PULSE_SERVER="unix:$dir/native"
+    e2e_wait_until 15 "the PulseAudio daemon" pactl info
+}
+
+pulse_plug() {
+    PULSE_MODULE=$(pactl load-module module-null-sink "sink_name=${1%%:*}" \
+        "sink_properties=device.description=${1#*:}") || e2e_fail "pactl load-module $1"
+}
