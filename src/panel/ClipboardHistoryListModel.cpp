@@ -18,14 +18,16 @@ ClipboardHistoryListModel::ClipboardHistoryListModel(
     , m_menu(menu)
     , m_kind(kind)
 {
-    connect(&menu, &ClipboardHistoryMenuViewModel::resultsChanged, this, [this] { refresh(); });
-    connect(&menu, &ClipboardHistoryMenuViewModel::searchTextChanged, this, [this] { refresh(); });
+    connect(&menu, &ClipboardHistoryMenuViewModel::resultsChanged, this,
+        [this] { refresh(Content::MayHaveChanged); });
+    connect(&menu, &ClipboardHistoryMenuViewModel::searchTextChanged, this,
+        [this] { refresh(Content::Unchanged); });
     connect(&menu, &ClipboardHistoryMenuViewModel::selectedHistoryItemIDChanged, this,
         [this] { setSelectedID(m_menu.selectedHistoryItemID()); });
-    refresh();
+    refresh(Content::MayHaveChanged);
 }
 
-void ClipboardHistoryListModel::refresh()
+void ClipboardHistoryListModel::refresh(Content content)
 {
     // A section the search's scope hides lists nothing (and is not filtered for nothing).
     const QList<ClipboardHistoryItem> items = m_menu.shownHistoryKinds().contains(m_kind)
@@ -36,7 +38,7 @@ void ClipboardHistoryListModel::refresh()
         listed.insert(item.id);
     }
     m_labels.removeIf([&listed](const auto& entry) { return !listed.contains(entry.key()); });
-    replaceRows(items);
+    replaceRows(items, content);
 }
 
 QVariant ClipboardHistoryListModel::data(const QModelIndex& index, int role) const

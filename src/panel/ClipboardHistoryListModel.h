@@ -47,7 +47,7 @@ private:
         QString date;
     };
 
-    void refresh();
+    void refresh(Content content);
     const Labels& labels(int row) const;
     void requestPreview(const ClipboardHistoryItem& item) const;
 

@@ -16,18 +16,21 @@ FixedPhraseSearchListModel::FixedPhraseSearchListModel(
     : QuickPanelListModel(phraseID, parent)
     , m_menu(menu)
 {
-    connect(&menu, &ClipboardHistoryMenuViewModel::resultsChanged, this, [this] { refresh(); });
-    connect(&menu, &ClipboardHistoryMenuViewModel::searchTextChanged, this, [this] { refresh(); });
+    connect(&menu, &ClipboardHistoryMenuViewModel::resultsChanged, this,
+        [this] { refresh(Content::MayHaveChanged); });
+    connect(&menu, &ClipboardHistoryMenuViewModel::searchTextChanged, this,
+        [this] { refresh(Content::Unchanged); });
     connect(&menu, &ClipboardHistoryMenuViewModel::selectedFixedPhraseIDChanged, this,
         [this] { setSelectedID(m_menu.selectedFixedPhraseID()); });
-    refresh();
+    refresh(Content::MayHaveChanged);
 }
 
-void FixedPhraseSearchListModel::refresh()
+void FixedPhraseSearchListModel::refresh(Content content)
 {
     replaceRows(m_menu.searchScope() == SearchScope::FixedPhrase
             ? m_menu.filteredFixedPhraseResults()
-            : QList<FixedPhraseSearchResult>());
+            : QList<FixedPhraseSearchResult>(),
+        content);
 }
 
 QVariant FixedPhraseSearchListModel::data(const QModelIndex& index, int role) const

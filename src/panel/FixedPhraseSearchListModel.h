@@ -18,7 +18,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
-    void refresh();
+    void refresh(Content content);
 
     ClipboardHistoryMenuViewModel& m_menu;
 };

@@ -4,8 +4,10 @@
 // model lists, replaced with the fewest row signals. Rows kept at both ends stay where they
 // are, only the middle is removed and inserted, so a capture (one row at the top), a deletion
 // or a promotion to the top moves a few rows and keeps the scroll position and the lazy
-// layout of the rest; every kept row is then reported changed (its thumbnail or date may have
-// arrived). The keyboard selection is a row flag whose change repaints the two rows involved.
+// layout of the rest. After a change of the results every kept row is reported changed (a
+// thumbnail or dimensions may have arrived); a new search changes which rows are listed, not
+// what a row shows, so the lists it leaves as they were are not repainted. The keyboard selection
+// is a row flag whose change repaints the two rows involved.
 //
 // A template without Q_OBJECT: it declares no signals of its own.
 
@@ -47,7 +49,13 @@ protected:
         , m_idOf(idOf)
     { }
 
-    void replaceRows(const QList<Row>& rows)
+    enum class Content
+    {
+        Unchanged,
+        MayHaveChanged
+    };
+
+    void replaceRows(const QList<Row>& rows, Content content)
     {
         const qsizetype common = std::min(m_rows.size(), rows.size());
         qsizetype head = 0;
@@ -74,7 +82,7 @@ protected:
             endInsertRows();
         }
         m_rows = rows;
-        if (!m_rows.isEmpty()) {
+        if (content == Content::MayHaveChanged && !m_rows.isEmpty()) {
             Q_EMIT dataChanged(index(0), index(int(m_rows.size() - 1)));
         }
     }

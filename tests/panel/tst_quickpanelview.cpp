@@ -220,7 +220,7 @@ private Q_SLOTS:
     }
 
     // A capture adds a row, without rebuilding the list; the image painted without a
-    // thumbnail asks for its preview, which then shows.
+    // thumbnail asks for its preview, whose arrival repaints the row.
     void rowsFollowTheHistory()
     {
         View view;
@@ -234,11 +234,14 @@ private Q_SLOTS:
 
         const ClipboardHistoryItem image = view.history.items().last();
         QVERIFY(image.image().isNull());
+        QSignalSpy repainted(
+            view.list(ClipboardHistoryKind::Image)->model(), &QAbstractItemModel::dataChanged);
         view.view->grab();
         QCoreApplication::processEvents();
         view.executor.runAll();
         view.scheduler.runPending();
         QVERIFY(!image.image().isNull());
+        QCOMPARE(repainted.size(), 1);
     }
 
     void dateFormatting_data()
