@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QKeySequence>
+#include <QPointer>
 
 #include <cmath>
 
@@ -137,9 +138,11 @@ void AppDelegate::configureQuickPanel()
         &PasteBackController::quickPanelDidClose);
     resizeAndRebuildQuickPanel();
     // Once launching is over, the work the first opening and the first search would do.
-    m_platform.scheduler->post([this] {
-        m_clipboardMenu->prepareSearchTexts();
-        m_quickPanel->prepareFirstFrame();
+    m_platform.scheduler->post([self = QPointer(this)] {
+        if (self && self->m_quickPanel) {
+            self->m_clipboardMenu->prepareSearchTexts();
+            self->m_quickPanel->prepareFirstFrame();
+        }
     });
 }
 
