@@ -5,8 +5,11 @@
 // the attached displays.
 
 #include "AppModels.h"
+#include "settings/SettingsTab.h"
 
 #include <QStringList>
+
+#include <optional>
 
 class Displays;
 
@@ -16,7 +19,8 @@ public:
     virtual ~AppShellActions() = default;
 
     virtual void toggleQuickPanelAtPointer() = 0;
-    virtual void openSettingsWindow() = 0;
+    // Opens the settings window, on the given tab or else on the one selected last.
+    virtual void openSettingsWindow(std::optional<SettingsTab> tab) = 0;
     // Asks the application to quit; the termination sequence follows.
     virtual void terminate() = 0;
     // What the shell cannot do in this session, one line each (for `norvale status`).

@@ -12,6 +12,7 @@
 #include "panel/QuickPanelPlacement.h"
 #include "panel/QuickPanelWindow.h"
 #include "phrases/FixedPhraseModel.h"
+#include "settings/SettingsView.h"
 #include "settings/SettingsWindow.h"
 #include "sound/SoundPriorityModel.h"
 
@@ -274,7 +275,7 @@ QList<StatusMenuEntry> AppDelegate::statusMenuEntries()
     settings.title = QStringLiteral("設定");
     settings.shortcut = QKeySequence(Qt::CTRL | Qt::Key_Comma);
     settings.action = [this] {
-        openSettingsWindow();
+        openSettingsWindow(std::nullopt);
     };
     entries.append(settings);
 
@@ -314,15 +315,20 @@ void AppDelegate::toggleClipboardHistory()
     m_clipboardHistory->setClipboardHistoryEnabled(!m_clipboardHistory->clipboardHistoryEnabled());
 }
 
-void AppDelegate::openSettingsWindow()
+void AppDelegate::openSettingsWindow(std::optional<SettingsTab> tab)
 {
     if (m_applicationIsTerminating) {
         return;
     }
-    m_appSettings->refresh();
     if (!m_settingsWindow) {
         m_settingsWindow = std::make_unique<SettingsWindow>(
             *m_platform.displays, *m_platform.workspace, *m_platform.scheduler);
+        m_settingsView = new SettingsView(
+            {*m_appSettings, *m_clipboardHistory, *m_fixedPhrases}, *m_platform.defaults);
+        m_settingsWindow->setContent(m_settingsView);
+    }
+    if (tab) {
+        m_settingsView->setSelectedTab(*tab);
     }
     m_settingsWindow->open(m_appSettings->settingsUIScale());
 }

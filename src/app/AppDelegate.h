@@ -36,6 +36,7 @@ class GlobalShortcutController;
 class PasteBackController;
 class QuickPanelFloatingPanels;
 class QuickPanelWindow;
+class SettingsView;
 class SettingsWindow;
 class SoundPriorityModel;
 struct StatusMenuEntry;
@@ -67,7 +68,7 @@ public:
 
     // `norvale show` (and later the shortcut): anchored at the pointer.
     void toggleQuickPanelAtPointer() override;
-    void openSettingsWindow() override;
+    void openSettingsWindow(std::optional<SettingsTab> tab) override;
     // The quick panel has put something on the clipboard.
     void handleClipboardMenuCopy(ClipboardHistoryMenuCopySource source);
     // Posted by the shortcut recorder when it starts or stops recording: {"isActive": Bool}.
@@ -109,6 +110,7 @@ private:
     // The side panel and the image preview, beside the open panel.
     std::unique_ptr<QuickPanelFloatingPanels> m_floatingPanels;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
+    SettingsView* m_settingsView = nullptr; // owned by the window
     std::unique_ptr<PasteBackController> m_pasteBack;
     std::unique_ptr<GlobalShortcutController> m_globalShortcuts;
     ClipboardMenuState m_clipboardMenuState;

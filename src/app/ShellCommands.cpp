@@ -21,9 +21,16 @@ void registerShellCommands(CommandRegistry& registry)
     CommandSpec settings;
     settings.words = QStringList {QStringLiteral("settings")};
     settings.summary = QStringLiteral("Open the settings window.");
-    settings.inInstance = [](const CommandInvocation&, const AppCommandContext& context,
+    QStringList titles;
+    for (SettingsTab tab : SettingsTabs::all()) {
+        titles.append(SettingsTabs::title(tab));
+    }
+    settings.options = {{QStringLiteral("tab"), QStringLiteral("title"), titles,
+        QStringLiteral("open the window on this tab")}};
+    settings.inInstance = [](const CommandInvocation& invocation, const AppCommandContext& context,
                               const CommandReply& reply) {
-        context.shell.openSettingsWindow();
+        context.shell.openSettingsWindow(
+            SettingsTabs::fromTitle(invocation.option(QStringLiteral("tab"))));
         reply({});
     };
     registry.add(std::move(settings));

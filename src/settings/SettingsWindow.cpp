@@ -5,7 +5,6 @@
 #include "support/UIScale.h"
 
 #include <QKeyEvent>
-#include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -28,9 +27,7 @@ SettingsWindow::SettingsWindow(
 {
     setWindowTitle(QStringLiteral("設定"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    auto* layout = new QVBoxLayout(this);
-    m_tabs = new QTabWidget(this);
-    layout->addWidget(m_tabs);
+    new QVBoxLayout(this);
     setFixedSize(SettingsWindowGeometry::wantedContentSize(m_scale));
 }
 
@@ -47,6 +44,13 @@ void SettingsWindow::open(double scale)
     activateWindow();
     m_workspace.activateOwnWindow(winId());
     watchFrameExtents();
+}
+
+void SettingsWindow::setContent(QWidget* content)
+{
+    delete m_content;
+    m_content = content;
+    layout()->addWidget(content);
 }
 
 void SettingsWindow::setUIScale(double scale)

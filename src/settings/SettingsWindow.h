@@ -1,9 +1,8 @@
 #pragma once
 
-// The settings window frame: titled "設定", not resizable, an empty tab view until the tabs
-// arrive. Created once and kept: closing only hides it. Ctrl+Q — the close-window chord that
-// stands in for Command-Q — closes this window and is consumed, so it never reaches an
-// application-wide quit shortcut.
+// The settings window frame: titled "設定", not resizable, hosting the settings view. Created once
+// and kept: closing only hides it. Ctrl+Q — the close-window chord that stands in for Command-Q —
+// closes this window and is consumed, so it never reaches an application-wide quit shortcut.
 //
 // On X11 the frame margins are 0 until the window manager has framed the window, so the
 // size rule runs again once _NET_FRAME_EXTENTS is known (polled briefly after show).
@@ -14,7 +13,6 @@
 #include <QWidget>
 
 class Displays;
-class QTabWidget;
 class Workspace;
 
 class SettingsWindow final : public QWidget
@@ -26,7 +24,9 @@ public:
         Displays& displays, Workspace& workspace, Scheduler& scheduler, QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
-    QTabWidget* tabs() const { return m_tabs; }
+    // Takes the view that fills the window (the settings view), replacing any previous one.
+    void setContent(QWidget* content);
+    QWidget* content() const { return m_content; }
 
     // Sizes the window (centred when it was not on screen), shows it and activates it.
     void open(double scale);
@@ -48,7 +48,7 @@ private:
     Displays& m_displays;
     Workspace& m_workspace;
     Scheduler& m_scheduler;
-    QTabWidget* m_tabs = nullptr;
+    QWidget* m_content = nullptr;
     double m_scale = 1.0;
     bool m_centredOnOpen = false;
     int m_extentPolls = 0;

@@ -209,7 +209,7 @@ private Q_SLOTS:
         QVERIFY(panelOpen());
         QCOMPARE(textSection(panel)->view()->model()->rowCount(), 2);
 
-        app.openSettingsWindow();
+        app.openSettingsWindow(std::nullopt);
         QCOMPARE(windowOf<SettingsWindow>()->uiScale(), 1.0);
         app.models().appSettings.setSettingsUIScale(1.2);
         QCOMPARE(windowOf<SettingsWindow>()->uiScale(), 1.2);

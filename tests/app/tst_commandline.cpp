@@ -105,7 +105,7 @@ struct Instance final : AppShellActions
             writeFile(h.storePath(), bytes);
     }
     void toggleQuickPanelAtPointer() override { }
-    void openSettingsWindow() override { }
+    void openSettingsWindow(std::optional<SettingsTab>) override { }
     void terminate() override { }
     QStringList warnings() const override { return shellWarnings; }
     QStringList shellWarnings;

@@ -6,7 +6,6 @@
 
 #include <QLineEdit>
 #include <QShortcut>
-#include <QTabWidget>
 #include <QTest>
 
 Q_DECLARE_METATYPE(std::optional<QRect>)
@@ -155,7 +154,7 @@ private Q_SLOTS:
         QFETCH(bool, closes);
         SettingsWindow window(m_displays, *m_workspace, m_scheduler);
         auto* field = new QLineEdit;
-        window.tabs()->addTab(field, QStringLiteral("一般"));
+        window.setContent(field);
         QWidget other;
         int quitRequests = 0;
         auto* quit = new QShortcut(QKeySequence(chord), &other);

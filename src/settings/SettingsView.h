@@ -1,0 +1,58 @@
+#pragma once
+
+// The content of the settings window: one tab per feature, in SettingsTabs' order, each tab's
+// page in a vertical scroll area as wide as the window. The selected tab is remembered under
+// settings.selectedTab (its raw value; a value naming no tab reads as "一般"), so the window
+// reopens on the last tab, also after a restart. All text is 13 × settingsUIScale points and
+// follows the scale while the window is open.
+//
+// Showing the view refreshes the models whose state lives outside the application (the login
+// item, windows and monitors); selecting "ウィンドウ固定" refreshes the placement model again,
+// since the windows it lists may have changed while another tab was shown.
+//
+// Models that are not running in this session are null; their tab stays empty.
+
+#include "SettingsTab.h"
+#include "platform/Setting.h"
+
+#include <QWidget>
+
+class AppSettingsModel;
+class ClipboardHistoryModel;
+class FixedPhraseModel;
+class QTabWidget;
+class WindowPlacementModel;
+
+struct SettingsModels
+{
+    AppSettingsModel& appSettings;
+    ClipboardHistoryModel& clipboardHistory;
+    FixedPhraseModel& fixedPhrases;
+    WindowPlacementModel* windowPlacement = nullptr;
+};
+
+class SettingsView final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static inline const QString selectedTabKey = QStringLiteral("settings.selectedTab");
+
+    SettingsView(SettingsModels models, DefaultsStore& defaults, QWidget* parent = nullptr);
+    ~SettingsView() override;
+
+    SettingsTab selectedTab() const;
+    void setSelectedTab(SettingsTab tab);
+    QTabWidget* tabWidget() const { return m_tabs; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* makePage(SettingsTab tab);
+    void applyTextSize(double scale);
+
+    SettingsModels m_models;
+    Setting<QString> m_selectedTab;
+    QTabWidget* m_tabs = nullptr;
+};

@@ -1,0 +1,57 @@
+#pragma once
+
+// The models the settings window shows, on mock time over the simulated platform, with a
+// temporary application-support folder.
+
+#include "app/AppSettingsModel.h"
+#include "clipboard/ClipboardHistoryModel.h"
+#include "phrases/FixedPhraseModel.h"
+#include "placement/WindowPlacementModel.h"
+#include "platform/FileLocations.h"
+#include "platform/sim/ManualExecutor.h"
+#include "platform/sim/ManualScheduler.h"
+#include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/SimDisplays.h"
+#include "platform/sim/SimLoginItem.h"
+#include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimSessionEvents.h"
+#include "platform/sim/SimWindowAccess.h"
+#include "settings/SettingsView.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+struct SettingsWorld
+{
+    ManualScheduler scheduler;
+    ManualExecutor executor {scheduler};
+    MemoryDefaultsStore defaults;
+    SimLoginItem loginItem;
+    SimPasteboard pasteboard;
+    SimDisplays displays;
+    SimWindowAccess windows;
+    SimSessionEvents session;
+    QTemporaryDir dir;
+    FileLocations locations {dir.path()};
+    std::unique_ptr<AppSettingsModel> appSettings;
+    std::unique_ptr<ClipboardHistoryModel> clipboardHistory;
+    std::unique_ptr<FixedPhraseModel> fixedPhrases;
+    std::unique_ptr<WindowPlacementModel> windowPlacement;
+    std::unique_ptr<SettingsView> view;
+
+    SettingsView& start()
+    {
+        appSettings = std::make_unique<AppSettingsModel>(defaults, loginItem);
+        clipboardHistory = std::make_unique<ClipboardHistoryModel>(
+            pasteboard, defaults, scheduler, executor, locations);
+        fixedPhrases = std::make_unique<FixedPhraseModel>(scheduler, executor, locations);
+        windowPlacement = std::make_unique<WindowPlacementModel>(
+            WindowPlacementModel::Services {defaults, scheduler, displays, windows, session},
+            QStringLiteral("app.norvale.Norvale"));
+        view = std::make_unique<SettingsView>(
+            SettingsModels {*appSettings, *clipboardHistory, *fixedPhrases, windowPlacement.get()},
+            defaults);
+        return *view;
+    }
+};
