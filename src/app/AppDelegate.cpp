@@ -12,6 +12,7 @@
 #include "panel/QuickPanelPlacement.h"
 #include "panel/QuickPanelWindow.h"
 #include "phrases/FixedPhraseModel.h"
+#include "placement/WindowPlacementModel.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindow.h"
 #include "sound/SoundPriorityModel.h"
@@ -57,6 +58,10 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
     m_fixedPhrases = std::make_unique<FixedPhraseModel>(
         *platform.scheduler, *platform.executor, *platform.files);
     m_appSettings = std::make_unique<AppSettingsModel>(*platform.defaults, *platform.loginItem);
+    m_windowPlacement = std::make_unique<WindowPlacementModel>(
+        WindowPlacementModel::Services {*platform.defaults, *platform.scheduler, *platform.displays,
+            *platform.windowAccess, *platform.sessionEvents},
+        AppPlatform::applicationIdentifier);
     m_soundPriority = std::make_unique<SoundPriorityModel>(
         *platform.sound, *platform.defaults, *platform.scheduler);
     m_pasteBack = std::make_unique<PasteBackController>(

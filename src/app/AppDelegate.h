@@ -39,6 +39,7 @@ class QuickPanelWindow;
 class SettingsView;
 class SettingsWindow;
 class SoundPriorityModel;
+class WindowPlacementModel;
 struct StatusMenuEntry;
 
 class AppDelegate final : public QObject, public AppShellActions
@@ -53,7 +54,8 @@ public:
 
     AppModels models() const
     {
-        return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings, *m_soundPriority};
+        return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings, *m_windowPlacement,
+            *m_soundPriority};
     }
     // The models and shell actions for the command handlers.
     AppCommandContext commandContext();
@@ -102,6 +104,7 @@ private:
     std::unique_ptr<ClipboardHistoryModel> m_clipboardHistory;
     std::unique_ptr<FixedPhraseModel> m_fixedPhrases;
     std::unique_ptr<AppSettingsModel> m_appSettings;
+    std::unique_ptr<WindowPlacementModel> m_windowPlacement;
     std::unique_ptr<SoundPriorityModel> m_soundPriority;
     // The panel's view model outlives its view (the window's content) and dies before the
     // models it reads.

@@ -9,11 +9,13 @@ class AppSettingsModel;
 class ClipboardHistoryModel;
 class FixedPhraseModel;
 class SoundPriorityModel;
+class WindowPlacementModel;
 
 struct AppModels
 {
     ClipboardHistoryModel& clipboardHistory;
     FixedPhraseModel& fixedPhrases;
     AppSettingsModel& appSettings;
+    WindowPlacementModel& windowPlacement;
     SoundPriorityModel& soundPriority;
 };

@@ -6,8 +6,10 @@
 #include "platform/linux/LinuxDisplays.h"
 #include "platform/linux/LinuxGlobalKeyMonitor.h"
 #include "platform/linux/LinuxPasteboard.h"
+#include "platform/linux/LinuxSessionEvents.h"
 #include "platform/linux/LinuxSyntheticKeyboard.h"
 #include "platform/linux/LinuxSystemTray.h"
+#include "platform/linux/LinuxWindowAccess.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/PulseAudioSoundSystem.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
@@ -17,9 +19,11 @@
 #include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimSessionEvents.h"
 #include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
 #include "platform/sim/SimSystemTray.h"
+#include "platform/sim/SimWindowAccess.h"
 #include "platform/sim/SimWorkspace.h"
 
 #include <QCoreApplication>
@@ -37,6 +41,8 @@ AppPlatform::AppPlatform() = default;
 AppPlatform::~AppPlatform() = default;
 AppPlatform::AppPlatform(AppPlatform&&) noexcept = default;
 AppPlatform& AppPlatform::operator=(AppPlatform&&) noexcept = default;
+
+const QString AppPlatform::applicationIdentifier = QStringLiteral("app.norvale.Norvale");
 
 AppPlatform AppPlatform::create(PlatformKind kind)
 {
@@ -61,6 +67,8 @@ AppPlatform AppPlatform::create(PlatformKind kind)
             {SimDisplays::display(QStringLiteral("SIM-1"), QRect(0, 0, 1920, 1080), true)});
         displays->setPointerLocation(QPoint(960, 540));
         platform.displays = std::move(displays);
+        platform.windowAccess = std::make_unique<SimWindowAccess>();
+        platform.sessionEvents = std::make_unique<SimSessionEvents>();
         auto tray = std::make_unique<SimSystemTray>();
         tray->setHostAvailable();
         platform.tray = std::move(tray);
@@ -82,9 +90,11 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.workspace = std::make_unique<LinuxWorkspace>();
         platform.keyboard = std::make_unique<LinuxSyntheticKeyboard>();
         platform.displays = std::make_unique<LinuxDisplays>();
+        platform.windowAccess = std::make_unique<LinuxWindowAccess>(applicationIdentifier);
+        platform.sessionEvents = std::make_unique<LinuxSessionEvents>();
         platform.tray = std::make_unique<LinuxSystemTray>();
         platform.loginItem = std::make_unique<XdgAutostartLoginItem>(
-            QStringLiteral("app.norvale.Norvale"), QCoreApplication::applicationFilePath());
+            applicationIdentifier, QCoreApplication::applicationFilePath());
         platform.keyMonitor = std::make_unique<LinuxGlobalKeyMonitor>();
         platform.sound = std::make_unique<PulseAudioSoundSystem>();
         platform.systemDefaults = std::make_unique<ProcessSystemDefaults>();

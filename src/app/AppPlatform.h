@@ -16,10 +16,12 @@
 #include "platform/LoginItem.h"
 #include "platform/Pasteboard.h"
 #include "platform/Scheduler.h"
+#include "platform/SessionEvents.h"
 #include "platform/SoundSystem.h"
 #include "platform/SyntheticKeyboard.h"
 #include "platform/SystemCommands.h"
 #include "platform/SystemTray.h"
+#include "platform/WindowAccess.h"
 #include "platform/Workspace.h"
 
 #include <QString>
@@ -50,6 +52,8 @@ struct AppPlatform final
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<SyntheticKeyboard> keyboard;
     std::unique_ptr<Displays> displays;
+    std::unique_ptr<WindowAccess> windowAccess;
+    std::unique_ptr<SessionEvents> sessionEvents;
     std::unique_ptr<SystemTray> tray;
     std::unique_ptr<LoginItem> loginItem;
     std::unique_ptr<GlobalKeyMonitor> keyMonitor;
@@ -64,4 +68,7 @@ struct AppPlatform final
 
     // The services of a running instance (needs a QGuiApplication for the Linux pasteboard).
     static AppPlatform create(PlatformKind kind);
+
+    // The desktop-file id, and the bundle identifier the system reckons Norvale by.
+    static const QString applicationIdentifier;
 };

@@ -15,9 +15,11 @@
 #include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimSessionEvents.h"
 #include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
 #include "platform/sim/SimSystemTray.h"
+#include "platform/sim/SimWindowAccess.h"
 #include "platform/sim/SimWorkspace.h"
 #include "settings/SettingsWindow.h"
 
@@ -61,6 +63,8 @@ struct World
     SimLoginItem* loginItem = install<SimLoginItem>(platform.loginItem);
     SimGlobalKeyMonitor* keys = install<SimGlobalKeyMonitor>(platform.keyMonitor);
     SimSoundSystem* sound = install<SimSoundSystem>(platform.sound);
+    SimWindowAccess* windowAccess = install<SimWindowAccess>(platform.windowAccess);
+    SimSessionEvents* sessionEvents = install<SimSessionEvents>(platform.sessionEvents);
     std::unique_ptr<AppDelegate> app;
 
     World()

@@ -9,11 +9,14 @@
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "phrases/PhraseModelHarness.h"
+#include "placement/WindowPlacementModel.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimSessionEvents.h"
 #include "platform/sim/SimSoundSystem.h"
+#include "platform/sim/SimWindowAccess.h"
 #include "sound/SoundPriorityModel.h"
 
 #include <QBuffer>
@@ -70,6 +73,8 @@ struct Instance final : AppShellActions
     MemoryDefaultsStore defaults;
     SimPasteboard pasteboard;
     SimDisplays displays;
+    SimWindowAccess windows;
+    SimSessionEvents session;
     // Written before the models load, when a test asks for damaged stores.
     bool storesDamaged = false;
     ClipboardHistoryModel history {pasteboard, defaults, h.scheduler, h.executor, h.locations};
@@ -78,10 +83,11 @@ struct Instance final : AppShellActions
     AppSettingsModel settings {defaults, loginItem};
     SimSoundSystem sound;
     SoundPriorityModel soundPriority {sound, defaults, h.scheduler};
+    WindowPlacementModel placement {{defaults, h.scheduler, displays, windows, session}, {}};
     const CommandRegistry& registry;
     InstanceServer::Handler handler = [this](const InstanceRequest& r, const CommandReply& reply) {
         registry.runInInstance(r.arguments, r.workingDirectory,
-            {{history, phrases, settings, soundPriority}, *this, displays}, reply);
+            {{history, phrases, settings, placement, soundPriority}, *this, displays}, reply);
     };
     InstanceServer server {
         [this](const InstanceRequest& r, const CommandReply& reply) { handler(r, reply); },
