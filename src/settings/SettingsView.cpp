@@ -1,5 +1,7 @@
 #include "SettingsView.h"
 
+#include "ClipboardMonitoringSettingsTab.h"
+#include "GeneralSettingsTab.h"
 #include "app/AppSettingsModel.h"
 #include "placement/WindowPlacementModel.h"
 
@@ -15,9 +17,11 @@ constexpr double baseTextPoints = 13.0;
 
 } // namespace
 
-SettingsView::SettingsView(SettingsModels models, DefaultsStore& defaults, QWidget* parent)
+SettingsView::SettingsView(
+    SettingsModels models, DefaultsStore& defaults, Scheduler& scheduler, QWidget* parent)
     : QWidget(parent)
     , m_models(models)
+    , m_scheduler(scheduler)
     , m_selectedTab(defaults, selectedTabKey, SettingsTabs::rawValue(SettingsTab::General))
 {
     m_selectedTab.load();
@@ -73,11 +77,21 @@ void SettingsView::showEvent(QShowEvent* event)
     }
 }
 
-QWidget* SettingsView::makePage(SettingsTab)
+QWidget* SettingsView::makePage(SettingsTab tab)
 {
-    auto* page = new QWidget;
-    new QVBoxLayout(page);
-    return page;
+    switch (tab) {
+    case SettingsTab::General: {
+        auto* page = new GeneralSettingsTab(m_models.appSettings, m_scheduler);
+        connect(page, &GeneralSettingsTab::shortcutRecorderActiveChanged, this,
+            &SettingsView::shortcutRecorderActiveChanged);
+        return page;
+    }
+    case SettingsTab::ClipboardMonitoring:
+        return new ClipboardMonitoringSettingsTab(m_models.clipboardHistory);
+    default:
+        // The feature's tab comes with its model.
+        return new QWidget;
+    }
 }
 
 void SettingsView::applyTextSize(double scale)

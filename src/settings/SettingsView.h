@@ -13,6 +13,7 @@
 // Models that are not running in this session are null; their tab stays empty.
 
 #include "SettingsTab.h"
+#include "platform/Scheduler.h"
 #include "platform/Setting.h"
 
 #include <QWidget>
@@ -38,12 +39,17 @@ class SettingsView final : public QWidget
 public:
     static inline const QString selectedTabKey = QStringLiteral("settings.selectedTab");
 
-    SettingsView(SettingsModels models, DefaultsStore& defaults, QWidget* parent = nullptr);
+    SettingsView(SettingsModels models, DefaultsStore& defaults, Scheduler& scheduler,
+        QWidget* parent = nullptr);
     ~SettingsView() override;
 
     SettingsTab selectedTab() const;
     void setSelectedTab(SettingsTab tab);
     QTabWidget* tabWidget() const { return m_tabs; }
+
+Q_SIGNALS:
+    // A shortcut recorder started or stopped recording: global shortcuts pause meanwhile.
+    void shortcutRecorderActiveChanged(bool active);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -53,6 +59,7 @@ private:
     void applyTextSize(double scale);
 
     SettingsModels m_models;
+    Scheduler& m_scheduler;
     Setting<QString> m_selectedTab;
     QTabWidget* m_tabs = nullptr;
 };

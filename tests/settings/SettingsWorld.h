@@ -51,7 +51,7 @@ struct SettingsWorld
             QStringLiteral("app.norvale.Norvale"));
         view = std::make_unique<SettingsView>(
             SettingsModels {*appSettings, *clipboardHistory, *fixedPhrases, windowPlacement.get()},
-            defaults);
+            defaults, scheduler);
         return *view;
     }
 };
