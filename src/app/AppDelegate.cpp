@@ -70,6 +70,9 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
     shortcutActions.toggleQuickPanelAtPointer = [this] {
         toggleQuickPanelAtPointer();
     };
+    shortcutActions.applyWindowPlacement = [this] {
+        m_windowPlacement->applyNow();
+    };
     shortcutActions.suppressShortcutHandling = [this] {
         return m_pasteBack->suppressShortcutHandling();
     };
@@ -137,6 +140,13 @@ void AppDelegate::configureQuickPanel()
         &QuickPanelFloatingPanels::setLauncherGlobalRect);
     connect(view, &ClipboardHistoryMenu::thumbnailHoverChanged, floating,
         &QuickPanelFloatingPanels::thumbnailHoverChanged);
+    WindowPlacementModel* placement = m_windowPlacement.get();
+    connect(view, &ClipboardHistoryMenu::applyWindowPlacementRequested, placement,
+        &WindowPlacementModel::applyNow);
+    view->setWindowPlacementEnabled(placement->windowPlacementEnabled());
+    connect(placement, &WindowPlacementModel::settingsChanged, view, [view, placement] {
+        view->setWindowPlacementEnabled(placement->windowPlacementEnabled());
+    });
     // Both floating windows go with the panel, then whatever the closing brings back.
     connect(m_quickPanel.get(), &QuickPanelWindow::closed, floating,
         &QuickPanelFloatingPanels::hideAll);
@@ -241,6 +251,13 @@ void AppDelegate::subscribeShortcuts()
     applyLeftClickShortcut();
     connect(m_appSettings.get(), &AppSettingsModel::leftClickShortcutChanged, this,
         applyLeftClickShortcut);
+    const auto applyPlacementShortcut = [this] {
+        m_globalShortcuts->setShortcut(
+            ShortcutSlot::WindowPlacementApply, m_windowPlacement->applyShortcut());
+    };
+    applyPlacementShortcut();
+    connect(m_windowPlacement.get(), &WindowPlacementModel::applyShortcutChanged, this,
+        applyPlacementShortcut);
 }
 
 void AppDelegate::leftClickShortcutRecorderActiveChanged(const QVariantMap& userInfo)
@@ -306,6 +323,14 @@ void AppDelegate::showContextMenu(const QPoint& position)
 
 void AppDelegate::appendFeatureSwitches(QList<StatusMenuEntry>& entries)
 {
+    StatusMenuEntry placement;
+    placement.title = QStringLiteral("ウィンドウ固定");
+    placement.checked = m_windowPlacement->windowPlacementEnabled();
+    placement.action = [this] {
+        m_windowPlacement->setWindowPlacementEnabled(!m_windowPlacement->windowPlacementEnabled());
+        m_windowPlacement->refresh();
+    };
+    entries.append(placement);
     StatusMenuEntry sound;
     sound.title = QStringLiteral("サウンド優先度");
     sound.checked = m_soundPriority->soundPriorityEnabled();

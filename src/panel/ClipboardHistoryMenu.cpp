@@ -156,6 +156,8 @@ QWidget* ClipboardHistoryMenu::buildHeader()
     m_applyPlacement->setToolTip(QStringLiteral("ウィンドウ固定で登録した位置を今すぐ適用"));
     m_applyPlacement->setFocusPolicy(Qt::NoFocus);
     m_applyPlacement->setEnabled(false);
+    connect(m_applyPlacement, &QPushButton::clicked, this,
+        &ClipboardHistoryMenu::applyWindowPlacementRequested);
     layout->addWidget(m_applyPlacement);
     return header;
 }
@@ -301,4 +303,9 @@ void ClipboardHistoryMenu::showEvent(QShowEvent* event)
     if (!m_menu.fixedPhrasePanelSelection()) {
         searchField()->setFocus(Qt::OtherFocusReason);
     }
+}
+
+void ClipboardHistoryMenu::setWindowPlacementEnabled(bool enabled)
+{
+    m_applyPlacement->setEnabled(enabled);
 }

@@ -45,11 +45,15 @@ public:
     QuickPanelSection* historySection(ClipboardHistoryKind kind) const;
     QuickPanelSection* fixedPhraseSection() const { return m_fixedPhraseSection; }
     FixedPhraseLauncherRow* launcher() const { return m_launcher; }
+    // The apply button works while window placement is on.
+    void setWindowPlacementEnabled(bool enabled);
 
 Q_SIGNALS:
     void launcherHoverChanged(bool hovered, const QRect& launcherGlobalFrame);
     void launcherGlobalFrameChanged(const QRect& launcherGlobalFrame);
     void thumbnailHoverChanged(const ClipboardHistoryItem& item, bool hovered);
+    // The header's "ウィンドウ位置適用" button was clicked.
+    void applyWindowPlacementRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -8,6 +8,7 @@
 #include "panel/QuickPanelSection.h"
 #include "panel/QuickPanelWindow.h"
 #include "phrases/FixedPhraseModel.h"
+#include "placement/WindowPlacementModel.h"
 #include "platform/sim/ManualExecutor.h"
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/MemoryDefaultsStore.h"
@@ -145,8 +146,8 @@ private Q_SLOTS:
             return described;
         };
         QCOMPARE(describeMenu(),
-            QStringList({"クリップボード監視[x]", "サウンド優先度[ ]", "履歴を表示", "---",
-                "設定Ctrl+,", "---", "終了Ctrl+Q"}));
+            QStringList({"クリップボード監視[x]", "ウィンドウ固定[ ]", "サウンド優先度[ ]",
+                "履歴を表示", "---", "設定Ctrl+,", "---", "終了Ctrl+Q"}));
         QCOMPARE(world.tray->toolTip(), QStringLiteral("Norvale - クリップボード監視: オン"));
 
         // The toggle flips monitoring; the next menu and the tooltip show it.
@@ -158,7 +159,20 @@ private Q_SLOTS:
         QVERIFY(world.tray->choose(QStringLiteral("サウンド優先度")));
         QCOMPARE(
             world.defaults->value(QStringLiteral("soundPriority.enabled")), DefaultsValue(true));
-        QCOMPARE(describeMenu().at(1), QStringLiteral("サウンド優先度[x]"));
+        QCOMPARE(describeMenu().at(2), QStringLiteral("サウンド優先度[x]"));
+        // Window placement is switched and refreshed: its status line is the summary.
+        QVERIFY(world.tray->choose(QStringLiteral("ウィンドウ固定")));
+        QCOMPARE(world.defaults->value(QStringLiteral("feature.windowPlacement.enabled")),
+            DefaultsValue(true));
+        QCOMPARE(describeMenu().at(1), QStringLiteral("ウィンドウ固定[x]"));
+        const WindowPlacementModel& placement = world.app->models().windowPlacement;
+        QCOMPARE(placement.statusMessage(), QStringLiteral("この構成の登録数: 0"));
+        // The quick panel's apply button applies now.
+        Q_EMIT windowOf<QuickPanelWindow>()
+            ->findChild<ClipboardHistoryMenu*>()
+            ->applyWindowPlacementRequested();
+        QCOMPARE(placement.statusMessage(),
+            QStringLiteral("適用対象のウィンドウが見つかりませんでした"));
 
         world.chooseFromMenu(QStringLiteral("設定"));
         QVERIFY(windowOf<SettingsWindow>()->isVisible());
@@ -314,6 +328,25 @@ private Q_SLOTS:
 
         app.applicationWillTerminate();
         QCOMPARE(world.keys->installed(), std::nullopt);
+    }
+
+    // Window placement's apply-now shortcut, stored with the feature, applies at once.
+    void placementShortcutAppliesNow()
+    {
+        World world;
+        world.defaults->set(QStringLiteral("feature.windowPlacement.enabled"), true);
+        world.defaults->set(QStringLiteral("feature.windowPlacement.applyShortcut"),
+            QByteArray(R"({"kind":"modifierCombination","modifiersRawValue":393216})"));
+        AppDelegate& app = world.launch();
+        GlobalKeyEvent released;
+        released.type = GlobalKeyEvent::Type::FlagsChanged;
+        GlobalKeyEvent shiftControl = released;
+        shiftControl.modifierFlags = 0x60000;
+        world.keys->type(shiftControl);
+        world.keys->type(released);
+        QCOMPARE(app.models().windowPlacement.statusMessage(),
+            QStringLiteral("適用対象のウィンドウが見つかりませんでした"));
+        QVERIFY(!panelOpen());
     }
 
     // Real threads and real time: the save in flight must be on disk when the sequence
