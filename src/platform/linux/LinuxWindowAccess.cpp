@@ -140,11 +140,10 @@ qint64 LinuxWindowAccess::layerFor(const QList<QByteArray>& types, const QList<Q
     return states.contains("_NET_WM_STATE_ABOVE") ? 3 : 0;
 }
 
-QList<LinuxWindowAccess::Client> LinuxWindowAccess::clients() const
+QList<uint32_t> LinuxWindowAccess::clientWindows() const
 {
-    QList<Client> result;
     if (!m_x11) {
-        return result;
+        return {};
     }
     // Front to back, as a window list goes.
     auto ids =
@@ -159,7 +158,7 @@ QList<LinuxWindowAccess::Client> LinuxWindowAccess::clients() const
         const auto cookie = xcb_query_tree(m_x11->connection(), m_x11->root());
         xcb_query_tree_reply_t* tree = xcb_query_tree_reply(m_x11->connection(), cookie, nullptr);
         if (tree == nullptr) {
-            return result;
+            return {};
         }
         const xcb_window_t* children = xcb_query_tree_children(tree);
         ids = QList<uint32_t>();
@@ -170,28 +169,36 @@ QList<LinuxWindowAccess::Client> LinuxWindowAccess::clients() const
         }
         std::free(tree);
     }
-    for (const uint32_t id : std::as_const(*ids)) {
-        if (m_x11->windowExists(id)) {
-            result.append(describe(id));
-        }
+    ids->removeIf([this](uint32_t id) { return !m_x11->windowExists(id); });
+    return *ids;
+}
+
+QList<LinuxWindowAccess::Client> LinuxWindowAccess::clients() const
+{
+    QList<Client> result;
+    for (const uint32_t id : clientWindows()) {
+        result.append(describe(id));
     }
     return result;
+}
+
+qint32 LinuxWindowAccess::processKeyOf(uint32_t window) const
+{
+    const auto pid = m_x11->cardinals(window, m_x11->atom("_NET_WM_PID"));
+    if (pid && !pid->isEmpty() && pid->first() > 0 && pid->first() <= INT32_MAX) {
+        return static_cast<qint32>(pid->first());
+    }
+    const auto leader = m_x11->cardinals(window, m_x11->atom("WM_CLIENT_LEADER"), XCB_ATOM_WINDOW);
+    const uint32_t key =
+        leader && !leader->isEmpty() && leader->first() != XCB_NONE ? leader->first() : window;
+    return -static_cast<qint32>(key & 0x7fffffff);
 }
 
 LinuxWindowAccess::Client LinuxWindowAccess::describe(uint32_t window) const
 {
     Client client;
     client.window = window;
-    const auto pid = m_x11->cardinals(window, m_x11->atom("_NET_WM_PID"));
-    if (pid && !pid->isEmpty() && pid->first() > 0 && pid->first() <= INT32_MAX) {
-        client.processKey = static_cast<qint32>(pid->first());
-    } else {
-        const auto leader =
-            m_x11->cardinals(window, m_x11->atom("WM_CLIENT_LEADER"), XCB_ATOM_WINDOW);
-        const uint32_t key =
-            leader && !leader->isEmpty() && leader->first() != XCB_NONE ? leader->first() : window;
-        client.processKey = -static_cast<qint32>(key & 0x7fffffff);
-    }
+    client.processKey = processKeyOf(window);
     if (const auto wmClass = m_x11->bytes(window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING)) {
         const QList<QByteArray> parts = wmClass->split('\0');
         client.instance = QString::fromLocal8Bit(parts.value(0));
@@ -309,8 +316,13 @@ std::optional<QList<WindowElement>> LinuxWindowAccess::windows(qint32 processIde
         return std::nullopt;
     }
     QList<WindowElement> result;
-    for (const Client& client : clients()) {
-        if (client.processKey == processIdentifier && layerFor(client.types, client.states) < 20 &&
+    // Only the process's own clients are described: this runs once per rule in a pass.
+    for (const uint32_t window : clientWindows()) {
+        if (processKeyOf(window) != processIdentifier) {
+            continue;
+        }
+        const Client client = describe(window);
+        if (layerFor(client.types, client.states) < 20 &&
             client.types.value(0) != "_NET_WM_WINDOW_TYPE_DESKTOP") {
             result.append(WindowElement {client.window});
         }

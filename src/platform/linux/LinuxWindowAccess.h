@@ -50,7 +50,9 @@ private:
     struct Client;
     struct Desktop;
 
+    QList<uint32_t> clientWindows() const;
     QList<Client> clients() const;
+    qint32 processKeyOf(uint32_t window) const;
     Client describe(uint32_t window) const;
     ApplicationRecord applicationOf(const Client& client) const;
     QList<ApplicationRecord> applications(const QList<Client>& clients) const;
