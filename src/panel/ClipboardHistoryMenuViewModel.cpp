@@ -330,6 +330,18 @@ bool ClipboardHistoryMenuViewModel::handleFixedPhrasePanelKeyDown(
     return outcome.consumed;
 }
 
+void ClipboardHistoryMenuViewModel::fixedPhrasePanelDropped(
+    const FixedPhrasePanelSelection* selection)
+{
+    if (!m_sidePanel || m_sidePanel.get() != selection) {
+        return;
+    }
+    // The side panel's old content, on its way out, still refers to it.
+    m_sidePanel.release()->deleteLater();
+    setFixedPhrasePanelVisible(false);
+    focusSearchField();
+}
+
 void ClipboardHistoryMenuViewModel::copyHistoryItem(const ClipboardHistoryItem& item)
 {
     m_history.copyToClipboard(item);
@@ -423,8 +435,10 @@ void ClipboardHistoryMenuViewModel::clearSelections()
 
 void ClipboardHistoryMenuViewModel::hideFixedPhrasePanel()
 {
+    // Released only once the side panel let go of it, but no longer ours meanwhile: the hide
+    // asked for here is not one that happened on its own.
+    const std::unique_ptr<FixedPhrasePanelSelection> closing = std::move(m_sidePanel);
     Q_EMIT fixedPhrasePanelHideRequested();
-    m_sidePanel.reset();
 }
 
 void ClipboardHistoryMenuViewModel::returnToSearch()

@@ -18,7 +18,10 @@
 //
 // The side panel's selection, while the panel is open from the keyboard, is owned here and
 // replaced on every opening. Escape hides the side panel but leaves fixedPhrasePanelVisible
-// as it is; only the way back to the search field (Left) clears it, as a reset does.
+// as it is; the way back to the search field (Left) clears it, as a reset does. So does the
+// side panel going without being asked to (the pointer took it over on the launcher row, or
+// its delayed hide ran): keys must not act on a selection nobody sees, so they return to the
+// search field.
 //
 // Main thread only.
 
@@ -96,6 +99,8 @@ public:
     FixedPhrasePanelSelection* fixedPhrasePanelSelection() const { return m_sidePanel.get(); }
     // The side panel's keys in keyboard mode; true when consumed.
     bool handleFixedPhrasePanelKeyDown(std::uint16_t keyCode, QStringView characters);
+    // The side panel dropped selection's content on its own: back to the search field.
+    void fixedPhrasePanelDropped(const FixedPhrasePanelSelection* selection);
 
     // Clicks on rows.
     void copyHistoryItem(const ClipboardHistoryItem& item);

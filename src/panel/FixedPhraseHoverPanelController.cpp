@@ -56,10 +56,10 @@ void FixedPhraseHoverPanelController::show(double uiScale, const QRect& anchor,
     QWidget* parentWindow, FixedPhrasePanelSelection* keyboardSelection)
 {
     m_hideWorkItem.cancel();
+    dropContent();
     m_uiScale = uiScale;
     m_anchor = anchor;
     m_keyboardMode = keyboardSelection != nullptr;
-    dropContent();
 
     FixedPhrasePanelSelection* selection =
         keyboardSelection ? keyboardSelection : new FixedPhrasePanelSelection(m_model, false);
@@ -100,6 +100,9 @@ void FixedPhraseHoverPanelController::dropContent()
         m_content->hide();
         m_content->deleteLater();
         m_content = nullptr;
+        if (m_keyboardMode && m_selection) {
+            Q_EMIT keyboardSelectionDropped(m_selection);
+        }
     }
 }
 

@@ -53,6 +53,9 @@ public:
 
 Q_SIGNALS:
     void phraseCopied(const FixedPhrase& phrase);
+    // The keyboard mode's content went: hidden, or replaced by the pointer's. Its keys have
+    // no panel to act on any more.
+    void keyboardSelectionDropped(FixedPhrasePanelSelection* selection);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,6 +3,7 @@
 #include "QuickPanelStyle.h"
 #include "QuickPanelSymbols.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -93,7 +94,30 @@ void FixedPhraseLauncherRow::paintEvent(QPaintEvent*)
 void FixedPhraseLauncherRow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    watchAncestors();
     Q_EMIT globalFrameChanged(globalFrame());
+}
+
+void FixedPhraseLauncherRow::watchAncestors()
+{
+    for (QWidget* ancestor : std::as_const(m_ancestors)) {
+        if (ancestor) {
+            ancestor->removeEventFilter(this);
+        }
+    }
+    m_ancestors.clear();
+    for (QWidget* ancestor = parentWidget(); ancestor; ancestor = ancestor->parentWidget()) {
+        ancestor->installEventFilter(this);
+        m_ancestors.append(ancestor);
+    }
+}
+
+bool FixedPhraseLauncherRow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Move && isVisible()) {
+        Q_EMIT globalFrameChanged(globalFrame());
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FixedPhraseLauncherRow::moveEvent(QMoveEvent* event)

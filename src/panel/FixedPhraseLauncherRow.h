@@ -3,9 +3,11 @@
 // The row that opens the fixed phrase side panel: the "text.quote" symbol, "定型文" above the
 // number of visible phrases (or "未表示"), a chevron. It reports the pointer entering and
 // leaving, with its frame in global coordinates, which is where the side panel is placed; the
-// frame is also reported whenever the row is shown (every opening of the panel, after the
-// window was placed), moved or resized, for the side panel opened from the keyboard.
+// frame is also reported whenever it changes on screen (the row shown on every opening of the
+// panel, moved, resized, scrolled with the panel's content, or carried by its window), for the
+// side panel opened from the keyboard.
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -32,8 +34,13 @@ protected:
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void watchAncestors();
+
+    // The widgets whose moves carry the row along: every ancestor up to the window.
+    QList<QPointer<QWidget>> m_ancestors;
     QLabel* m_symbol;
     QLabel* m_title;
     QLabel* m_detail;

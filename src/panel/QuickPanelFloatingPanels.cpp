@@ -49,6 +49,10 @@ QuickPanelFloatingPanels::QuickPanelFloatingPanels(ClipboardHistoryMenuViewModel
         [this] { m_imagePreview->hide(); });
     connect(m_sidePanel, &FixedPhraseHoverPanelController::phraseCopied, this,
         [this](const FixedPhrase& phrase) { m_viewModel.copyPhraseFromSidePanel(phrase); });
+    connect(m_sidePanel, &FixedPhraseHoverPanelController::keyboardSelectionDropped, this,
+        [this](FixedPhrasePanelSelection* selection) {
+            m_viewModel.fixedPhrasePanelDropped(selection);
+        });
     // An entry deleted under the pointer takes its preview with it.
     connect(&history, &ClipboardHistoryModel::itemsChanged, this, [this, &history] {
         const QList<ClipboardHistoryItem>& items = history.items();

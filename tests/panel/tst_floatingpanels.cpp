@@ -69,46 +69,69 @@ private Q_SLOTS:
         m_world.reset();
     }
 
-    void mouseModeHidesOnlyAfterTheDelay_data()
+    // Keyboard state after the steps: the panel flag, the keyboard selection, the search
+    // field's focus, the number of copies.
+    void sidePanelComingAndGoing_data()
     {
-        QTest::addColumn<QStringList>("steps");
+        // clang-format off
+        QTest::addColumn<QString>("steps");
         QTest::addColumn<bool>("shown");
-        const auto steps = [](const char* text) {
-            return QString::fromLatin1(text).split(u' ');
-        };
-        QTest::newRow("left the launcher 0.21 s ago") << steps("enter leave 0.21") << true;
-        QTest::newRow("left the launcher 0.22 s ago") << steps("enter leave 0.22") << false;
+        QTest::addColumn<QString>("keyboard");
+        QTest::newRow("left the launcher 0.21 s ago") << "enter leave 0.21" << true << "- closed - 0";
+        QTest::newRow("left the launcher 0.22 s ago") << "enter leave 0.22" << false << "- closed - 0";
         QTest::newRow("into the panel within 0.22 s")
-            << steps("enter leave 0.2 panelEnter 1") << true;
+            << "enter leave 0.2 panelEnter 1" << true << "- closed - 0";
         QTest::newRow("back onto the launcher within 0.22 s")
-            << steps("enter leave 0.1 enter 1") << true;
+            << "enter leave 0.1 enter 1" << true << "- closed - 0";
         QTest::newRow("out of the panel")
-            << steps("enter leave panelEnter panelLeave 0.22") << false;
+            << "enter leave panelEnter panelLeave 0.22" << false << "- closed - 0";
         QTest::newRow("keyboard mode ignores the panel's hover")
-            << steps("keyboard panelEnter panelLeave 1") << true;
+            << "keyboard panelEnter panelLeave 1" << true << "flag open - 0";
+        QTest::newRow("keyboard: 1 then 2 copies") << "keyboard key1 key2" << false << "flag closed - 1";
+        QTest::newRow("the pointer takes the keyboard's panel over")
+            << "keyboard enter key1 key2" << true << "- closed field 0";
+        QTest::newRow("the keyboard's panel hidden after the delay")
+            << "keyboard leave 0.22 key1 key2" << false << "- closed field 0";
+        // clang-format on
     }
 
-    void mouseModeHidesOnlyAfterTheDelay()
+    void sidePanelComingAndGoing()
     {
-        QFETCH(QStringList, steps);
-        m_world->addFolder(QStringLiteral("F"), {{QStringLiteral("t"), QStringLiteral("c")}});
+        QFETCH(QString, steps);
+        m_world->addFolder(QStringLiteral("F"),
+            {{QStringLiteral("t"), QStringLiteral("c")},
+                {QStringLiteral("u"), QStringLiteral("d")}});
+        ClipboardHistoryMenuViewModel& menu = m_world->menu;
         FixedPhraseHoverPanelController& side = m_panels->sidePanel();
-        for (const QString& step : std::as_const(steps)) {
+        for (const QString& step : steps.split(u' ')) {
             if (step == u"enter" || step == u"leave") {
                 m_panels->launcherHoverChanged(step == u"enter", QRect(120, 200, 756, 44));
             } else if (step == u"keyboard") {
-                m_world->menu.showFixedPhrasePanelFromKeyboard();
+                menu.showFixedPhrasePanelFromKeyboard();
             } else if (step == u"panelEnter") {
                 QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
                 QCoreApplication::sendEvent(side.content(), &enter);
             } else if (step == u"panelLeave") {
                 QEvent leave(QEvent::Leave);
                 QCoreApplication::sendEvent(side.content(), &leave);
+            } else if (step.startsWith(u"key")) { // a label key, where the quick panel sends it
+                const QString label = step.mid(3);
+                const std::uint16_t code = *canonicalKeyCode(Qt::Key(label.at(0).unicode()), {});
+                if (menu.fixedPhrasePanelSelection()) {
+                    menu.handleFixedPhrasePanelKeyDown(code, label);
+                } else {
+                    menu.handleSearchKeyDown(code);
+                }
             } else {
                 m_world->scheduler.advance(step.toDouble());
             }
         }
+        m_world->scheduler.runPending();
         QTEST(side.isShown(), "shown");
+        const QStringList keyboard {menu.fixedPhrasePanelVisible() ? "flag" : "-",
+            menu.fixedPhrasePanelSelection() ? "open" : "closed",
+            menu.searchFieldFocused() ? "field" : "-", QString::number(m_world->copies.size())};
+        QTEST(keyboard.join(u' '), "keyboard");
     }
 
     void titleColumnResizesAndMovesThePanel()

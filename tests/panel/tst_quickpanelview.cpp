@@ -6,6 +6,7 @@
 #include "panel/ClipboardHistoryDateFormatting.h"
 #include "panel/ClipboardHistoryMenu.h"
 #include "panel/ClipboardImageHistoryGridItem.h"
+#include "panel/FixedPhraseLauncherRow.h"
 #include "panel/QuickPanelSection.h"
 #include "panel/QuickPanelWindow.h"
 #include "platform/sim/SimDisplays.h"
@@ -15,6 +16,8 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -200,6 +203,32 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         view.view->grab().save(
             QStringLiteral(QT_TESTCASE_BUILDDIR "/quick-panel-%1-%2.png").arg(rows).arg(scale));
+    }
+
+    // The launcher's place on screen, where the side panel opens from the keyboard, follows the
+    // panel's window and its scrolled content.
+    void launcherFrameFollowsItsPlaceOnScreen_data()
+    {
+        QTest::addColumn<QPoint>("windowMove");
+        QTest::addColumn<int>("scroll");
+        QTest::newRow("the window moves") << QPoint(40, 30) << 0;
+        QTest::newRow("the content scrolls") << QPoint() << 120;
+    }
+    void launcherFrameFollowsItsPlaceOnScreen()
+    {
+        QFETCH(QPoint, windowMove);
+        QFETCH(int, scroll);
+        View view;
+        view.window.setPanelSize(QSize(780, 400));
+        QCoreApplication::processEvents();
+        const auto* launcher = view.view->findChild<FixedPhraseLauncherRow*>();
+        const QRect before = launcher->globalFrame();
+        QSignalSpy reported(view.view, &ClipboardHistoryMenu::launcherGlobalFrameChanged);
+        view.window.move(view.window.pos() + windowMove);
+        view.window.findChild<QScrollArea*>()->verticalScrollBar()->setValue(scroll);
+        QCoreApplication::processEvents();
+        QVERIFY(!reported.isEmpty());
+        QCOMPARE(reported.last().at(0).toRect(), before.translated(windowMove - QPoint(0, scroll)));
     }
 
     // The arrows move the selection out of sight: the list scrolls to have it in the middle.
