@@ -20,9 +20,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -67,6 +70,26 @@ QString historySectionTitle(ClipboardHistoryKind kind)
         break;
     }
     return QStringLiteral("画像");
+}
+
+// The selection glides to the middle of its list in a short ease-out; a further move while it
+// glides sets out again from where the list is.
+void scrollToCentre(QAbstractItemView* view, const QModelIndex& index)
+{
+    QScrollBar* bar = view->verticalScrollBar();
+    const int target = std::clamp(
+        bar->value() + view->visualRect(index).center().y() - view->viewport()->rect().center().y(),
+        bar->minimum(), bar->maximum());
+    auto* glide = bar->findChild<QPropertyAnimation*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!glide) {
+        glide = new QPropertyAnimation(bar, "value", bar);
+        glide->setDuration(80);
+        glide->setEasingCurve(QEasingCurve::OutCubic);
+    }
+    glide->stop();
+    glide->setStartValue(bar->value());
+    glide->setEndValue(target);
+    glide->start();
 }
 
 constexpr ClipboardHistoryKind historyKinds[] = {
@@ -138,7 +161,6 @@ QWidget* ClipboardHistoryMenu::buildHeader()
     layout->setContentsMargins(margin, 10, margin, 8);
     layout->setSpacing(8);
     m_appSymbol = new QLabel;
-    m_appSymbol->setFixedSize(28, 28);
     m_appSymbol->setAlignment(Qt::AlignCenter);
     layout->addWidget(m_appSymbol);
     auto* names = new QVBoxLayout;
@@ -237,6 +259,7 @@ void ClipboardHistoryMenu::applyLayout()
     const double scale = m_menu.uiScale();
     setFont(QuickPanelStyle::font(QWidget::font(), 13 * scale));
     const int symbol = int(std::lround(19 * scale));
+    m_appSymbol->setFixedSize(QSize(28, 28) * scale);
     m_appSymbol->setPixmap(QuickPanelSymbols::icon(QStringLiteral("square.stack.3d.up"))
                                .pixmap(QSize(symbol, symbol)));
     m_appName->setFont(QuickPanelStyle::font(font(), 13 * scale, QFont::DemiBold));
@@ -262,8 +285,7 @@ void ClipboardHistoryMenu::scrollToSelectedHistoryItem()
     const ClipboardHistoryListModel* model = m_historyModels.value(kind);
     const int row = model->rowOf(m_menu.selectedHistoryItemID());
     if (row >= 0) {
-        m_historySections.value(kind)->view()->scrollTo(
-            model->index(row), QAbstractItemView::PositionAtCenter);
+        scrollToCentre(m_historySections.value(kind)->view(), model->index(row));
     }
 }
 
@@ -271,8 +293,7 @@ void ClipboardHistoryMenu::scrollToSelectedFixedPhrase()
 {
     const int row = m_fixedPhraseModel->rowOf(m_menu.selectedFixedPhraseID());
     if (row >= 0) {
-        m_fixedPhraseSection->view()->scrollTo(
-            m_fixedPhraseModel->index(row), QAbstractItemView::PositionAtCenter);
+        scrollToCentre(m_fixedPhraseSection->view(), m_fixedPhraseModel->index(row));
     }
 }
 
@@ -289,8 +310,16 @@ void ClipboardHistoryMenu::followSearchFieldFocus()
 void ClipboardHistoryMenu::keyPressEvent(QKeyEvent* event)
 {
     const auto code = canonicalKeyCode(event->key(), event->modifiers());
-    if (code && m_menu.fixedPhrasePanelSelection() &&
-        m_menu.handleFixedPhrasePanelKeyDown(*code, event->text())) {
+    if (!code || !m_menu.fixedPhrasePanelSelection()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // Labels are the keys' own characters: Shift+1 still picks "1". Without a modifier the
+    // event's text is that character in the user's layout.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const QString unmodified = charactersIgnoringModifiers(*code);
+    if (m_menu.handleFixedPhrasePanelKeyDown(*code,
+            modifiers == Qt::NoModifier || unmodified.isEmpty() ? event->text() : unmodified)) {
         event->accept();
         return;
     }

@@ -69,7 +69,9 @@ void ClipboardImageHistoryGrid::updateHoveredThumbnail(const std::optional<QPoin
             hovered = m_model.at(index.row());
         }
     }
-    if (hovered == m_hovered) {
+    // Ids, not whole entries: comparing an image's bytes on every pointer move costs.
+    if ((hovered ? std::optional(hovered->id) : std::nullopt) ==
+        (m_hovered ? std::optional(m_hovered->id) : std::nullopt)) {
         return;
     }
     if (m_hovered) {

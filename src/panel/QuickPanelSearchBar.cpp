@@ -58,7 +58,7 @@ void QuickPanelSearchBar::setUiScale(double scale)
     const int symbol = int(std::lround(15 * scale));
     m_symbol->setPixmap(
         QuickPanelSymbols::icon(QStringLiteral("magnifyingglass")).pixmap(QSize(symbol, symbol)));
-    m_field->setFont(QuickPanelStyle::font(font(), 14 * scale));
+    m_field->setFont(QuickPanelStyle::font(font(), 13 * scale));
     m_clear->setIconSize(QSize(symbol, symbol));
 }
 

@@ -173,3 +173,13 @@ QString charactersForKeysym(quint32 keysym)
     }
     return codePoint == 0 ? QString() : QString::fromUcs4(&codePoint, 1);
 }
+
+QString charactersIgnoringModifiers(std::uint16_t code)
+{
+    for (const auto& [keysym, keyCode] : keysymKeys) {
+        if (keyCode == code && keysym > ' ' && keysym <= '~') {
+            return QString(QChar(keysym));
+        }
+    }
+    return {};
+}

@@ -53,3 +53,6 @@ std::optional<std::uint16_t> canonicalKeyCodeForKeysym(quint32 keysym);
 quint32 canonicalModifierFlagForKeysym(quint32 keysym);
 // What a Latin-1 or Unicode keysym types; empty for the others (function and keypad keys).
 QString charactersForKeysym(quint32 keysym);
+// What the key of a canonical code types without modifiers ("1" for the key of "!"); empty for
+// keys that type nothing there (function, navigation and keypad keys).
+QString charactersIgnoringModifiers(std::uint16_t code);

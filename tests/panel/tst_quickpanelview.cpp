@@ -15,7 +15,9 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -47,11 +49,15 @@ struct View : QuickPanelWorld
         static const QHash<QString, Qt::Key> named {{"down", Qt::Key_Down}, {"up", Qt::Key_Up},
             {"left", Qt::Key_Left}, {"right", Qt::Key_Right}, {"return", Qt::Key_Return},
             {"escape", Qt::Key_Escape}};
+        static const QHash<QString, Qt::Key> shifted {
+            {"shift+3", Qt::Key_NumberSign}, {"shift+2", Qt::Key_At}};
         for (const QString& key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
             QWidget* target = QApplication::focusWidget();
             QVERIFY(target);
             if (key == u"enter") {
                 QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+            } else if (shifted.contains(key)) {
+                QTest::keyClick(target, shifted.value(key), Qt::ShiftModifier);
             } else if (named.contains(key)) {
                 QTest::keyClick(target, named.value(key));
             } else {
@@ -106,6 +112,8 @@ private Q_SLOTS:
         QTest::newRow("Right with text moves the cursor")
             << "t left right" << "- - closed 3 field open";
         QTest::newRow("side panel: 3, then 2") << "right 3 2" << "- delta/phrase closed 3 - open";
+        QTest::newRow("side panel: labels ignore Shift")
+            << "right shift+3 shift+2" << "- delta/phrase closed 3 - open";
         QTest::newRow("Left back to the field") << "right left" << "- - closed 3 field open";
         QTest::newRow("Escape hides the side panel") << "right escape" << "- - closed 3 - open";
         QTest::newRow("Escape closes the panel") << "escape" << "- - closed 3 - closed";
@@ -203,6 +211,12 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         view.view->grab().save(
             QStringLiteral(QT_TESTCASE_BUILDDIR "/quick-panel-%1-%2.png").arg(rows).arg(scale));
+        QCOMPARE(view.view->searchField()->font().pixelSize(), qRound(13 * scale));
+        for (const QLabel* label : view.view->findChildren<QLabel*>()) { // no symbol clipped
+            const QSize symbol = label->pixmap().deviceIndependentSize().toSize();
+            QVERIFY(label->contentsRect().width() >= symbol.width());
+            QVERIFY(label->contentsRect().height() >= symbol.height());
+        }
     }
 
     // The launcher's place on screen, where the side panel opens from the keyboard, follows the
@@ -221,7 +235,7 @@ private Q_SLOTS:
         View view;
         view.window.setPanelSize(QSize(780, 400));
         QCoreApplication::processEvents();
-        const auto* launcher = view.view->findChild<FixedPhraseLauncherRow*>();
+        const FixedPhraseLauncherRow* launcher = view.view->launcher();
         const QRect before = launcher->globalFrame();
         QSignalSpy reported(view.view, &ClipboardHistoryMenu::launcherGlobalFrameChanged);
         view.window.move(view.window.pos() + windowMove);
@@ -231,20 +245,43 @@ private Q_SLOTS:
         QCOMPARE(reported.last().at(0).toRect(), before.translated(windowMove - QPoint(0, scroll)));
     }
 
-    // The arrows move the selection out of sight: the list scrolls to have it in the middle.
-    void selectionIsScrolledToTheMiddle()
+    // The arrows move the selection out of sight: the list glides, easing out over 0.08 s,
+    // until it is in the middle, each further move setting out again from where the list is.
+    void selectionGlidesToTheMiddle_data()
     {
+        QTest::addColumn<QString>("searchText");
+        QTest::addColumn<bool>("phrases");
+        QTest::newRow("history") << "" << false;
+        QTest::newRow("phrase results") << "s_entry" << true;
+    }
+    void selectionGlidesToTheMiddle()
+    {
+        QFETCH(QString, searchText);
+        QFETCH(bool, phrases);
         View view;
         QList<ClipboardHistoryItem> texts;
+        QList<QuickPanelWorld::Phrase> entries;
         for (int i = 0; i < 30; ++i) {
             texts.append(view.text(QStringLiteral("entry %1").arg(i)));
+            entries.append({QStringLiteral("entry %1").arg(i), QStringLiteral("c")});
         }
         view.history.setItems(texts);
+        view.addFolder(QStringLiteral("D"), entries);
         QVERIFY(QTest::qWaitForWindowActive(&view.window));
-        view.press(QStringLiteral("down down down down down down down down down down down"));
-        QAbstractItemView* list = view.list(ClipboardHistoryKind::Text);
+        view.press(
+            searchText + QStringLiteral(" down down down down down down down down down down down"));
+        QAbstractItemView* list = phrases ? view.view->fixedPhraseSection()->view()
+                                          : view.list(ClipboardHistoryKind::Text);
+        auto* glide = list->verticalScrollBar()->findChild<QPropertyAnimation*>();
+        QVERIFY(glide);
+        const int from = glide->startValue().toInt();
+        glide->setCurrentTime(40);
+        const int halfway = list->verticalScrollBar()->value();
+        glide->setCurrentTime(80);
+        QCOMPARE(glide->state(), QAbstractAnimation::Stopped);
+        const int to = list->verticalScrollBar()->value();
+        QVERIFY(std::abs(halfway - from) > std::abs(to - from) / 2); // eased out
         const QRect selected = list->visualRect(list->model()->index(10, 0));
-        QVERIFY(list->viewport()->rect().contains(selected));
         QVERIFY(qAbs(selected.center().y() - list->viewport()->rect().center().y()) <= 1);
     }
 
