@@ -12,7 +12,7 @@
 // key table; keys nobody consumes go on to the window (Escape closes the quick panel).
 //
 // The header's "ウィンドウ位置適用" button stays disabled until window placement exists.
-// A selection moved by the keyboard scrolls its section to centre it, without animation.
+// A selection moved by the keyboard scrolls its section to centre it, gliding briefly.
 
 #include "clipboard/ClipboardHistoryItem.h"
 

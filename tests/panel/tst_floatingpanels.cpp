@@ -87,7 +87,6 @@ private Q_SLOTS:
             << "enter leave panelEnter panelLeave 0.22" << false << "- closed - 0";
         QTest::newRow("keyboard mode ignores the panel's hover")
             << "keyboard panelEnter panelLeave 1" << true << "flag open - 0";
-        QTest::newRow("keyboard: 1 then 2 copies") << "keyboard key1 key2" << false << "flag closed - 1";
         QTest::newRow("the pointer takes the keyboard's panel over")
             << "keyboard enter key1 key2" << true << "- closed field 0";
         QTest::newRow("the keyboard's panel hidden after the delay")

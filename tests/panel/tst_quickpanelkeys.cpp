@@ -142,16 +142,6 @@ private Q_SLOTS:
             (request.isEmpty() ? QString() : u' ' + request);
         QTEST(result, "result");
     }
-
-    void labels()
-    {
-        QCOMPARE(QuickPanelKeys::label(0), QStringLiteral("1"));
-        QCOMPARE(QuickPanelKeys::label(9), QStringLiteral("a"));
-        QCOMPARE(QuickPanelKeys::label(34), QStringLiteral("z"));
-        QCOMPARE(QuickPanelKeys::label(35), QString());
-        QCOMPARE(QuickPanelKeys::labelIndex(u"Z"), 34);
-        QCOMPARE(QuickPanelKeys::labelIndex(u"!"), std::nullopt);
-    }
 };
 
 NORVALE_TEST_CLASS(QuickPanelKeysTest)

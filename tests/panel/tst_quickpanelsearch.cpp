@@ -48,7 +48,6 @@ private Q_SLOTS:
         QTest::newRow("no search") << "" << QList {2, 1, 2};
         QTest::newRow("lone g searches everything") << "g" << QList {1, 1, 0};
         QTest::newRow("g scope") << "g " << QList {0, 0, 2};
-        QTest::newRow("G scope") << "G " << QList {0, 0, 2};
         QTest::newRow("u scope") << "u " << QList {0, 1, 0};
         QTest::newRow("u scope with image keyword") << "u 画像" << QList {0, 0, 0};
         QTest::newRow("detail of texts") << "文字" << QList {2, 0, 0};

@@ -235,8 +235,7 @@ private Q_SLOTS:
         View view;
         view.window.setPanelSize(QSize(780, 400));
         QCoreApplication::processEvents();
-        const FixedPhraseLauncherRow* launcher = view.view->launcher();
-        const QRect before = launcher->globalFrame();
+        const QRect before = view.view->launcher()->globalFrame();
         QSignalSpy reported(view.view, &ClipboardHistoryMenu::launcherGlobalFrameChanged);
         view.window.move(view.window.pos() + windowMove);
         view.window.findChild<QScrollArea*>()->verticalScrollBar()->setValue(scroll);
@@ -250,14 +249,12 @@ private Q_SLOTS:
     void selectionGlidesToTheMiddle_data()
     {
         QTest::addColumn<QString>("searchText");
-        QTest::addColumn<bool>("phrases");
-        QTest::newRow("history") << "" << false;
-        QTest::newRow("phrase results") << "s_entry" << true;
+        QTest::newRow("history") << "";
+        QTest::newRow("phrase results") << "s_entry";
     }
     void selectionGlidesToTheMiddle()
     {
         QFETCH(QString, searchText);
-        QFETCH(bool, phrases);
         View view;
         QList<ClipboardHistoryItem> texts;
         QList<QuickPanelWorld::Phrase> entries;
@@ -270,8 +267,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&view.window));
         view.press(
             searchText + QStringLiteral(" down down down down down down down down down down down"));
-        QAbstractItemView* list = phrases ? view.view->fixedPhraseSection()->view()
-                                          : view.list(ClipboardHistoryKind::Text);
+        QAbstractItemView* list = searchText.isEmpty() ? view.list(ClipboardHistoryKind::Text)
+                                                       : view.view->fixedPhraseSection()->view();
         auto* glide = list->verticalScrollBar()->findChild<QPropertyAnimation*>();
         QVERIFY(glide);
         const int from = glide->startValue().toInt();
