@@ -1,7 +1,8 @@
 #!/bin/bash
 # Window placement with the real norvale under openbox: `norvale monitors` names the attached
 # RandR monitors the way rules record them (origins from the primary monitor's bottom-left
-# corner, y upwards); two windows of two applications registered, moved away and put back by
+# corner, y upwards); three windows of two applications (one running as two processes)
+# registered, moved away and put back by
 # `placement apply` (the client's true place read with xwininfo), a relaunched window placed
 # after its launch, re-application when logind announces the end of a sleep, and the rules of
 # one layout left alone under another.
@@ -29,27 +30,35 @@ e2e_wait_until 10 "the two monitors" monitors_are \
 E2E_STDOUT="$E2E_TMP/alpha.out" e2e_spawn alpha "$E2E_PASTE_TARGET" \
     --title alpha --geometry 300x200+100+150
 e2e_spawn xlogo xlogo -geometry 300x200+800+150
+# A second process of the same application: its rule is matched among both processes' windows.
+e2e_spawn xlogo2 xlogo -geometry 300x200+1300+150 -title "xlogo 2"
 # placement_id TITLE — the window's id in the registration list.
 placement_id() {
     "$NORVALE" placement windows | awk -F'\t' -v t="$1 / " 'index($3, t) == 1 { print $1; f = 1 } END { exit !f }'
 }
-e2e_wait_until 10 "both windows listed" eval 'placement_id alpha && placement_id xlogo'
+e2e_wait_until 10 "the three windows listed" eval \
+    'placement_id alpha && placement_id xlogo && placement_id "xlogo 2"'
 client_place() { xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x "," y }'; }
 at_place() { [[ "$(client_place "$1")" == "$2" ]]; }
 
 ALPHA=$(placement_id alpha)
 LOGO=$(placement_id xlogo)
+LOGO2=$(placement_id "xlogo 2")
 "$NORVALE" placement register "$ALPHA" | grep -qx '登録しました: .* / alpha' || e2e_fail "alpha not registered"
 "$NORVALE" placement register "$LOGO" | grep -qx '登録しました: .* / xlogo' || e2e_fail "xlogo not registered"
-[[ $("$NORVALE" placement rules | wc -l) == 2 ]] || e2e_fail "$("$NORVALE" placement rules)"
+"$NORVALE" placement register "$LOGO2" >/dev/null || e2e_fail "xlogo 2 not registered"
+[[ $("$NORVALE" placement rules | wc -l) == 3 ]] || e2e_fail "$("$NORVALE" placement rules)"
 ALPHA_PLACE=$(client_place "${ALPHA#*-}")
 LOGO_PLACE=$(client_place "${LOGO#*-}")
+LOGO2_PLACE=$(client_place "${LOGO2#*-}")
 sleep 3.2 # the start-up attempts (8 x 0.45 s after the switch) are over
 
-xdotool windowmove --sync "${ALPHA#*-}" 1400 600 windowmove --sync "${LOGO#*-}" 600 700
-[[ "$("$NORVALE" placement apply)" == "2件のウィンドウ位置を適用しました" ]] || e2e_fail "apply"
+xdotool windowmove --sync "${ALPHA#*-}" 1400 600 windowmove --sync "${LOGO#*-}" 600 700 \
+    windowmove --sync "${LOGO2#*-}" 100 700
+[[ "$("$NORVALE" placement apply)" == "3件のウィンドウ位置を適用しました" ]] || e2e_fail "apply"
 e2e_wait_until 5 "alpha put back" at_place "${ALPHA#*-}" "$ALPHA_PLACE"
 e2e_wait_until 5 "xlogo put back" at_place "${LOGO#*-}" "$LOGO_PLACE"
+e2e_wait_until 5 "xlogo 2 put back" at_place "${LOGO2#*-}" "$LOGO2_PLACE"
 desktop_screenshot applied
 
 # The end of a sleep: re-applied 0.7 s later.

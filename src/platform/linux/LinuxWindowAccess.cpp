@@ -194,7 +194,7 @@ qint32 LinuxWindowAccess::processKeyOf(uint32_t window) const
     return -static_cast<qint32>(key & 0x7fffffff);
 }
 
-LinuxWindowAccess::Client LinuxWindowAccess::describe(uint32_t window) const
+LinuxWindowAccess::Client LinuxWindowAccess::identify(uint32_t window) const
 {
     Client client;
     client.window = window;
@@ -204,10 +204,17 @@ LinuxWindowAccess::Client LinuxWindowAccess::describe(uint32_t window) const
         client.instance = QString::fromLocal8Bit(parts.value(0));
         client.windowClass = QString::fromLocal8Bit(parts.value(1));
     }
-    const xcb_atom_t utf8 = m_x11->atom("UTF8_STRING");
-    if (const auto id = m_x11->bytes(window, m_x11->atom("_GTK_APPLICATION_ID"), utf8)) {
+    if (const auto id =
+            m_x11->bytes(window, m_x11->atom("_GTK_APPLICATION_ID"), m_x11->atom("UTF8_STRING"))) {
         client.applicationId = QString::fromUtf8(*id);
     }
+    return client;
+}
+
+LinuxWindowAccess::Client LinuxWindowAccess::describe(uint32_t window) const
+{
+    Client client = identify(window);
+    const xcb_atom_t utf8 = m_x11->atom("UTF8_STRING");
     const auto name = m_x11->bytes(window, m_x11->atom("_NET_WM_NAME"), utf8);
     const auto legacy = m_x11->bytes(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING);
     if (name || legacy) {
@@ -315,13 +322,23 @@ std::optional<QList<WindowElement>> LinuxWindowAccess::windows(qint32 processIde
     if (!m_x11) {
         return std::nullopt;
     }
-    QList<WindowElement> result;
-    // Only the process's own clients are described: this runs once per rule in a pass.
+    // The windows of every process of the same application (several xterms are one
+    // application); only those clients are described in full, as this runs once per rule.
+    QList<Client> identified;
     for (const uint32_t window : clientWindows()) {
-        if (processKeyOf(window) != processIdentifier) {
+        identified.append(identify(window));
+    }
+    const auto own = std::find_if(identified.cbegin(), identified.cend(),
+        [&](const Client& client) { return client.processKey == processIdentifier; });
+    const std::optional<QString> bundle =
+        own != identified.cend() ? applicationOf(*own).bundleIdentifier : std::nullopt;
+    QList<WindowElement> result;
+    for (const Client& candidate : std::as_const(identified)) {
+        if (candidate.processKey != processIdentifier &&
+            (!bundle || applicationOf(candidate).bundleIdentifier != bundle)) {
             continue;
         }
-        const Client client = describe(window);
+        const Client client = describe(candidate.window);
         if (layerFor(client.types, client.states) < 20 &&
             client.types.value(0) != "_NET_WM_WINDOW_TYPE_DESKTOP") {
             result.append(WindowElement {client.window});

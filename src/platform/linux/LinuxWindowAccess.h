@@ -5,6 +5,8 @@
 // an application is the process of a client (_NET_WM_PID; a client without one stands for a
 // process of its own, keyed by the negated id of its client leader), named by its desktop
 // file when one matches _GTK_APPLICATION_ID or the WM_CLASS, else by the WM_CLASS class.
+// The windows of an application are those of all its processes: on X11 one application often
+// runs as several (terminals, xlogo), and a rule names the application, not the process.
 //
 // Frames include the window manager's decorations (_NET_FRAME_EXTENTS). Moves and resizes are
 // _NET_MOVERESIZE_WINDOW requests (north-west gravity: the position is the frame's outer
@@ -53,6 +55,8 @@ private:
     QList<uint32_t> clientWindows() const;
     QList<Client> clients() const;
     qint32 processKeyOf(uint32_t window) const;
+    // The process and the names that tell the application.
+    Client identify(uint32_t window) const;
     Client describe(uint32_t window) const;
     ApplicationRecord applicationOf(const Client& client) const;
     QList<ApplicationRecord> applications(const QList<Client>& clients) const;
