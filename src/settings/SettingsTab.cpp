@@ -102,11 +102,16 @@ QString symbol(SettingsTab tab)
 
 QIcon icon(SettingsTab tab)
 {
+    const Description& description = describe(tab);
+    return symbolIcon(description.symbol, description.themeIcon);
+}
+
+QIcon symbolIcon(const QString& symbol, const QString& themeIcon)
+{
     static const bool initialised = (initSettingsSymbolResources(), true);
     Q_UNUSED(initialised);
-    const Description& description = describe(tab);
-    const QIcon drawn(QStringLiteral(":/settings/symbols/%1.svg").arg(description.symbol));
-    return QIcon::fromTheme(description.themeIcon, drawn);
+    const QIcon drawn(QStringLiteral(":/settings/symbols/%1.svg").arg(symbol));
+    return QIcon::fromTheme(themeIcon, drawn);
 }
 
 } // namespace SettingsTabs

@@ -32,5 +32,7 @@ std::optional<SettingsTab> fromTitle(const QString& title);
 QString symbol(SettingsTab tab);
 // The desktop's icon theme where it has an icon that means the same, else our own drawing.
 QIcon icon(SettingsTab tab);
+// Any other symbol of the settings window by its name, themed the same way.
+QIcon symbolIcon(const QString& symbol, const QString& themeIcon);
 
 } // namespace SettingsTabs

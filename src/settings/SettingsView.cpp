@@ -2,18 +2,38 @@
 
 #include "ClipboardMonitoringSettingsTab.h"
 #include "GeneralSettingsTab.h"
+#include "SoftwareUpdateSettingsView.h"
 #include "app/AppSettingsModel.h"
 #include "placement/WindowPlacementModel.h"
 
+#include <QProxyStyle>
 #include <QScrollArea>
 #include <QShowEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
-// The desktop's standard text size at a scale of 1.0.
-constexpr double baseTextPoints = 13.0;
+// The standard text size at a scale of 1.0, in the window's own unit: the window is 720 × 660
+// device-independent pixels, and its text is 13 of them (9.75 typographic points on a 96 dpi
+// desktop), so text and window keep their proportions on every screen.
+constexpr double baseTextSize = 13.0;
+constexpr double pointsPerInch = 72.0;
+
+// Tabs with half the style's side padding: eight titles share the window's width.
+class CompactTabStyle final : public QProxyStyle
+{
+public:
+    int pixelMetric(
+        PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? value / 2 : value;
+    }
+};
 
 } // namespace
 
@@ -29,6 +49,12 @@ SettingsView::SettingsView(
     layout->setContentsMargins({});
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("settingsTabs"));
+    // Eight titles share 720 points at any scale: no scroll arrows, compact tabs.
+    m_tabs->setDocumentMode(true);
+    m_tabs->setUsesScrollButtons(false);
+    auto* style = new CompactTabStyle;
+    style->setParent(m_tabs);
+    m_tabs->tabBar()->setStyle(style);
     layout->addWidget(m_tabs);
     for (SettingsTab tab : SettingsTabs::all()) {
         auto* scroll = new QScrollArea(m_tabs);
@@ -88,6 +114,8 @@ QWidget* SettingsView::makePage(SettingsTab tab)
     }
     case SettingsTab::ClipboardMonitoring:
         return new ClipboardMonitoringSettingsTab(m_models.clipboardHistory);
+    case SettingsTab::SoftwareUpdate:
+        return new SoftwareUpdateSettingsView;
     default:
         // The feature's tab comes with its model.
         return new QWidget;
@@ -96,7 +124,9 @@ QWidget* SettingsView::makePage(SettingsTab tab)
 
 void SettingsView::applyTextSize(double scale)
 {
+    const double iconSize = baseTextSize * scale;
+    m_tabs->setIconSize(QSize(int(std::lround(iconSize)), int(std::lround(iconSize))));
     QFont font = m_tabs->font();
-    font.setPointSizeF(baseTextPoints * scale);
+    font.setPointSizeF(baseTextSize * scale * pointsPerInch / logicalDpiY());
     m_tabs->setFont(font);
 }

@@ -27,7 +27,8 @@ SettingsWindow::SettingsWindow(
 {
     setWindowTitle(QStringLiteral("設定"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins({});
     setFixedSize(SettingsWindowGeometry::wantedContentSize(m_scale));
 }
 

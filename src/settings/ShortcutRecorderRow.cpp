@@ -1,6 +1,7 @@
 #include "ShortcutRecorderRow.h"
 
 #include "SettingsForm.h"
+#include "SettingsTab.h"
 #include "ShortcutRecorderCoordinator.h"
 #include "platform/KeyCodes.h"
 
@@ -114,7 +115,8 @@ ShortcutRecorderRow::ShortcutRecorderRow(
     row->addWidget(m_box);
     auto* clear = new QToolButton(this);
     clear->setObjectName(QStringLiteral("shortcutRecorderClear"));
-    clear->setIcon(QIcon::fromTheme(QStringLiteral("input-keyboard")));
+    clear->setIcon(
+        SettingsTabs::symbolIcon(QStringLiteral("keyboard"), QStringLiteral("input-keyboard")));
     clear->setToolTip(QStringLiteral("クリア"));
     clear->setAccessibleName(QStringLiteral("クリア"));
     clear->setAutoRaise(true);

@@ -1,6 +1,7 @@
 #include "SettingsWorld.h"
 #include "common/TestMain.h"
 #include "settings/SettingsRows.h"
+#include "settings/SoftwareUpdateSettingsView.h"
 
 #include <QAbstractButton>
 #include <QDoubleSpinBox>
@@ -150,6 +151,26 @@ private Q_SLOTS:
     {
         QFETCH(qint64, bytes);
         QTEST(formatByteCount(bytes), "text");
+    }
+
+    void versionDescription_data()
+    {
+        QTest::addColumn<std::optional<QString>>("version");
+        QTest::addColumn<std::optional<QString>>("build");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("both") << std::optional<QString>("1.4.2") << std::optional<QString>("87")
+                              << QStringLiteral("1.4.2 (87)");
+        QTest::newRow("no build") << std::optional<QString>("1.4.2") << std::optional<QString>()
+                                  << QStringLiteral("1.4.2 (不明)");
+        QTest::newRow("nothing") << std::optional<QString>() << std::optional<QString>()
+                                 << QStringLiteral("不明 (不明)");
+    }
+
+    void versionDescription()
+    {
+        QFETCH(std::optional<QString>, version);
+        QFETCH(std::optional<QString>, build);
+        QTEST(SoftwareUpdateSettingsView::versionDescription(version, build), "text");
     }
 
     void loginItemNote_data()

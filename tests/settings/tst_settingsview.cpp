@@ -120,7 +120,7 @@ private Q_SLOTS:
     void textFollowsTheScale_data()
     {
         QTest::addColumn<double>("scale");
-        QTest::addColumn<double>("points");
+        QTest::addColumn<double>("pixels");
         QTest::newRow("1.0") << 1.0 << 13.0;
         QTest::newRow("1.5") << 1.5 << 19.5;
         QTest::newRow("0.8") << 0.8 << 10.4;
@@ -129,14 +129,18 @@ private Q_SLOTS:
     void textFollowsTheScale()
     {
         QFETCH(double, scale);
-        QFETCH(double, points);
+        QFETCH(double, pixels);
         SettingsWorld world;
         world.defaults.set(QStringLiteral("settings.uiScale"), 1.25);
         SettingsView& view = world.start();
         QWidget* page = view.tabWidget()->widget(0);
-        QCOMPARE(page->font().pointSizeF(), 16.25);
+        // Device-independent pixels, the unit of the window's 720 × 660.
+        const auto size = [page] {
+            return page->font().pointSizeF() * page->logicalDpiY() / 72;
+        };
+        QCOMPARE(size(), 16.25);
         world.appSettings->setSettingsUIScale(scale);
-        QCOMPARE(page->font().pointSizeF(), points);
+        QCOMPARE(size(), pixels);
     }
 };
 
