@@ -1,6 +1,7 @@
 #include "MouseSystemTools.h"
 
 #include "platform/DefaultsStore.h"
+#include "platform/SystemCommands.h"
 
 MouseSystemTools MouseSystemTools::withDefaultsTool(const DefaultsStore& defaults)
 {
@@ -24,6 +25,30 @@ MouseSystemTools MouseSystemTools::withDefaultsTool(const DefaultsStore& default
         return QStringList {QStringLiteral("/usr/bin/defaults"), QStringLiteral("write"),
             QStringLiteral("-g"), QStringLiteral("com.apple.swipescrolldirection"),
             QStringLiteral("-bool"), natural ? QStringLiteral("true") : QStringLiteral("false")};
+    };
+    return tools;
+}
+
+MouseSystemTools MouseSystemTools::withGSettings(SystemDefaults& runner, QString hidUtility)
+{
+    static const QString Tool = QStringLiteral("/usr/bin/gsettings");
+    static const QStringList Key {
+        QStringLiteral("org.gnome.desktop.peripherals.mouse"), QStringLiteral("natural-scroll")};
+    const auto answers = [&runner](const QString& command, const QString& answer) {
+        const SystemCommandResult result = runner.run(Tool, QStringList {command} + Key);
+        return result.isSuccess() && result.text().trimmed() == answer;
+    };
+    MouseSystemTools tools;
+    tools.hidUtility = std::move(hidUtility);
+    tools.readNaturalScrolling = [answers] {
+        return !answers(QStringLiteral("get"), QStringLiteral("false"));
+    };
+    tools.naturalScrollingCommand = [answers](bool natural) -> std::optional<QStringList> {
+        if (!answers(QStringLiteral("writable"), QStringLiteral("true"))) {
+            return std::nullopt;
+        }
+        return QStringList {Tool, QStringLiteral("set")} + Key +
+            QStringList {natural ? QStringLiteral("true") : QStringLiteral("false")};
     };
     return tools;
 }

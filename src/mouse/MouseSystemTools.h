@@ -11,6 +11,7 @@
 #include <optional>
 
 class DefaultsStore;
+class SystemDefaults;
 
 struct MouseSystemTools
 {
@@ -26,4 +27,7 @@ struct MouseSystemTools
     // The system utility and the global preferences domain of the defaults store, written
     // through the defaults tool.
     static MouseSystemTools withDefaultsTool(const DefaultsStore& defaults);
+    // GNOME's natural-scroll key through the gsettings tool (run without a shell); where the key
+    // does not exist or cannot be written, the system has no such setting.
+    static MouseSystemTools withGSettings(SystemDefaults& runner, QString hidUtility);
 };
