@@ -5,6 +5,7 @@
 #include "SoftwareUpdateSettingsView.h"
 #include "app/AppSettingsModel.h"
 #include "placement/WindowPlacementModel.h"
+#include "sound/SoundPriorityModel.h"
 
 #include <QProxyStyle>
 #include <QScrollArea>
@@ -100,6 +101,9 @@ void SettingsView::showEvent(QShowEvent* event)
     m_models.appSettings.refresh();
     if (m_models.windowPlacement != nullptr) {
         m_models.windowPlacement->refresh();
+    }
+    if (m_models.soundPriority != nullptr) {
+        m_models.soundPriority->refreshDevices();
     }
 }
 

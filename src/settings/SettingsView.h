@@ -7,8 +7,8 @@
 // follows the scale while the window is open.
 //
 // Showing the view refreshes the models whose state lives outside the application (the login
-// item, windows and monitors); selecting "ウィンドウ固定" refreshes the placement model again,
-// since the windows it lists may have changed while another tab was shown.
+// item, windows and monitors, sound outputs); selecting "ウィンドウ固定" refreshes the placement
+// model again, since the windows it lists may have changed while another tab was shown.
 //
 // Models that are not running in this session are null; their tab stays empty.
 
@@ -22,6 +22,7 @@ class AppSettingsModel;
 class ClipboardHistoryModel;
 class FixedPhraseModel;
 class QTabWidget;
+class SoundPriorityModel;
 class WindowPlacementModel;
 
 struct SettingsModels
@@ -30,6 +31,7 @@ struct SettingsModels
     ClipboardHistoryModel& clipboardHistory;
     FixedPhraseModel& fixedPhrases;
     WindowPlacementModel* windowPlacement = nullptr;
+    SoundPriorityModel* soundPriority = nullptr;
 };
 
 class SettingsView final : public QWidget

@@ -15,8 +15,10 @@
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
 #include "platform/sim/SimSessionEvents.h"
+#include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimWindowAccess.h"
 #include "settings/SettingsView.h"
+#include "sound/SoundPriorityModel.h"
 
 #include <QTemporaryDir>
 
@@ -38,6 +40,8 @@ struct SettingsWorld
     std::unique_ptr<ClipboardHistoryModel> clipboardHistory;
     std::unique_ptr<FixedPhraseModel> fixedPhrases;
     std::unique_ptr<WindowPlacementModel> windowPlacement;
+    SimSoundSystem sound;
+    std::unique_ptr<SoundPriorityModel> soundPriority;
     std::unique_ptr<SettingsView> view;
 
     SettingsView& start()
@@ -49,8 +53,10 @@ struct SettingsWorld
         windowPlacement = std::make_unique<WindowPlacementModel>(
             WindowPlacementModel::Services {defaults, scheduler, displays, windows, session},
             QStringLiteral("app.norvale.Norvale"));
+        soundPriority = std::make_unique<SoundPriorityModel>(sound, defaults, scheduler);
         view = std::make_unique<SettingsView>(
-            SettingsModels {*appSettings, *clipboardHistory, *fixedPhrases, windowPlacement.get()},
+            SettingsModels {*appSettings, *clipboardHistory, *fixedPhrases, windowPlacement.get(),
+                soundPriority.get()},
             defaults, scheduler);
         return *view;
     }

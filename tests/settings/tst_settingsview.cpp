@@ -107,14 +107,17 @@ private Q_SLOTS:
     void showingRefreshesOutsideState()
     {
         SettingsWorld world;
+        world.sound.setRefusesListeners(true); // plugging below goes unannounced
         SettingsView& view = world.start();
         world.loginItem.setStatus(LoginItemStatus::Enabled);
+        world.sound.plug(SimSoundSystem::output(QStringLiteral("usb"), QStringLiteral("USB DAC")));
         QSignalSpy placementRefreshes(
             world.windowPlacement.get(), &WindowPlacementModel::availableWindowsChanged);
         QVERIFY(!world.appSettings->launchAtLoginEnabled());
         view.show();
         QVERIFY(world.appSettings->launchAtLoginEnabled());
         QCOMPARE(placementRefreshes.count(), 1);
+        QCOMPARE(world.soundPriority->devices().size(), 1);
     }
 
     void textFollowsTheScale_data()
