@@ -153,10 +153,15 @@ void AppDelegate::configureQuickPanel()
     connect(m_quickPanel.get(), &QuickPanelWindow::closed, m_pasteBack.get(),
         &PasteBackController::quickPanelDidClose);
     resizeAndRebuildQuickPanel();
-    // Once launching is over, the work the first opening and the first search would do.
+    // Once launching is over, the work the first opening and the first search would do. The
+    // phrase section's first screen is drawn too: the first phrase search would otherwise
+    // meet the fonts of its lines cold, with no glyph of them drawn yet.
     m_platform.scheduler->post([self = QPointer(this)] {
         if (self && self->m_quickPanel) {
             self->m_clipboardMenu->prepareSearchTexts();
+            self->m_clipboardMenu->setSearchText(QStringLiteral("s "));
+            self->m_quickPanel->prepareFirstFrame();
+            self->m_clipboardMenu->setSearchText(QString());
             self->m_quickPanel->prepareFirstFrame();
         }
     });

@@ -73,8 +73,11 @@ ClipboardHistoryMenuViewModel::ClipboardHistoryMenuViewModel(ClipboardHistoryMod
     // New dimensions change what an image entry's search text holds.
     connect(&history, &ClipboardHistoryModel::imagePreviewGenerationChanged, this,
         &ClipboardHistoryMenuViewModel::resultsChanged);
-    connect(&fixedPhrases, &FixedPhraseModel::foldersChanged, this,
-        &ClipboardHistoryMenuViewModel::resultsChanged);
+    connect(&fixedPhrases, &FixedPhraseModel::foldersChanged, this, [this] {
+        m_phraseSearch.reset();
+        m_visiblePhraseCount.reset();
+        Q_EMIT resultsChanged();
+    });
     connect(&history, &ClipboardHistoryModel::displayHistoryRowCountChanged, this,
         &ClipboardHistoryMenuViewModel::layoutChanged);
 }
@@ -179,10 +182,20 @@ bool ClipboardHistoryMenuViewModel::itemMatches(
     return ClipboardHistorySearch::matches(*head, item.text.value_or(QString()), keyword);
 }
 
+// Typing mostly extends the keyword: then only the phrases the shorter one found can match.
 QList<FixedPhraseSearchResult> ClipboardHistoryMenuViewModel::filteredFixedPhraseResults() const
 {
-    return ClipboardHistorySearch::fixedPhraseResults(
-        m_fixedPhrases.visibleFolders(), activeSearchKeyword());
+    const QString keyword = activeSearchKeyword();
+    if (!m_phraseSearch) {
+        m_phraseSearch = PhraseSearch {keyword,
+            ClipboardHistorySearch::fixedPhraseResults(m_fixedPhrases.visibleFolders(), keyword)};
+    } else if (m_phraseSearch->keyword != keyword) {
+        m_phraseSearch->results = keyword.contains(m_phraseSearch->keyword)
+            ? ClipboardHistorySearch::narrowedFixedPhraseResults(m_phraseSearch->results, keyword)
+            : ClipboardHistorySearch::fixedPhraseResults(m_fixedPhrases.visibleFolders(), keyword);
+        m_phraseSearch->keyword = keyword;
+    }
+    return m_phraseSearch->results;
 }
 
 QString ClipboardHistoryMenuViewModel::countText(qsizetype count)
@@ -192,10 +205,14 @@ QString ClipboardHistoryMenuViewModel::countText(qsizetype count)
 
 QString ClipboardHistoryMenuViewModel::fixedPhraseLauncherDetail() const
 {
-    qsizetype count = 0;
-    for (const FixedPhraseFolder& folder : m_fixedPhrases.visibleFolders()) {
-        count += folder.phrases.size();
+    if (!m_visiblePhraseCount) {
+        qsizetype count = 0;
+        for (const FixedPhraseFolder& folder : m_fixedPhrases.visibleFolders()) {
+            count += folder.phrases.size();
+        }
+        m_visiblePhraseCount = count;
     }
+    const qsizetype count = *m_visiblePhraseCount;
     return count == 0 ? QStringLiteral("未表示") : countText(count);
 }
 

@@ -4,6 +4,7 @@
 #include "support/Text.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace ClipboardHistorySearch {
 
@@ -131,6 +132,26 @@ QList<FixedPhraseSearchResult> fixedPhraseResults(
         }
     }
     return results;
+}
+
+QList<FixedPhraseSearchResult> narrowedFixedPhraseResults(
+    const QList<FixedPhraseSearchResult>& results, QStringView keyword)
+{
+    QList<FixedPhraseSearchResult> narrowed;
+    // A folder's title is searched once for all of its phrases, as a full search does.
+    std::optional<QUuid> folderID;
+    bool folderMatches = false;
+    for (const FixedPhraseSearchResult& result : results) {
+        if (result.folderID != folderID) {
+            folderID = result.folderID;
+            folderMatches = matches(result.folderTitle, keyword);
+        }
+        if (folderMatches || matches(result.phrase.title, keyword) ||
+            matches(result.phrase.content, keyword)) {
+            narrowed.append(result);
+        }
+    }
+    return narrowed;
 }
 
 } // namespace ClipboardHistorySearch

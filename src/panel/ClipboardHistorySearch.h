@@ -60,5 +60,9 @@ QString searchTextHead(const ClipboardHistoryItem& item);
 // contains the keyword.
 QList<FixedPhraseSearchResult> fixedPhraseResults(
     const FixedPhraseFolderList& folders, QStringView keyword);
+// The results that also match keyword: the same as searching their folders again when
+// keyword contains the one the results were found with.
+QList<FixedPhraseSearchResult> narrowedFixedPhraseResults(
+    const QList<FixedPhraseSearchResult>& results, QStringView keyword);
 
 } // namespace ClipboardHistorySearch

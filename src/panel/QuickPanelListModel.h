@@ -75,13 +75,15 @@ protected:
             m_rows.remove(head, removed);
             endRemoveRows();
         }
+        // What is left after the removal is rows without its middle: the new list is the
+        // old one with the middle inserted (and a shared copy, not thousands of row copies).
         if (inserted > 0) {
             beginInsertRows({}, int(head), int(head + inserted - 1));
-            m_rows.insert(head, inserted, Row());
-            std::copy(rows.cbegin() + head, rows.cbegin() + head + inserted, m_rows.begin() + head);
+            m_rows = rows;
             endInsertRows();
+        } else {
+            m_rows = rows;
         }
-        m_rows = rows;
         if (content == Content::MayHaveChanged && !m_rows.isEmpty()) {
             Q_EMIT dataChanged(index(0), index(int(m_rows.size() - 1)));
         }
