@@ -6,6 +6,7 @@
 #include "PasteBackController.h"
 #include "StatusItemIcon.h"
 #include "clipboard/ClipboardHistoryModel.h"
+#include "dock/DockMovementPreventionModel.h"
 #include "panel/ClipboardHistoryMenu.h"
 #include "panel/ClipboardHistoryMenuViewModel.h"
 #include "panel/QuickPanelFloatingPanels.h"
@@ -58,6 +59,8 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
     m_fixedPhrases = std::make_unique<FixedPhraseModel>(
         *platform.scheduler, *platform.executor, *platform.files);
     m_appSettings = std::make_unique<AppSettingsModel>(*platform.defaults, *platform.loginItem);
+    m_dockMovementPrevention = std::make_unique<DockMovementPreventionModel>(
+        *platform.displays, *platform.defaults, *platform.systemDefaults, *platform.scheduler);
     m_windowPlacement = std::make_unique<WindowPlacementModel>(
         WindowPlacementModel::Services {*platform.defaults, *platform.scheduler, *platform.displays,
             *platform.windowAccess, *platform.sessionEvents},
@@ -328,6 +331,15 @@ void AppDelegate::showContextMenu(const QPoint& position)
 
 void AppDelegate::appendFeatureSwitches(QList<StatusMenuEntry>& entries)
 {
+    StatusMenuEntry dock;
+    dock.title = QStringLiteral("Dock移動抑止");
+    dock.checked = m_dockMovementPrevention->dockMovementPreventionEnabled();
+    dock.action = [this] {
+        m_dockMovementPrevention->setDockMovementPreventionEnabled(
+            !m_dockMovementPrevention->dockMovementPreventionEnabled());
+    };
+    entries.append(dock);
+
     StatusMenuEntry placement;
     placement.title = QStringLiteral("ウィンドウ固定");
     placement.checked = m_windowPlacement->windowPlacementEnabled();
@@ -336,6 +348,7 @@ void AppDelegate::appendFeatureSwitches(QList<StatusMenuEntry>& entries)
         m_windowPlacement->refresh();
     };
     entries.append(placement);
+
     StatusMenuEntry sound;
     sound.title = QStringLiteral("サウンド優先度");
     sound.checked = m_soundPriority->soundPriorityEnabled();

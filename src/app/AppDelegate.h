@@ -31,6 +31,7 @@ class AppSettingsModel;
 class ClipboardHistoryMenu;
 class ClipboardHistoryMenuViewModel;
 class ClipboardHistoryModel;
+class DockMovementPreventionModel;
 class FixedPhraseModel;
 class GlobalShortcutController;
 class PasteBackController;
@@ -54,8 +55,8 @@ public:
 
     AppModels models() const
     {
-        return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings, *m_windowPlacement,
-            *m_soundPriority};
+        return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings, *m_dockMovementPrevention,
+            *m_windowPlacement, *m_soundPriority};
     }
     // The models and shell actions for the command handlers.
     AppCommandContext commandContext();
@@ -104,6 +105,7 @@ private:
     std::unique_ptr<ClipboardHistoryModel> m_clipboardHistory;
     std::unique_ptr<FixedPhraseModel> m_fixedPhrases;
     std::unique_ptr<AppSettingsModel> m_appSettings;
+    std::unique_ptr<DockMovementPreventionModel> m_dockMovementPrevention;
     std::unique_ptr<WindowPlacementModel> m_windowPlacement;
     std::unique_ptr<SoundPriorityModel> m_soundPriority;
     // The panel's view model outlives its view (the window's content) and dies before the

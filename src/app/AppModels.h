@@ -7,6 +7,7 @@
 
 class AppSettingsModel;
 class ClipboardHistoryModel;
+class DockMovementPreventionModel;
 class FixedPhraseModel;
 class SoundPriorityModel;
 class WindowPlacementModel;
@@ -16,6 +17,7 @@ struct AppModels
     ClipboardHistoryModel& clipboardHistory;
     FixedPhraseModel& fixedPhrases;
     AppSettingsModel& appSettings;
+    DockMovementPreventionModel& dockMovementPrevention;
     WindowPlacementModel& windowPlacement;
     SoundPriorityModel& soundPriority;
 };

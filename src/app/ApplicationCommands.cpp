@@ -1,5 +1,7 @@
 #include "ApplicationCommands.h"
 
+#include "AppCommandContext.h"
+
 void registerApplicationCommands(CommandRegistry& registry)
 {
     registerShellCommands(registry);
@@ -8,5 +10,26 @@ void registerApplicationCommands(CommandRegistry& registry)
     registerShortcutCommands(registry);
     registerConfigCommands(registry);
     registerPlacementCommands(registry);
+    registerDockCommands(registry);
     registerSoundCommands(registry);
+}
+
+void addFeatureSwitchCommands(CommandRegistry& registry, const QString& group,
+    const QString& enableSummary, const QString& disableSummary,
+    std::function<void(const AppModels&, bool)> setEnabled,
+    std::function<std::optional<QString>(const AppModels&)> statusMessage)
+{
+    for (const bool enable : {true, false}) {
+        CommandSpec toggle;
+        toggle.words =
+            QStringList {group, enable ? QStringLiteral("enable") : QStringLiteral("disable")};
+        toggle.summary = enable ? enableSummary : disableSummary;
+        toggle.inInstance = [enable, setEnabled, statusMessage](const CommandInvocation&,
+                                const AppCommandContext& context, const CommandReply& reply) {
+            setEnabled(context.models, enable);
+            reply(CommandResult::output(
+                statusMessage(context.models).value_or(QString()) + QLatin1Char('\n')));
+        };
+        registry.add(std::move(toggle));
+    }
 }

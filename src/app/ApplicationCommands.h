@@ -15,6 +15,14 @@ void registerPhraseCommands(CommandRegistry& registry);
 void registerConfigCommands(CommandRegistry& registry);
 void registerPlacementCommands(CommandRegistry& registry);
 void registerSoundCommands(CommandRegistry& registry);
+void registerDockCommands(CommandRegistry& registry);
+
+// `<group> enable` and `<group> disable`: a feature's switch, as its status-menu item turns it,
+// answering with the feature's status line. The summaries say what each does.
+void addFeatureSwitchCommands(CommandRegistry& registry, const QString& group,
+    const QString& enableSummary, const QString& disableSummary,
+    std::function<void(const AppModels&, bool)> setEnabled,
+    std::function<std::optional<QString>(const AppModels&)> statusMessage);
 void registerShortcutCommands(CommandRegistry& registry);
 
 namespace HistoryCommands {

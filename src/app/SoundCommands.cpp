@@ -120,18 +120,10 @@ void registerSoundCommands(CommandRegistry& registry)
     };
     registry.add(std::move(priority));
 
-    for (const bool enable : {true, false}) {
-        CommandSpec toggle;
-        toggle.words = QStringList {
-            QStringLiteral("sound"), enable ? QStringLiteral("enable") : QStringLiteral("disable")};
-        toggle.summary = enable
-            ? QStringLiteral("Turn sound priority on (as its status-menu item does).")
-            : QStringLiteral("Turn sound priority off; the default output stays as it is.");
-        toggle.inInstance = [enable](const CommandInvocation&, const AppCommandContext& context,
-                                const CommandReply& reply) {
-            context.models.soundPriority.setSoundPriorityEnabled(enable);
-            reply(statusResult(context.models.soundPriority));
-        };
-        registry.add(std::move(toggle));
-    }
+    addFeatureSwitchCommands(
+        registry, QStringLiteral("sound"),
+        QStringLiteral("Turn sound priority on (as its status-menu item does)."),
+        QStringLiteral("Turn sound priority off; the default output stays as it is."),
+        [](const AppModels& models, bool on) { models.soundPriority.setSoundPriorityEnabled(on); },
+        [](const AppModels& models) { return models.soundPriority.statusMessage(); });
 }

@@ -50,6 +50,8 @@ public:
     // Primary display first, then the others in the system's order.
     virtual QList<DisplayInfo> displays() const = 0;
     virtual QPoint pointerLocation() const = 0;
+    // Moves the pointer (Qt's global coordinates) without any input event of our own making.
+    virtual void warpPointer(const QPoint& location) = 0;
 
 Q_SIGNALS:
     void displaysChanged();

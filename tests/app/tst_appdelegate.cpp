@@ -12,6 +12,7 @@
 #include "platform/sim/ManualExecutor.h"
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/ScriptedSystemCommands.h"
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
@@ -66,6 +67,8 @@ struct World
     SimSoundSystem* sound = install<SimSoundSystem>(platform.sound);
     SimWindowAccess* windowAccess = install<SimWindowAccess>(platform.windowAccess);
     SimSessionEvents* sessionEvents = install<SimSessionEvents>(platform.sessionEvents);
+    ScriptedSystemCommands* commands =
+        install<ScriptedSystemCommands>(platform.systemDefaults, *scheduler);
     std::unique_ptr<AppDelegate> app;
 
     World()
@@ -146,8 +149,8 @@ private Q_SLOTS:
             return described;
         };
         QCOMPARE(describeMenu(),
-            QStringList({"クリップボード監視[x]", "ウィンドウ固定[ ]", "サウンド優先度[ ]",
-                "履歴を表示", "---", "設定Ctrl+,", "---", "終了Ctrl+Q"}));
+            QStringList({"クリップボード監視[x]", "Dock移動抑止[ ]", "ウィンドウ固定[ ]",
+                "サウンド優先度[ ]", "履歴を表示", "---", "設定Ctrl+,", "---", "終了Ctrl+Q"}));
         QCOMPARE(world.tray->toolTip(), QStringLiteral("Norvale - クリップボード監視: オン"));
 
         // The toggle flips monitoring; the next menu and the tooltip show it.
@@ -159,12 +162,12 @@ private Q_SLOTS:
         QVERIFY(world.tray->choose(QStringLiteral("サウンド優先度")));
         QCOMPARE(
             world.defaults->value(QStringLiteral("soundPriority.enabled")), DefaultsValue(true));
-        QCOMPARE(describeMenu().at(2), QStringLiteral("サウンド優先度[x]"));
+        QCOMPARE(describeMenu().at(3), QStringLiteral("サウンド優先度[x]"));
         // Window placement is switched and refreshed: its status line is the summary.
         QVERIFY(world.tray->choose(QStringLiteral("ウィンドウ固定")));
         QCOMPARE(world.defaults->value(QStringLiteral("feature.windowPlacement.enabled")),
             DefaultsValue(true));
-        QCOMPARE(describeMenu().at(1), QStringLiteral("ウィンドウ固定[x]"));
+        QCOMPARE(describeMenu().at(2), QStringLiteral("ウィンドウ固定[x]"));
         const WindowPlacementModel& placement = world.app->models().windowPlacement;
         QCOMPARE(placement.statusMessage(), QStringLiteral("この構成の登録数: 0"));
         // The quick panel's apply button applies now.
@@ -173,6 +176,10 @@ private Q_SLOTS:
             ->applyWindowPlacementRequested();
         QCOMPARE(placement.statusMessage(),
             QStringLiteral("適用対象のウィンドウが見つかりませんでした"));
+        world.chooseFromMenu(QStringLiteral("Dock移動抑止"));
+        QCOMPARE(world.defaults->value(QStringLiteral("feature.dockMovementPrevention.enabled")),
+            DefaultsValue(true));
+        QCOMPARE(describeMenu().at(1), QStringLiteral("Dock移動抑止[x]"));
 
         world.chooseFromMenu(QStringLiteral("設定"));
         QVERIFY(windowOf<SettingsWindow>()->isVisible());

@@ -8,9 +8,11 @@
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
+#include "dock/DockMovementPreventionModel.h"
 #include "phrases/PhraseModelHarness.h"
 #include "placement/WindowPlacementModel.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/ScriptedSystemCommands.h"
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
@@ -81,13 +83,15 @@ struct Instance final : AppShellActions
     FixedPhraseModel& phrases;
     SimLoginItem loginItem;
     AppSettingsModel settings {defaults, loginItem};
+    ScriptedSystemCommands commands {h.scheduler};
+    DockMovementPreventionModel dock {displays, defaults, commands, h.scheduler};
     SimSoundSystem sound;
     SoundPriorityModel soundPriority {sound, defaults, h.scheduler};
     WindowPlacementModel placement {{defaults, h.scheduler, displays, windows, session}, {}};
     const CommandRegistry& registry;
     InstanceServer::Handler handler = [this](const InstanceRequest& r, const CommandReply& reply) {
         registry.runInInstance(r.arguments, r.workingDirectory,
-            {{history, phrases, settings, placement, soundPriority}, *this, displays}, reply);
+            {{history, phrases, settings, dock, placement, soundPriority}, *this, displays}, reply);
     };
     InstanceServer server {
         [this](const InstanceRequest& r, const CommandReply& reply) { handler(r, reply); },
@@ -469,6 +473,8 @@ private Q_SLOTS:
         row("sound enable;sound priority 1 hs;sound priority 1 none",
             "0 利用可能な優先デバイスがありません", "hs");
         row("sound enable;sound priority 1 hs;sound disable", "0 サウンド優先度: オフ", "hs");
+        row("dock enable", "0 Dock移動抑止: オン", "spk");
+        row("dock enable;dock disable", "0 Dock移動抑止: オフ", "spk");
         row("sound priority 6 hs", "2 the slot is a number from 1 to 5", "spk");
         row("sound priority 2 spk;sound devices --json",
             "0 [\n  {\n    \"id\" : \"hs\",\n    \"name\" : \"Headset\",\n"

@@ -161,6 +161,11 @@ QPoint LinuxDisplays::pointerLocation() const
     return QCursor::pos();
 }
 
+void LinuxDisplays::warpPointer(const QPoint& location)
+{
+    QCursor::setPos(location);
+}
+
 void LinuxDisplays::watchScreen(QScreen* screen)
 {
     connect(screen, &QScreen::geometryChanged, this, [this] { scheduleRefresh(); });

@@ -38,7 +38,10 @@ public:
     ~LinuxDisplays() override;
 
     QList<DisplayInfo> displays() const override;
+    // Both through the X server: QCursor queries and warps the pointer on the xcb connection
+    // (XWarpPointer; no synthetic input events).
     QPoint pointerLocation() const override;
+    void warpPointer(const QPoint& location) override;
 
     // The part of monitor (root coordinates) left free by the struts; the frame itself when a
     // strut would leave nothing.
