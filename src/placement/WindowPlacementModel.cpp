@@ -2,6 +2,7 @@
 
 #include "WindowPlacementRuleList.h"
 
+#include <QScopeGuard>
 #include <QStringBuilder>
 
 namespace {
@@ -174,6 +175,8 @@ int WindowPlacementModel::applyRules(const std::optional<QString>& bundleIdentif
     for (const WindowPlacementRule& rule : std::as_const(taken)) {
         ++rulesPerBundle[rule.appBundleIdentifier];
     }
+    m_services.windows.beginPass();
+    const auto endPass = qScopeGuard([this] { m_services.windows.endPass(); });
     const QList<ApplicationRecord> applications = m_services.windows.runningApplications();
     QHash<QString, QList<WindowElement>> placedPerBundle;
     int count = 0;

@@ -91,6 +91,12 @@ public:
     // the permission where it can be granted.
     virtual bool isTrusted(bool prompt) = 0;
 
+    // Between these, the window list and the windows' properties may be read once and reused:
+    // a placement pass asks for the same windows once per rule. Moves still go to the system
+    // and a moved window's frame is read afresh.
+    virtual void beginPass() { }
+    virtual void endPass() { }
+
 Q_SIGNALS:
     void applicationLaunched(const ApplicationRecord& application);
 };

@@ -28,6 +28,22 @@ QString utf8OrLatin1(const std::optional<QByteArray>& utf8, const std::optional<
     return latin1 ? QString::fromLatin1(*latin1) : QString();
 }
 
+// The pass's reading of key when there is one, else a fresh reading, kept while a pass runs.
+template<typename Value, typename Read>
+Value remembered(QHash<uint32_t, Value>* readings, uint32_t key, Read read)
+{
+    if (readings != nullptr) {
+        if (const auto known = readings->constFind(key); known != readings->cend()) {
+            return *known;
+        }
+    }
+    Value value = read();
+    if (readings != nullptr) {
+        readings->insert(key, value);
+    }
+    return value;
+}
+
 } // namespace
 
 struct LinuxWindowAccess::Client
@@ -95,6 +111,14 @@ private:
     QHash<QString, std::optional<Entry>> m_entries;
 };
 
+struct LinuxWindowAccess::Pass
+{
+    std::optional<QList<uint32_t>> clientWindows;
+    QHash<uint32_t, Client> identified;
+    QHash<uint32_t, Client> described;
+    QHash<uint32_t, std::optional<QRectF>> frames;
+};
+
 LinuxWindowAccess::LinuxWindowAccess(QString ownBundleIdentifier, QObject* parent)
     : WindowAccess(parent)
     , m_x11(X11Connection::shared())
@@ -141,6 +165,17 @@ qint64 LinuxWindowAccess::layerFor(const QList<QByteArray>& types, const QList<Q
 }
 
 QList<uint32_t> LinuxWindowAccess::clientWindows() const
+{
+    if (!m_pass) {
+        return readClientWindows();
+    }
+    if (!m_pass->clientWindows) {
+        m_pass->clientWindows = readClientWindows();
+    }
+    return *m_pass->clientWindows;
+}
+
+QList<uint32_t> LinuxWindowAccess::readClientWindows() const
 {
     if (!m_x11) {
         return {};
@@ -196,6 +231,15 @@ qint32 LinuxWindowAccess::processKeyOf(uint32_t window) const
 
 LinuxWindowAccess::Client LinuxWindowAccess::identify(uint32_t window) const
 {
+    if (m_pass && m_pass->described.contains(window)) {
+        return m_pass->described.value(window);
+    }
+    return remembered(m_pass ? &m_pass->identified : nullptr, window,
+        [this, window] { return readIdentity(window); });
+}
+
+LinuxWindowAccess::Client LinuxWindowAccess::readIdentity(uint32_t window) const
+{
     Client client;
     client.window = window;
     client.processKey = processKeyOf(window);
@@ -212,6 +256,12 @@ LinuxWindowAccess::Client LinuxWindowAccess::identify(uint32_t window) const
 }
 
 LinuxWindowAccess::Client LinuxWindowAccess::describe(uint32_t window) const
+{
+    return remembered(m_pass ? &m_pass->described : nullptr, window,
+        [this, window] { return readDescription(window); });
+}
+
+LinuxWindowAccess::Client LinuxWindowAccess::readDescription(uint32_t window) const
 {
     Client client = identify(window);
     const xcb_atom_t utf8 = m_x11->atom("UTF8_STRING");
@@ -359,6 +409,12 @@ std::array<uint32_t, 4> LinuxWindowAccess::frameExtents(uint32_t window) const
 
 std::optional<QRectF> LinuxWindowAccess::frame(uint32_t window) const
 {
+    return remembered(
+        m_pass ? &m_pass->frames : nullptr, window, [this, window] { return readFrame(window); });
+}
+
+std::optional<QRectF> LinuxWindowAccess::readFrame(uint32_t window) const
+{
     const std::optional<QRect> client = m_x11->rootGeometry(window);
     if (!client) {
         return std::nullopt;
@@ -398,6 +454,9 @@ bool LinuxWindowAccess::hasWindowManager() const
 bool LinuxWindowAccess::moveResize(
     uint32_t window, uint32_t flags, const std::array<int, 4>& geometry)
 {
+    if (m_pass) {
+        m_pass->frames.remove(window);
+    }
     if (!m_x11 || !m_x11->windowExists(window)) {
         return false;
     }
@@ -455,6 +514,16 @@ bool LinuxWindowAccess::setSize(WindowElement window, const QSizeF& size)
 bool LinuxWindowAccess::isTrusted(bool)
 {
     return m_x11 != nullptr;
+}
+
+void LinuxWindowAccess::beginPass()
+{
+    m_pass = std::make_unique<Pass>();
+}
+
+void LinuxWindowAccess::endPass()
+{
+    m_pass.reset();
 }
 
 void LinuxWindowAccess::clientListChanged()

@@ -44,6 +44,8 @@ public:
     bool setPosition(WindowElement window, const QPointF& position) override;
     bool setSize(WindowElement window, const QSizeF& size) override;
     bool isTrusted(bool prompt) override;
+    void beginPass() override;
+    void endPass() override;
 
     // The layer of a window from its _NET_WM_WINDOW_TYPE and _NET_WM_STATE atom names.
     static qint64 layerFor(const QList<QByteArray>& types, const QList<QByteArray>& states);
@@ -51,16 +53,21 @@ public:
 private:
     struct Client;
     struct Desktop;
+    struct Pass;
 
     QList<uint32_t> clientWindows() const;
+    QList<uint32_t> readClientWindows() const;
     QList<Client> clients() const;
     qint32 processKeyOf(uint32_t window) const;
     // The process and the names that tell the application.
     Client identify(uint32_t window) const;
+    Client readIdentity(uint32_t window) const;
     Client describe(uint32_t window) const;
+    Client readDescription(uint32_t window) const;
     ApplicationRecord applicationOf(const Client& client) const;
     QList<ApplicationRecord> applications(const QList<Client>& clients) const;
     std::optional<QRectF> frame(uint32_t window) const;
+    std::optional<QRectF> readFrame(uint32_t window) const;
     std::array<uint32_t, 4> frameExtents(uint32_t window) const;
     bool hasWindowManager() const;
     bool moveResize(uint32_t window, uint32_t flags, const std::array<int, 4>& geometry);
@@ -70,4 +77,6 @@ private:
     QString m_ownBundleIdentifier;
     std::unique_ptr<Desktop> m_desktop;
     QSet<qint32> m_knownProcesses;
+    // Readings reused while a pass runs.
+    std::unique_ptr<Pass> m_pass;
 };
