@@ -7,6 +7,7 @@
 #include "StatusItemIcon.h"
 #include "clipboard/ClipboardHistoryModel.h"
 #include "dock/DockMovementPreventionModel.h"
+#include "mouse/MouseSettingsModel.h"
 #include "panel/ClipboardHistoryMenu.h"
 #include "panel/ClipboardHistoryMenuViewModel.h"
 #include "panel/QuickPanelFloatingPanels.h"
@@ -67,6 +68,8 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
         AppPlatform::applicationIdentifier);
     m_soundPriority = std::make_unique<SoundPriorityModel>(
         *platform.sound, *platform.defaults, *platform.scheduler);
+    m_mouseSettings = std::make_unique<MouseSettingsModel>(*platform.commandExecutor,
+        *platform.scrollTap, *platform.defaults, *platform.scheduler, platform.mouseTools);
     m_pasteBack = std::make_unique<PasteBackController>(
         *platform.workspace, *platform.keyboard, *platform.scheduler);
     GlobalShortcutController::Actions shortcutActions;
@@ -348,6 +351,13 @@ void AppDelegate::appendFeatureSwitches(QList<StatusMenuEntry>& entries)
         m_windowPlacement->refresh();
     };
     entries.append(placement);
+    StatusMenuEntry mouse;
+    mouse.title = QStringLiteral("マウス調整");
+    mouse.checked = m_mouseSettings->mouseAdjustmentEnabled();
+    mouse.action = [this] {
+        m_mouseSettings->setMouseAdjustmentEnabled(!m_mouseSettings->mouseAdjustmentEnabled());
+    };
+    entries.append(mouse);
 
     StatusMenuEntry sound;
     sound.title = QStringLiteral("サウンド優先度");
@@ -447,6 +457,9 @@ void AppDelegate::applicationWillTerminate()
     if (m_quickPanel) {
         m_quickPanel->dismiss();
     }
+    // The system scroll direction and the devices' baselines are put back by tools the process
+    // does not wait for; they are started before the stores take the remaining time.
+    m_mouseSettings->prepareForApplicationTermination();
     // Edits of the phrases still waiting for their delayed save, and a history save in flight,
     // would die with the process.
     flushStores();

@@ -40,6 +40,7 @@ class QuickPanelWindow;
 class SettingsView;
 class SettingsWindow;
 class SoundPriorityModel;
+class MouseSettingsModel;
 class WindowPlacementModel;
 struct StatusMenuEntry;
 
@@ -56,7 +57,7 @@ public:
     AppModels models() const
     {
         return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings, *m_dockMovementPrevention,
-            *m_windowPlacement, *m_soundPriority};
+            *m_windowPlacement, *m_soundPriority, *m_mouseSettings};
     }
     // The models and shell actions for the command handlers.
     AppCommandContext commandContext();
@@ -108,6 +109,7 @@ private:
     std::unique_ptr<DockMovementPreventionModel> m_dockMovementPrevention;
     std::unique_ptr<WindowPlacementModel> m_windowPlacement;
     std::unique_ptr<SoundPriorityModel> m_soundPriority;
+    std::unique_ptr<MouseSettingsModel> m_mouseSettings;
     // The panel's view model outlives its view (the window's content) and dies before the
     // models it reads.
     std::unique_ptr<ClipboardHistoryMenuViewModel> m_clipboardMenu;

@@ -9,6 +9,7 @@ class AppSettingsModel;
 class ClipboardHistoryModel;
 class DockMovementPreventionModel;
 class FixedPhraseModel;
+class MouseSettingsModel;
 class SoundPriorityModel;
 class WindowPlacementModel;
 
@@ -20,4 +21,5 @@ struct AppModels
     DockMovementPreventionModel& dockMovementPrevention;
     WindowPlacementModel& windowPlacement;
     SoundPriorityModel& soundPriority;
+    MouseSettingsModel& mouseSettings;
 };

@@ -12,6 +12,7 @@
 #include "platform/linux/LinuxWindowAccess.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/PulseAudioSoundSystem.h"
+#include "platform/linux/UnavailableScrollEventTap.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/ScriptedSystemCommands.h"
@@ -19,6 +20,7 @@
 #include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimScrollEventTap.h"
 #include "platform/sim/SimSessionEvents.h"
 #include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
@@ -83,6 +85,11 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         sound->chooseDefaultByHand(QStringLiteral("sim-speakers"));
         platform.sound = std::move(sound);
         platform.systemDefaults = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
+        // No HID utility answers in the simulated world: the mouse feature shows its launch
+        // error rather than touching a real device.
+        platform.commandExecutor = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
+        platform.scrollTap = std::make_unique<SimScrollEventTap>();
+        platform.mouseTools = MouseSystemTools::withDefaultsTool(*platform.defaults);
     } else {
         platform.files.emplace(FileLocations::standard());
         platform.defaults = std::make_unique<LinuxDefaultsStore>();
@@ -98,6 +105,13 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.keyMonitor = std::make_unique<LinuxGlobalKeyMonitor>();
         platform.sound = std::make_unique<PulseAudioSoundSystem>();
         platform.systemDefaults = std::make_unique<ProcessSystemDefaults>();
+        platform.commandExecutor =
+            std::make_unique<ProcessSystemCommandExecutor>(*platform.executor);
+        platform.scrollTap = std::make_unique<UnavailableScrollEventTap>();
+        // The HID helper is installed beside the norvale executable; until it is there, the
+        // mouse feature reports the launch failure.
+        platform.mouseTools = MouseSystemTools::withGSettings(*platform.systemDefaults,
+            QCoreApplication::applicationDirPath() + QStringLiteral("/norvale-hidutil"));
     }
     return platform;
 }

@@ -8,6 +8,7 @@
 // The simulated world keeps its files in a private temporary folder and its settings in
 // memory, so a demo never touches the user's real history or settings.
 
+#include "mouse/MouseSystemTools.h"
 #include "platform/DefaultsStore.h"
 #include "platform/Displays.h"
 #include "platform/Executor.h"
@@ -16,6 +17,7 @@
 #include "platform/LoginItem.h"
 #include "platform/Pasteboard.h"
 #include "platform/Scheduler.h"
+#include "platform/ScrollEventTap.h"
 #include "platform/SessionEvents.h"
 #include "platform/SoundSystem.h"
 #include "platform/SyntheticKeyboard.h"
@@ -59,6 +61,9 @@ struct AppPlatform final
     std::unique_ptr<GlobalKeyMonitor> keyMonitor;
     std::unique_ptr<SoundSystem> sound;
     std::unique_ptr<SystemDefaults> systemDefaults;
+    std::unique_ptr<SystemCommandExecutor> commandExecutor;
+    std::unique_ptr<ScrollEventTap> scrollTap;
+    MouseSystemTools mouseTools;
     std::optional<FileLocations> files;
 
     AppPlatform();

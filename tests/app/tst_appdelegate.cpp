@@ -4,6 +4,7 @@
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "common/TestMain.h"
+#include "mouse/MouseSettingsModel.h"
 #include "panel/ClipboardHistoryMenu.h"
 #include "panel/QuickPanelSection.h"
 #include "panel/QuickPanelWindow.h"
@@ -17,6 +18,7 @@
 #include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimScrollEventTap.h"
 #include "platform/sim/SimSessionEvents.h"
 #include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
@@ -69,6 +71,9 @@ struct World
     SimSessionEvents* sessionEvents = install<SimSessionEvents>(platform.sessionEvents);
     ScriptedSystemCommands* commands =
         install<ScriptedSystemCommands>(platform.systemDefaults, *scheduler);
+    ScriptedSystemCommands* mouseCommands =
+        install<ScriptedSystemCommands>(platform.commandExecutor, *scheduler);
+    SimScrollEventTap* scrollTap = install<SimScrollEventTap>(platform.scrollTap);
     std::unique_ptr<AppDelegate> app;
 
     World()
@@ -80,6 +85,7 @@ struct World
         platform.files.emplace(data.filePath(QStringLiteral("Norvale")));
         tray->setHostAvailable();
         workspace->setFrontmost(editor);
+        platform.mouseTools = MouseSystemTools::withDefaultsTool(*defaults);
     }
 
     AppDelegate& launch()
@@ -149,8 +155,9 @@ private Q_SLOTS:
             return described;
         };
         QCOMPARE(describeMenu(),
-            QStringList({"クリップボード監視[x]", "Dock移動抑止[ ]", "ウィンドウ固定[ ]",
-                "サウンド優先度[ ]", "履歴を表示", "---", "設定Ctrl+,", "---", "終了Ctrl+Q"}));
+            QStringList(
+                {"クリップボード監視[x]", "Dock移動抑止[ ]", "ウィンドウ固定[ ]", "マウス調整[ ]",
+                    "サウンド優先度[ ]", "履歴を表示", "---", "設定Ctrl+,", "---", "終了Ctrl+Q"}));
         QCOMPARE(world.tray->toolTip(), QStringLiteral("Norvale - クリップボード監視: オン"));
 
         // The toggle flips monitoring; the next menu and the tooltip show it.
@@ -162,7 +169,11 @@ private Q_SLOTS:
         QVERIFY(world.tray->choose(QStringLiteral("サウンド優先度")));
         QCOMPARE(
             world.defaults->value(QStringLiteral("soundPriority.enabled")), DefaultsValue(true));
-        QCOMPARE(describeMenu().at(3), QStringLiteral("サウンド優先度[x]"));
+        QCOMPARE(describeMenu().at(4), QStringLiteral("サウンド優先度[x]"));
+        world.chooseFromMenu(QStringLiteral("マウス調整"));
+        QCOMPARE(world.defaults->value(QStringLiteral("feature.mouse.mouseAdjustmentEnabled")),
+            DefaultsValue(true));
+        QCOMPARE(describeMenu().at(3), QStringLiteral("マウス調整[x]"));
         // Window placement is switched and refreshed: its status line is the summary.
         QVERIFY(world.tray->choose(QStringLiteral("ウィンドウ固定")));
         QCOMPARE(world.defaults->value(QStringLiteral("feature.windowPlacement.enabled")),
@@ -196,6 +207,13 @@ private Q_SLOTS:
         QVERIFY(!panelOpen());
         QVERIFY(!world.tray->menu().isEmpty());
         QVERIFY(world.workspace->activations().isEmpty());
+
+        // Quitting with the feature on starts putting the system back and does not wait for it.
+        world.scheduler->advance(0);
+        const qsizetype toolRuns = world.mouseCommands->calls().size();
+        world.app->applicationWillTerminate();
+        world.scheduler->advance(0);
+        QVERIFY(world.mouseCommands->calls().size() > toolRuns);
     }
 
     // "終了" asks the application to quit; the termination sequence follows from aboutToQuit.

@@ -9,6 +9,7 @@
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "dock/DockMovementPreventionModel.h"
+#include "mouse/MouseSettingsModel.h"
 #include "phrases/PhraseModelHarness.h"
 #include "placement/WindowPlacementModel.h"
 #include "platform/sim/MemoryDefaultsStore.h"
@@ -16,6 +17,7 @@
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimScrollEventTap.h"
 #include "platform/sim/SimSessionEvents.h"
 #include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimWindowAccess.h"
@@ -88,10 +90,15 @@ struct Instance final : AppShellActions
     SimSoundSystem sound;
     SoundPriorityModel soundPriority {sound, defaults, h.scheduler};
     WindowPlacementModel placement {{defaults, h.scheduler, displays, windows, session}, {}};
+    ScriptedSystemCommands mouseCommands {h.scheduler};
+    SimScrollEventTap scrollTap;
+    MouseSettingsModel mouse {mouseCommands, scrollTap, defaults, h.scheduler,
+        MouseSystemTools::withDefaultsTool(defaults)};
     const CommandRegistry& registry;
     InstanceServer::Handler handler = [this](const InstanceRequest& r, const CommandReply& reply) {
         registry.runInInstance(r.arguments, r.workingDirectory,
-            {{history, phrases, settings, dock, placement, soundPriority}, *this, displays}, reply);
+            {{history, phrases, settings, dock, placement, soundPriority, mouse}, *this, displays},
+            reply);
     };
     InstanceServer server {
         [this](const InstanceRequest& r, const CommandReply& reply) { handler(r, reply); },
