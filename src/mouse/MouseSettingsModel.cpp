@@ -449,7 +449,10 @@ void MouseSettingsModel::prepareForApplicationTermination()
     }
     auto task = std::make_shared<MouseCommandTask>(m_executor);
     m_terminationTasks.append(task);
-    start(task, &MouseSettingsModel::forceDisableScrollInversionAsync);
+    // Not posted like other jobs: the application quits after the main loop has stopped, so a
+    // posted job would never run. Starting it now hands its first tool run to the executor,
+    // which finishes it while the application shuts down.
+    forceDisableScrollInversionAsync(task);
 }
 
 // --- Tool runs ---
