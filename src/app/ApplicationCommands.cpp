@@ -12,11 +12,25 @@ void registerApplicationCommands(CommandRegistry& registry)
     registerPlacementCommands(registry);
     registerDockCommands(registry);
     registerSoundCommands(registry);
+    registerMouseCommands(registry);
 }
 
 void addFeatureSwitchCommands(CommandRegistry& registry, const QString& group,
     const QString& enableSummary, const QString& disableSummary,
     std::function<void(const AppModels&, bool)> setEnabled,
+    std::function<std::optional<QString>(const AppModels&)> statusMessage)
+{
+    addFeatureSwitchCommands(registry, group, enableSummary, disableSummary,
+        FeatureSwitch(
+            [setEnabled](const AppModels& models, bool on, const std::function<void()>& settled) {
+                setEnabled(models, on);
+                settled();
+            }),
+        std::move(statusMessage));
+}
+
+void addFeatureSwitchCommands(CommandRegistry& registry, const QString& group,
+    const QString& enableSummary, const QString& disableSummary, FeatureSwitch setEnabled,
     std::function<std::optional<QString>(const AppModels&)> statusMessage)
 {
     for (const bool enable : {true, false}) {
@@ -26,9 +40,11 @@ void addFeatureSwitchCommands(CommandRegistry& registry, const QString& group,
         toggle.summary = enable ? enableSummary : disableSummary;
         toggle.inInstance = [enable, setEnabled, statusMessage](const CommandInvocation&,
                                 const AppCommandContext& context, const CommandReply& reply) {
-            setEnabled(context.models, enable);
-            reply(CommandResult::output(
-                statusMessage(context.models).value_or(QString()) + QLatin1Char('\n')));
+            const AppModels models = context.models;
+            setEnabled(models, enable, [models, statusMessage, reply] {
+                reply(CommandResult::output(
+                    statusMessage(models).value_or(QString()) + QLatin1Char('\n')));
+            });
         };
         registry.add(std::move(toggle));
     }

@@ -16,12 +16,19 @@ void registerConfigCommands(CommandRegistry& registry);
 void registerPlacementCommands(CommandRegistry& registry);
 void registerSoundCommands(CommandRegistry& registry);
 void registerDockCommands(CommandRegistry& registry);
+void registerMouseCommands(CommandRegistry& registry);
 
 // `<group> enable` and `<group> disable`: a feature's switch, as its status-menu item turns it,
-// answering with the feature's status line. The summaries say what each does.
+// answering with the feature's status line. The summaries say what each does. A feature whose
+// switch reaches its status line only after background work passes setEnabled that calls
+// `settled` once the line is current; the others answer at once.
+using FeatureSwitch = std::function<void(const AppModels&, bool on, std::function<void()> settled)>;
 void addFeatureSwitchCommands(CommandRegistry& registry, const QString& group,
     const QString& enableSummary, const QString& disableSummary,
     std::function<void(const AppModels&, bool)> setEnabled,
+    std::function<std::optional<QString>(const AppModels&)> statusMessage);
+void addFeatureSwitchCommands(CommandRegistry& registry, const QString& group,
+    const QString& enableSummary, const QString& disableSummary, FeatureSwitch setEnabled,
     std::function<std::optional<QString>(const AppModels&)> statusMessage);
 void registerShortcutCommands(CommandRegistry& registry);
 

@@ -636,6 +636,7 @@ void MouseSettingsModel::refreshDevicesAsync(const MouseTaskPointer& task)
                 if (!result.isSuccess()) {
                     setStatusMessage(QStringLiteral("マウス一覧を取得できませんでした: ") +
                         result.errorDescription());
+                    Q_EMIT devicesRefreshFinished(false);
                     return;
                 }
                 devicesRefreshed(task, MouseDevice::parseDevices(result.text()));
@@ -658,17 +659,16 @@ void MouseSettingsModel::devicesRefreshed(const MouseTaskPointer& task, QList<Mo
             }
             if (const std::optional<MouseDevice> selected = selectedDevice()) {
                 setStatusMessage(Selected + selected->displayName());
-                return;
-            }
-            if (!m_devices.isEmpty()) {
+            } else if (!m_devices.isEmpty()) {
                 const MouseDevice first = m_devices.first();
                 setSelectedDeviceIDWithHandler(first.id());
                 m_defaults.set(SelectedDeviceKey, first.id());
                 setStatusMessage(Selected + first.displayName());
-                return;
+            } else {
+                setSelectedDeviceIDWithHandler(std::nullopt);
+                setStatusMessage(QStringLiteral("マウスが見つかりません"));
             }
-            setSelectedDeviceIDWithHandler(std::nullopt);
-            setStatusMessage(QStringLiteral("マウスが見つかりません"));
+            Q_EMIT devicesRefreshFinished(true);
         });
 }
 

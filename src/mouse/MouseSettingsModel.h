@@ -128,6 +128,9 @@ Q_SIGNALS:
     void scrollAccelerationEnabledChanged(bool enabled);
     void statusMessageChanged();
     void devicesChanged();
+    // A device refresh has ended: the list is published (true) or could not be read (false).
+    // A refresh replaced by a newer one ends with the newer one.
+    void devicesRefreshFinished(bool succeeded);
     void selectedDeviceIDChanged();
     void conflictingApplicationsChanged();
     void softwareInversionChanged();

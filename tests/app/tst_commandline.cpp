@@ -121,6 +121,29 @@ struct Instance final : AppShellActions
         return writeFile(h.folderPath() + QStringLiteral("/ClipboardHistory.json"), bytes) &&
             writeFile(h.storePath(), bytes);
     }
+    // One USB mouse, its values read back, and nothing conflicting running.
+    void scriptMouse()
+    {
+        const QString hid =
+            QStringLiteral("/usr/bin/hidutil property --matching "
+                           R"({"VendorID":1133,"ProductID":49298,"LocationID":20})");
+        const std::pair<QString, const char*> answers[] {
+            {QStringLiteral("/usr/bin/hidutil list --matching mouse --ndjson"),
+                R"({"PrimaryUsagePage":1,"PrimaryUsage":2,"VendorID":1133,"ProductID":49298,)"
+                R"("LocationID":20,"Product":"G Pro","Manufacturer":"Logitech","Transport":"USB"})"},
+            {hid + QStringLiteral(" --get HIDMouseAcceleration"), "45055"},
+            {hid + QStringLiteral(" --get HIDPointerAcceleration"), "32765"},
+            {hid +
+                    QStringLiteral(
+                        R"( --set {"HIDMouseAcceleration":45055,"HIDPointerAcceleration":32765})"),
+                ""},
+            {QStringLiteral("/bin/ps -axo comm"), "/sbin/init\n"}};
+        for (const auto& [line, output] : answers) {
+            const QStringList words = line.split(QLatin1Char(' '));
+            mouseCommands.script(words.first(), words.mid(1),
+                SystemCommandResult::success(QString::fromUtf8(output)));
+        }
+    }
     void toggleQuickPanelAtPointer() override { }
     void openSettingsWindow(std::optional<SettingsTab>) override { }
     void terminate() override { }
@@ -464,52 +487,78 @@ private Q_SLOTS:
         QTEST(instance.pasteboard.string(PasteboardType::string).value_or(QString()), "copied");
     }
 
-    // Sound priority from the command line, on two connected outputs, the speakers the default:
-    // the commands of a row run in turn; the last one's exit status and output are checked.
-    void soundCommands_data()
+    // Feature switches and settings from the command line, on two connected outputs (the
+    // speakers the default) and one mouse: the commands of a row run in turn; the last one's
+    // exit status and output (for status, its mouse line) are checked, then the facts after
+    // it: "output" the default output, else a stored key and its value.
+    void featureCommands_data()
     {
         QTest::addColumn<QString>("lines");
         QTest::addColumn<QString>("printed");
-        QTest::addColumn<QString>("defaultOutput");
-        const auto row = [](const char* lines, const char* printed, const char* output) {
-            QTest::newRow(lines) << lines << QString::fromUtf8(printed) << output;
+        QTest::addColumn<QString>("facts");
+        const auto row = [](const char* lines, const char* printed, const char* facts) {
+            QTest::newRow(lines) << lines << QString::fromUtf8(printed) << facts;
         };
-        row("sound devices", "0 hs\tHeadset\tconnected\t-\t\nspk\tSpeakers\tconnected\t-\tcurrent",
-            "spk");
-        row("sound priority 2 hs;sound enable", "0 出力先を Headset に切り替えました", "hs");
+        row("sound priority 2 hs;sound enable", "0 出力先を Headset に切り替えました", "output=hs");
         row("sound enable;sound priority 1 hs;sound priority 1 none",
-            "0 利用可能な優先デバイスがありません", "hs");
-        row("sound enable;sound priority 1 hs;sound disable", "0 サウンド優先度: オフ", "hs");
-        row("dock enable", "0 Dock移動抑止: オン", "spk");
-        row("dock enable;dock disable", "0 Dock移動抑止: オフ", "spk");
-        row("sound priority 6 hs", "2 the slot is a number from 1 to 5", "spk");
+            "0 利用可能な優先デバイスがありません", "output=hs");
+        row("sound enable;sound priority 1 hs;sound disable", "0 サウンド優先度: オフ",
+            "output=hs");
+        row("dock enable;dock disable", "0 Dock移動抑止: オフ", "output=spk");
+        row("sound priority 6 hs", "2 the slot is a number from 1 to 5", "output=spk");
+        row("mouse set wheel 25", "0 wheel\t20", "feature.mouse.wheelSpeedLevel=20");
+        row("mouse set cursor-speed 0", "0 cursor-speed\t1", "feature.mouse.cursorSpeedLevel=1");
+        row("mouse set acceleration -3", "0 acceleration\t0",
+            "feature.mouse.cursorAccelerationLevel=0");
+        row("mouse set speed 3", "2 the setting is wheel, cursor-speed or acceleration",
+            "feature.mouse.wheelSpeedLevel=5");
+        row("status", "0 mouseAdjustment\toff\tマウス調整: オフ",
+            "feature.mouse.mouseAdjustmentEnabled=false");
+        row("mouse enable", "0 選択中: G Pro / Logitech (VID:0x46d, PID:0xc092, USB)",
+            "feature.mouse.selectedDeviceID=1133:49298:20");
+        row("mouse enable;mouse disable;status",
+            "0 mouseAdjustment\toff\tマウス調整を無効化しました",
+            "feature.mouse.mouseAdjustmentEnabled=false");
+        row("mouse devices",
+            "0 1133:49298:20\tG Pro / Logitech (VID:0x46d, PID:0xc092, USB)\tselected",
+            "feature.mouse.mouseAdjustmentEnabled=false");
         row("sound priority 2 spk;sound devices --json",
             "0 [\n  {\n    \"id\" : \"hs\",\n    \"name\" : \"Headset\",\n"
             "    \"isAvailable\" : true,\n    \"current\" : false\n  },\n  {\n"
             "    \"id\" : \"spk\",\n    \"name\" : \"Speakers\",\n"
             "    \"isAvailable\" : true,\n    \"slot\" : 2,\n    \"current\" : true\n  }\n]",
-            "spk");
+            "output=spk");
     }
 
-    void soundCommands()
+    void featureCommands()
     {
         QFETCH(QString, lines);
+        QFETCH(QString, facts);
         Instance instance(m_registry);
         instance.sound.plug(
             SimSoundSystem::output(QStringLiteral("spk"), QStringLiteral("Speakers")));
         instance.sound.plug(
             SimSoundSystem::output(QStringLiteral("hs"), QStringLiteral("Headset")));
         instance.sound.chooseDefaultByHand(QStringLiteral("spk"));
+        instance.scriptMouse();
         CommandResult result;
         for (const QString& line : lines.split(QLatin1Char(';'))) {
-            result = ClientRun(instance, line.toUtf8().constData()).finish();
+            result = ClientRun(instance, line.toUtf8().constData()).finish([&instance] {
+                instance.h.drain();
+            });
         }
-        const QByteArray printed =
-            result.exitCode == 0 ? result.standardOutput : result.standardError;
+        QByteArray printed = result.exitCode == 0 ? result.standardOutput : result.standardError;
+        if (lines.endsWith(QLatin1String("status"))) {
+            printed = printed.mid(printed.indexOf("mouseAdjustment")).split('\n').first();
+        }
         QTEST(
             QString(QString::number(result.exitCode) + u' ' + QString::fromUtf8(printed)).trimmed(),
             "printed");
-        QTEST(instance.sound.defaultOutputDeviceIdentifier().value_or(QString()), "defaultOutput");
+        const QString key = facts.section(QLatin1Char('='), 0, 0);
+        QCOMPARE(key == QLatin1String("output")
+                ? instance.sound.defaultOutputDeviceIdentifier().value_or(QString())
+                : ConfigCommands::formatValue(instance.defaults.value(key)),
+            facts.section(QLatin1Char('='), 1));
     }
 
     // A phrase copied from the command line is never recorded, whichever change checks follow
