@@ -1,6 +1,7 @@
 #include "SettingsView.h"
 
 #include "ClipboardMonitoringSettingsTab.h"
+#include "FixedPhraseSettingsTab.h"
 #include "GeneralSettingsTab.h"
 #include "SoftwareUpdateSettingsView.h"
 #include "app/AppSettingsModel.h"
@@ -118,6 +119,8 @@ QWidget* SettingsView::makePage(SettingsTab tab)
     }
     case SettingsTab::ClipboardMonitoring:
         return new ClipboardMonitoringSettingsTab(m_models.clipboardHistory);
+    case SettingsTab::FixedPhrases:
+        return new FixedPhraseSettingsTab(m_models.fixedPhrases);
     case SettingsTab::SoftwareUpdate:
         return new SoftwareUpdateSettingsView;
     default:
