@@ -1,6 +1,7 @@
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "mouse/MouseDevice.h"
+#include "mouse/MouseSettingsModel.h"
 #include "mouse/hidutil/HidUtilCommand.h"
 
 #include <QBuffer>
@@ -24,6 +25,75 @@ void writeTree(const QString& root, const QString& device, const QStringList& fi
                                                     : QString(root + QLatin1Char('/') + path);
         QVERIFY(writeFile(path, file.section(QLatin1Char('='), 1).toUtf8() + '\n'));
     }
+}
+
+// One X server with one pointer, id 9, on /dev/input/event5, carrying libinput's two
+// acceleration properties (speed 0, the adaptive profile of adaptive/flat/custom).
+class FakePointers final : public PointerProperties
+{
+public:
+    QMap<QString, QList<double>> properties {{QStringLiteral("libinput Accel Speed"), {0.0}},
+        {QStringLiteral("libinput Accel Profile Enabled"), {1, 0, 0}}};
+
+    std::optional<QList<Pointer>> pointers(QString*) override
+    {
+        return QList<Pointer> {{9, QStringLiteral("Optical Mouse"),
+            QStringLiteral("/dev/input/event5"), std::pair(1133, 49271)}};
+    }
+    std::optional<QList<double>> property(int device, const QString& name) override
+    {
+        return device == 9 && properties.contains(name) ? std::optional(properties[name])
+                                                        : std::nullopt;
+    }
+    bool setProperty(
+        int device, const QString& name, const QList<double>& values, QString* error) override
+    {
+        if (!property(device, name)) {
+            *error = QStringLiteral("no such property");
+            return false;
+        }
+        properties[name] = values;
+        return true;
+    }
+};
+
+struct Outcome
+{
+    int code = 0;
+    QByteArray out;
+    QByteArray err;
+};
+
+Outcome run(const QString& root, PointerProperties& pointers, const QStringList& arguments)
+{
+    QBuffer out;
+    QBuffer err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    const SysfsPointingDevices devices(root);
+    const int code =
+        HidUtilCommand(devices, pointers, root + QStringLiteral("/state/hidutil.json"), out, err)
+            .run(arguments);
+    return {code, out.data(), err.data()};
+}
+
+// A USB mouse (1133:49271 on bus 1, port 3) with its event node 5.
+void writeMouse(const QString& root)
+{
+    writeTree(root, QStringLiteral("pci0000:00/usb1/1-3/1-3:1.0/input/input5"),
+        {QStringLiteral("sys/devices/pci0000:00/usb1/1-3/busnum=1"),
+            QStringLiteral("sys/devices/pci0000:00/usb1/1-3/devpath=3"),
+            QStringLiteral("@/name=Optical Mouse"), QStringLiteral("@/id/bustype=0003"),
+            QStringLiteral("@/id/vendor=046d"), QStringLiteral("@/id/product=c077"),
+            QStringLiteral("@/event5/dev=13:69"),
+            QStringLiteral("run/udev/data/c13:69=E:ID_INPUT_MOUSE=1")});
+}
+
+QStringList propertyCommand(const QString& action, const QString& value)
+{
+    return {QStringLiteral("property"), QStringLiteral("--matching"),
+        QStringLiteral(R"({"VendorID":1133,"ProductID":49271,"LocationID":19922944})"), action,
+        value};
 }
 
 } // namespace
@@ -120,22 +190,136 @@ private Q_SLOTS:
 
         QTemporaryDir root;
         writeTree(root.path(), device, files);
-        QBuffer out;
-        QBuffer err;
-        out.open(QIODevice::WriteOnly);
-        err.open(QIODevice::WriteOnly);
-        const SysfsPointingDevices devices(root.path());
-        const int code = HidUtilCommand(devices, out, err)
-                             .run({QStringLiteral("list"), QStringLiteral("--matching"),
-                                 QStringLiteral("mouse"), QStringLiteral("--ndjson")});
-        QCOMPARE(code, 0);
-        QCOMPARE(out.data(), line.isEmpty() ? line : line + '\n');
+        FakePointers pointers;
+        const Outcome listing = run(root.path(), pointers,
+            {QStringLiteral("list"), QStringLiteral("--matching"), QStringLiteral("mouse"),
+                QStringLiteral("--ndjson")});
+        QCOMPARE(listing.code, 0);
+        QCOMPARE(listing.out, line.isEmpty() ? line : line + '\n');
         QStringList listed;
-        const QList<MouseDevice> parsed = MouseDevice::parseDevices(QString::fromUtf8(out.data()));
+        const QList<MouseDevice> parsed = MouseDevice::parseDevices(QString::fromUtf8(listing.out));
         for (const MouseDevice& mouse : parsed) {
             listed << mouse.id() + QLatin1Char('|') + mouse.displayName();
         }
         QCOMPARE(listed, mice);
+    }
+
+    // Writes go through the model's command line, reads through the model's own parser.
+    void mapsPropertiesOntoLibinput_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QList<double>>("changedLater");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QList<double>>("items");
+        QTest::addColumn<qint64>("read");
+
+        const QString speed = QStringLiteral("HIDPointerAcceleration");
+        const QString acceleration = QStringLiteral("HIDMouseAcceleration");
+        QTest::newRow("cursor speed 5 and acceleration 5 in one write")
+            << QStringLiteral(R"({"HIDMouseAcceleration":45055,"HIDPointerAcceleration":32765})")
+            << QList<double> {} << speed << QList<double> {(5 * 6553 - 65536) / 65536.0}
+            << qint64(5 * 6553);
+        QTest::newRow("cursor speed 20")
+            << QStringLiteral(R"({"HIDPointerAcceleration":131060})") << QList<double> {} << speed
+            << QList<double> {(20 * 6553 - 65536) / 65536.0} << qint64(20 * 6553);
+        QTest::newRow("speed past the top: 1, read as written")
+            << QStringLiteral(R"({"HIDPointerAcceleration":200000})") << QList<double> {} << speed
+            << QList<double> {1.0} << qint64(200000);
+        QTest::newRow("acceleration 3: adaptive, read as written")
+            << QStringLiteral(R"({"HIDMouseAcceleration":27033})") << QList<double> {}
+            << acceleration << QList<double> {1, 0, 0} << qint64(3 * 9011);
+        QTest::newRow("acceleration 0: flat")
+            << QStringLiteral(R"({"HIDMouseAcceleration":0})") << QList<double> {} << acceleration
+            << QList<double> {0, 1, 0} << qint64(0);
+        QTest::newRow("changed elsewhere after the write: read from the device")
+            << QStringLiteral(R"({"HIDMouseAcceleration":27033})") << QList<double> {0, 1, 0}
+            << acceleration << QList<double> {0, 1, 0} << qint64(0);
+        QTest::newRow("never written: adaptive") << QString() << QList<double> {} << acceleration
+                                                 << QList<double> {1, 0, 0} << qint64(45056);
+        QTest::newRow("never written: speed 0")
+            << QString() << QList<double> {} << speed << QList<double> {0.0} << qint64(65536);
+        QTest::newRow("scroll-acceleration reset: accepted, nothing changes")
+            << QStringLiteral(R"({"HIDScrollAcceleration":0,"HIDMouseScrollAcceleration":0})")
+            << QList<double> {} << acceleration << QList<double> {1, 0, 0} << qint64(45056);
+    }
+
+    void mapsPropertiesOntoLibinput()
+    {
+        QFETCH(QString, written);
+        QFETCH(QList<double>, changedLater);
+        QFETCH(QString, name);
+        QFETCH(QList<double>, items);
+        QFETCH(qint64, read);
+
+        QTemporaryDir root;
+        writeMouse(root.path());
+        FakePointers pointers;
+        if (!written.isEmpty()) {
+            const Outcome set =
+                run(root.path(), pointers, propertyCommand(QStringLiteral("--set"), written));
+            QCOMPARE(set.err, QByteArray());
+            QCOMPARE(set.code, 0);
+        }
+        const QString xName = name == QLatin1String("HIDPointerAcceleration")
+            ? QStringLiteral("libinput Accel Speed")
+            : QStringLiteral("libinput Accel Profile Enabled");
+        if (!changedLater.isEmpty()) {
+            pointers.properties[xName] = changedLater;
+        }
+        QCOMPARE(pointers.properties[xName], items);
+        const Outcome get =
+            run(root.path(), pointers, propertyCommand(QStringLiteral("--get"), name));
+        QCOMPARE(get.code, 0);
+        QCOMPARE(MouseSettingsModel::parseNumericProperty(QString::fromUtf8(get.out)), read);
+    }
+
+    void refusesBadCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+
+        QTest::newRow("matching not JSON")
+            << QStringList {QStringLiteral("property"), QStringLiteral("--matching"),
+                   QStringLiteral("{\"VendorID\":"), QStringLiteral("--get"),
+                   QStringLiteral("HIDPointerAcceleration")}
+            << 1;
+        QTest::newRow("set not JSON")
+            << propertyCommand(QStringLiteral("--set"), QStringLiteral("[1")) << 1;
+        QTest::newRow("set of an unknown key, with a known one")
+            << propertyCommand(QStringLiteral("--set"),
+                   QStringLiteral(R"({"HIDPointerAcceleration":6553,"HIDFoo":1})"))
+            << 1;
+        QTest::newRow("set of a fraction")
+            << propertyCommand(
+                   QStringLiteral("--set"), QStringLiteral(R"({"HIDPointerAcceleration":0.5})"))
+            << 1;
+        QTest::newRow("get of an unknown property")
+            << propertyCommand(QStringLiteral("--get"), QStringLiteral("HIDScrollAcceleration"))
+            << 1;
+        QTest::newRow("no such device")
+            << QStringList {QStringLiteral("property"), QStringLiteral("--matching"),
+                   QStringLiteral(R"({"VendorID":1133,"ProductID":1})"), QStringLiteral("--get"),
+                   QStringLiteral("HIDPointerAcceleration")}
+            << 1;
+        QTest::newRow("action missing") << QStringList {QStringLiteral("property"),
+                                               QStringLiteral("--matching"), QStringLiteral("{}")}
+                                        << 2;
+    }
+
+    void refusesBadCommandLines()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+
+        QTemporaryDir root;
+        writeMouse(root.path());
+        FakePointers pointers;
+        const auto before = pointers.properties;
+        const Outcome outcome = run(root.path(), pointers, arguments);
+        QCOMPARE(outcome.code, code);
+        QCOMPARE(outcome.out, QByteArray());
+        QVERIFY(outcome.err.startsWith("norvale-hidutil: "));
+        QCOMPARE(pointers.properties, before);
     }
 };
 

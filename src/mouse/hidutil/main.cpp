@@ -1,11 +1,28 @@
 // norvale-hidutil: the HID utility the mouse feature runs on Linux (see --help).
 
 #include "HidUtilCommand.h"
+#include "XInputPointerProperties.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <cstdio>
+
+namespace {
+
+// The written values live as long as the X session's device settings do: in the runtime
+// folder where there is one.
+QString statePath()
+{
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    }
+    return folder + QStringLiteral("/Norvale/hidutil.json");
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -17,5 +34,7 @@ int main(int argc, char** argv)
     }
     const QString root = qEnvironmentVariable("NORVALE_HIDUTIL_ROOT", QStringLiteral("/"));
     const SysfsPointingDevices devices(root == QLatin1String("/") ? QString() : root);
-    return HidUtilCommand(devices, out, err).run(application.arguments().mid(1));
+    XInputPointerProperties pointers;
+    return HidUtilCommand(devices, pointers, statePath(), out, err)
+        .run(application.arguments().mid(1));
 }
