@@ -207,8 +207,10 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
+        // No wider than the list: a long title is elided rather than scrolled, and the
+        // handle stays in sight.
         QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.rwidth() += option.fontMetrics.height() + spacing;
+        size.setWidth(option.fontMetrics.height() * 4);
         return size;
     }
 
@@ -222,10 +224,11 @@ const QString exportMessage = QStringLiteral("定型文をCSVでエクスポー�
 const QStringList importFilters {QStringLiteral("CSV・テキスト (*.csv *.txt)")};
 const QStringList exportFilters {QStringLiteral("CSV (*.csv)")};
 
-// The pane widths and the text size they go with.
+// The pane widths and icon size, and the text size they go with.
 constexpr double folderPaneWidth = 175.0;
 constexpr double phrasePaneWidth = 215.0;
 constexpr double standardTextPixels = 13.0;
+constexpr double standardIconSize = 16.0;
 
 void presentWithDialog(QWidget* host, const FixedPhraseSettingsTab::FilePanelRequest& request,
     FixedPhraseSettingsTab::FilePanelDone done)
@@ -328,7 +331,7 @@ FixedPhraseSettingsTab::FixedPhraseSettingsTab(FixedPhraseModel& model, QWidget*
     panes->addWidget(m_phrasePane);
     panes->addWidget(makeContentPane(), 1);
     column->addLayout(panes, 1);
-    applyPaneWidths();
+    applyScale();
 
     FixedPhraseSelection& selection = *m_selection;
     connect(m_import, &QPushButton::clicked, this, [this] { importFixedPhrases(); });
@@ -417,6 +420,7 @@ QWidget* FixedPhraseSettingsTab::makeListPane(const QString& header, RowListMode
     list->setItemDelegate(new HandleDelegate(list));
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setUniformItemSizes(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->setDragEnabled(true);
     list->setAcceptDrops(true);
     list->setDropIndicatorShown(true);
@@ -644,15 +648,22 @@ void FixedPhraseSettingsTab::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange && m_folderPane != nullptr) {
-        applyPaneWidths();
+        applyScale();
     }
 }
 
-void FixedPhraseSettingsTab::applyPaneWidths()
+void FixedPhraseSettingsTab::applyScale()
 {
     const double pixels = font().pointSizeF() > 0 ? font().pointSizeF() * logicalDpiY() / 72.0
                                                   : double(font().pixelSize());
     const double scale = pixels / standardTextPixels;
     m_folderPane->setFixedWidth(int(std::lround(folderPaneWidth * scale)));
     m_phrasePane->setFixedWidth(int(std::lround(phrasePaneWidth * scale)));
+    const int icon = int(std::lround(standardIconSize * scale));
+    for (QAbstractItemView* list : {m_folderList, m_phraseList}) {
+        list->setIconSize(QSize(icon, icon));
+    }
+    for (QToolButton* button : m_folderButtons + m_phraseButtons) {
+        button->setIconSize(QSize(icon, icon));
+    }
 }

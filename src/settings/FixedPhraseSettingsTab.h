@@ -14,8 +14,8 @@
 //   everywhere), window-modal on the settings window, non-blocking. The dialog's title is
 //   the line that tells the user what to choose. The dialog's answer is handed on as it
 //   arrives: nothing stands between the dialog and the transfer it starts.
-// - Pane widths follow the window's text size: 175 and 215 at the standard 13-pixel text, so
-//   they grow with the window at larger scales.
+// - Pane widths and icons follow the window's text size: 175 and 215 wide, 16-pixel icons at
+//   the standard 13-pixel text, so they grow with the window at larger scales.
 // - The content editor passes Tab on to the next control (keyboard users must be able to
 //   leave it); a tab character can still be pasted.
 
@@ -89,7 +89,7 @@ private:
     void showListSelection();
     void showContent();
     void showButtons();
-    void applyPaneWidths();
+    void applyScale();
 
     FixedPhraseModel& m_model;
     FixedPhraseSelection* m_selection = nullptr;

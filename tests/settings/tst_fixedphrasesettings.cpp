@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QStandardPaths>
@@ -368,6 +369,32 @@ private Q_SLOTS:
         QTest::mouseClick(allFolders, Qt::LeftButton, {}, QPoint(4, allFolders->height() / 2));
         QVERIFY(!allFolders->isChecked());
         QCOMPARE(visibleFolders(world.fixedPhrases->folders()).size(), 0);
+
+        // Dragging the second folder to the top goes through the store.
+        QAbstractItemModel* rows = folders->model();
+        const std::unique_ptr<QMimeData> drag(rows->mimeData({rows->index(1, 0)}));
+        rows->dropMimeData(drag.get(), Qt::MoveAction, 0, 0, {});
+        QCOMPARE(world.fixedPhrases->folders().first().title, QStringLiteral("新規フォルダ 2"));
+        QCOMPARE(rowsOf(folders), (QStringList {"新規フォルダ 2", "挨拶"}));
+
+        // Tab reaches every control, in reading order.
+        auto* tab = view.findChild<FixedPhraseSettingsTab*>();
+        QStringList chain;
+        QWidget* widget = named<QWidget>(view, "importFixedPhrasesButton");
+        do {
+            if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisibleTo(&view) &&
+                tab->isAncestorOf(widget)) {
+                chain.append(widget->objectName());
+            }
+            widget = widget->nextInFocusChain();
+        } while (widget->objectName() != QStringLiteral("importFixedPhrasesButton") &&
+            chain.size() < 20);
+        QCOMPARE(chain.join(QLatin1Char(' ')),
+            QStringLiteral("importFixedPhrasesButton exportFixedPhrasesButton folderCheckAll "
+                           "folderList folderAddButton folderRemoveButton folderMoveUpButton "
+                           "folderMoveDownButton phraseCheckAll phraseList phraseAddButton "
+                           "phraseRemoveButton phraseMoveUpButton phraseMoveDownButton "
+                           "folderTitleField phraseTitleField phraseContentEditor"));
     }
 
     void filePanels_data()
