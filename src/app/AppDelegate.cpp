@@ -3,6 +3,7 @@
 #include "AppPlatform.h"
 #include "AppSettingsModel.h"
 #include "GlobalShortcutController.h"
+#include "LegacySettingsMigrator.h"
 #include "PasteBackController.h"
 #include "StatusItemIcon.h"
 #include "clipboard/ClipboardHistoryModel.h"
@@ -54,6 +55,10 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
     : QObject(parent)
     , m_platform(platform)
 {
+    // Before any model reads its settings or files.
+    LegacySettingsMigrator::migrateIfNeeded(*platform.defaults,
+        {platform.homeDirectory, platform.files->applicationSupportDirectory()},
+        AppPlatform::applicationIdentifier);
     // The models, in their fixed order; each starts its own monitoring from its constructor.
     m_clipboardHistory = std::make_unique<ClipboardHistoryModel>(*platform.pasteboard,
         *platform.defaults, *platform.scheduler, *platform.executor, *platform.files);

@@ -6,7 +6,8 @@
 // runs on the main thread; delayed steps go through the Scheduler, so the whole flow runs on
 // mock time in tests.
 //
-// Construction creates the models in their fixed order (clipboard history, fixed phrases,
+// Construction first copies what an earlier build left behind (once, LegacySettingsMigrator),
+// then creates the models in their fixed order (clipboard history, fixed phrases,
 // general settings; each later feature takes its place in that order).
 // applicationDidFinishLaunching() creates the status item, the quick panel container and the
 // frontmost-application tracking, and subscribes to the settings that shape them; each subscription

@@ -29,6 +29,7 @@
 #include "platform/sim/SimWorkspace.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 
 PlatformKind choosePlatformKind(const QStringList& arguments, const QByteArray& environmentValue)
@@ -92,6 +93,7 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.mouseTools = MouseSystemTools::withDefaultsTool(*platform.defaults);
     } else {
         platform.files.emplace(FileLocations::standard());
+        platform.homeDirectory = QDir::homePath();
         platform.defaults = std::make_unique<LinuxDefaultsStore>();
         platform.pasteboard = std::make_unique<LinuxPasteboard>();
         platform.workspace = std::make_unique<LinuxWorkspace>();

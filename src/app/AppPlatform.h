@@ -65,6 +65,9 @@ struct AppPlatform final
     std::unique_ptr<ScrollEventTap> scrollTap;
     MouseSystemTools mouseTools;
     std::optional<FileLocations> files;
+    // Where the one-time migration looks for what an earlier build left; empty in the
+    // simulated world, which reads nothing of the user's.
+    QString homeDirectory;
 
     AppPlatform();
     ~AppPlatform();

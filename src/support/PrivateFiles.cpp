@@ -175,8 +175,6 @@ bool writeAtomically(const QString& path, const QByteArray& contents, QString* e
         error);
 }
 
-// Copies the bytes of the file a link points to into a new file (never over an existing
-// one), 0600; 0 or an errno.
 int copyNoReplace(const QByteArray& from, const QByteArray& to)
 {
     QFile source(QFile::decodeName(from));

@@ -32,6 +32,10 @@ bool writeAtomically(const QString& path, const QByteArray& contents, QString* e
 QString moveAside(const QString& path, const QDateTime& now,
     const QString& suffix = QStringLiteral("unreadable"));
 
+// Copies the bytes of the file (or of the file a link points to) into a new file, 0600, never
+// over an existing one; a failed copy leaves nothing behind. 0 or an errno.
+int copyNoReplace(const QByteArray& from, const QByteArray& to);
+
 bool setPrivateMode(const QString& path);
 
 } // namespace PrivateFiles
