@@ -409,20 +409,6 @@ private Q_SLOTS:
         QVERIFY(model.items().contains(after));
     }
 
-    void removeItemSaves()
-    {
-        World world;
-        ClipboardHistoryModel& model = world.start();
-        world.copy(QStringLiteral("keep"));
-        world.copy(QStringLiteral("drop"));
-        model.removeItem(model.items().first().id);
-        world.settle();
-        QCOMPARE(world.texts(), QStringList({"keep"}));
-        QCOMPARE(world.savedTexts(), QStringList({"keep"}));
-        model.removeItem(QUuid::createUuid()); // unknown id: nothing to write
-        QCOMPARE(world.executor.pendingCount(), 0);
-    }
-
     // An unreadable file that cannot be moved aside is never written over this run, and every
     // save says why; the run still records.
     void unmovableBadFileIsNeverOverwritten()
