@@ -53,7 +53,7 @@ struct PhraseModelHarness
     // Lets the delayed save fire and finish.
     void settle()
     {
-        scheduler.advance(FixedPhraseModel::saveDelay);
+        scheduler.advance(0.35);
         drain();
     }
     // Runs one job and delivers its completion.

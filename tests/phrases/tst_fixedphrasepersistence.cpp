@@ -59,7 +59,7 @@ private Q_SLOTS:
         FixedPhraseModel& model = h.create();
         h.recordWrites();
         model.addFolder();
-        h.scheduler.advance(FixedPhraseModel::saveDelay);
+        h.scheduler.advance(0.35);
         if (newerSaveScheduled) {
             model.addFolder();
         }

@@ -86,20 +86,6 @@ private Q_SLOTS:
         const std::optional<FixedPhraseFolderList> folders = FixedPhraseStorage::decode(json);
         QCOMPARE(folders ? notation(*folders) : QStringLiteral("refused"), expected);
     }
-
-    void visibleFoldersKeepOrderAndDropHiddenItems()
-    {
-        const FixedPhraseFolderList folders {
-            folder(1, QStringLiteral("A"),
-                {phrase(2, QStringLiteral("a1")), phrase(3, QStringLiteral("a2"), {}, false),
-                    phrase(4, QStringLiteral("a3"))}),
-            folder(5, QStringLiteral("hidden"), {phrase(6, QStringLiteral("h"))}, false),
-            folder(7, QStringLiteral("only hidden phrases"),
-                {phrase(8, QStringLiteral("x"), {}, false)}),
-        };
-        QCOMPARE(
-            notation(visibleFolders(folders)), QStringLiteral("A[a1, a3] | only hidden phrases[]"));
-    }
 };
 
 NORVALE_TEST_CLASS(FixedPhraseStorageTest)
