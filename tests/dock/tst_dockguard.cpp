@@ -70,74 +70,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("warps");
 
-        QTest::newRow("one display never moves anything") << "one"
-                                                          << "bottom"
-                                                          << "MAIN"
-                                                          << "500,2 500,0 0,500"
-                                                          << "- - -";
-        QTest::newRow("2 points above the bottom goes to 7 above") << "right"
-                                                                   << "bottom"
-                                                                   << "SECOND"
-                                                                   << "500,2"
-                                                                   << "500,7";
-        QTest::newRow("3 points is still in the band, 5 is not") << "right"
-                                                                 << "bottom"
-                                                                 << "SECOND"
-                                                                 << "500,3 900,5"
-                                                                 << "500,7 -";
-        QTest::newRow("the main display's bottom is never guarded") << "right"
-                                                                    << "bottom"
-                                                                    << "MAIN"
-                                                                    << "500,2"
-                                                                    << "-";
-        QTest::newRow("gliding by 4, by 10 capped at 6, back, then standing")
-            << "right"
-            << "bottom"
-            << "SECOND"
-            << "500,2 504,2 518,2 517,2 511,2"
-            << "500,7 508,5 524,5 511,5 511,7";
-        QTest::newRow("gliding stops at the display's side") << "right"
-                                                             << "bottom"
-                                                             << "SECOND"
-                                                             << "1910,2 1917,2"
-                                                             << "1910,7 1920,5";
-        QTest::newRow("left edge of a display left of the main one") << "left"
-                                                                     << "left"
-                                                                     << "SECOND"
-                                                                     << "1,500 0,500"
-                                                                     << "7,500 7,500";
-        QTest::newRow("the main display's left edge is never guarded") << "left"
-                                                                       << "left"
-                                                                       << "MAIN"
-                                                                       << "1,500"
-                                                                       << "-";
-        QTest::newRow("a left edge bordering the main display") << "right"
-                                                                << "left"
-                                                                << "SECOND"
-                                                                << "1,500 0,500"
-                                                                << "- -";
-        QTest::newRow("right edge of a display right of the main one") << "right"
-                                                                       << "right"
-                                                                       << "SECOND"
-                                                                       << "1919,500"
-                                                                       << "1913,500";
-        QTest::newRow("stacked: the upper display's bottom borders the main one") << "above"
-                                                                                  << "bottom"
-                                                                                  << "SECOND"
-                                                                                  << "500,2 500,0"
-                                                                                  << "- -";
-        QTest::newRow("one second of rest after a display change")
-            << "right"
-            << "bottom"
-            << "SECOND"
-            << "0,500@0.02 change 500,2@0.98 500,2@0.04"
-            << "- - 500,7";
-        QTest::newRow("the Dock edge is read again after a second")
-            << "left"
-            << "bottom"
-            << "SECOND"
-            << "dock:left 1,500@0.04 1,500@1.0"
-            << "- 7,500";
+        const auto row = [](const char* name, const char* layout, const char* dock,
+                             const char* display, const char* steps, const char* warps) {
+            QTest::newRow(name) << layout << dock << display << steps << warps;
+        };
+        row("one display never moves anything", "one", "bottom", "MAIN", "500,2 500,0 0,500",
+            "- - -");
+        row("2 points above the bottom goes to 7 above", "right", "bottom", "SECOND", "500,2",
+            "500,7");
+        row("3 points is still in the band, 5 is not", "right", "bottom", "SECOND", "500,3 900,5",
+            "500,7 -");
+        row("the main display's bottom is never guarded", "right", "bottom", "MAIN", "500,2", "-");
+        row("gliding by 4, by 10 capped at 6, back, then standing", "right", "bottom", "SECOND",
+            "500,2 504,2 518,2 517,2 511,2", "500,7 508,5 524,5 511,5 511,7");
+        row("gliding stops at the display's side", "right", "bottom", "SECOND", "1910,2 1917,2",
+            "1910,7 1920,5");
+        row("left edge of a display left of the main one", "left", "left", "SECOND", "1,500 0,500",
+            "7,500 7,500");
+        row("the main display's left edge is never guarded", "left", "left", "MAIN", "1,500", "-");
+        row("a left edge bordering the main display", "right", "left", "SECOND", "1,500 0,500",
+            "- -");
+        row("right edge of a display right of the main one", "right", "right", "SECOND", "1919,500",
+            "1913,500");
+        row("stacked: the upper display's bottom borders the main one", "above", "bottom", "SECOND",
+            "500,2 500,0", "- -");
+        row("one second of rest after a display change", "right", "bottom", "SECOND",
+            "0,500@0.02 change 500,2@0.98 500,2@0.04", "- - 500,7");
+        row("the Dock edge is read again after a second", "left", "bottom", "SECOND",
+            "dock:left 1,500@0.04 1,500@1.0", "- 7,500");
     }
 
     void guard()
