@@ -1,7 +1,7 @@
+#include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,14 +21,6 @@ struct ConfigHome
     }
 };
 
-bool writeFile(const QString& path, const QByteArray& bytes, QFile::Permissions permissions = {})
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-        (permissions == QFile::Permissions() || file.setPermissions(permissions));
-}
-
 } // namespace
 
 class XdgAutostartTest final : public QObject
@@ -42,7 +34,8 @@ private Q_SLOTS:
     {
         ConfigHome home;
         const QString program = home.dir.filePath(QStringLiteral("my apps/norvale"));
-        QVERIFY(writeFile(program, "#!/bin/sh\n", QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(writeFile(program, "#!/bin/sh\n") &&
+            QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
         XdgAutostartLoginItem item(QStringLiteral("app.norvale.Norvale"), program);
         QCOMPARE(item.entryPath(), home.entry());
         QCOMPARE(item.status(), LoginItemStatus::NotRegistered);
