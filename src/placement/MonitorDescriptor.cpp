@@ -118,7 +118,11 @@ QString stableMonitorSignature(const QString& signature)
                 kept.append(component.toString());
             }
         }
-        parts.append(kept.join(QLatin1Char(';')));
+        // A part that held nothing but dropped components would come back as an empty part,
+        // which the next pass drops: keeping it would make the result unstable.
+        if (!kept.isEmpty()) {
+            parts.append(kept.join(QLatin1Char(';')));
+        }
     }
     std::stable_sort(parts.begin(), parts.end(), [](const QString& a, const QString& b) {
         return monitorSignatureSortKey(a) < monitorSignatureSortKey(b);

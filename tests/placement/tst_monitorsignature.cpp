@@ -89,6 +89,9 @@ private Q_SLOTS:
             << QStringLiteral("type:b;origin:5,-5|type:a|type:c");
         QTest::newRow("empty parts and components dropped")
             << QStringLiteral("||;type:a;;origin:0,0;|") << QStringLiteral("type:a;origin:0,0");
+        QTest::newRow("part of only id and main components dropped")
+            << QStringLiteral("id:7;main:1|type:a;origin:0,0|id:id:7")
+            << QStringLiteral("type:a;origin:0,0");
     }
 
     void stableSignature()
