@@ -27,7 +27,6 @@
 
 class FixedPhraseModel;
 class FixedPhraseSelection;
-class QAbstractButton;
 class QCheckBox;
 class QLabel;
 class QLineEdit;

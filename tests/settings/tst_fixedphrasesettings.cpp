@@ -315,6 +315,7 @@ private Q_SLOTS:
         auto* addPhrase = named<QAbstractButton>(view, "phraseAddButton");
         auto* note = named<QLabel>(view, "fixedPhraseEmptyNote");
         QVERIFY(!addPhrase->isEnabled());
+        QVERIFY(!named<QCheckBox>(view, "folderCheckAll")->isChecked());
         QCOMPARE(note->text(), QStringLiteral("フォルダと定型文を追加してください"));
         QVERIFY(note->isVisible());
 
