@@ -229,6 +229,7 @@ constexpr double folderPaneWidth = 175.0;
 constexpr double phrasePaneWidth = 215.0;
 constexpr double standardTextPixels = 13.0;
 constexpr double standardIconSize = 16.0;
+constexpr double captionTextPixels = 11.0;
 
 void presentWithDialog(QWidget* host, const FixedPhraseSettingsTab::FilePanelRequest& request,
     FixedPhraseSettingsTab::FilePanelDone done)
@@ -659,6 +660,10 @@ void FixedPhraseSettingsTab::applyScale()
     const double scale = pixels / standardTextPixels;
     m_folderPane->setFixedWidth(int(std::lround(folderPaneWidth * scale)));
     m_phrasePane->setFixedWidth(int(std::lround(phrasePaneWidth * scale)));
+    // The status line in caption size, as the desktop writes notes under a control.
+    QFont caption = font();
+    caption.setPointSizeF(pixels * captionTextPixels / standardTextPixels * 72.0 / logicalDpiY());
+    m_status->setFont(caption);
     const int icon = int(std::lround(standardIconSize * scale));
     for (QAbstractItemView* list : {m_folderList, m_phraseList}) {
         list->setIconSize(QSize(icon, icon));

@@ -102,19 +102,15 @@ void drain(ManualScheduler& scheduler, ManualExecutor& executor)
     }
 }
 
-// A CSV of the given layout, every phrase's content "<title>の内容".
+// A CSV of the given layout (folders with phrases), every phrase's content "<title>の内容".
 QByteArray csvOf(const QString& layout)
 {
     QByteArray csv = "分類,分類の表示,タイトル,内容,定型文の表示\n";
-    for (const QString& folder : layout.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QString title = folder.section(QLatin1Char(':'), 0, 0);
-        const QStringList phrases =
-            folder.section(QLatin1Char(':'), 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
-        if (phrases.isEmpty()) {
-            csv += (title + QStringLiteral(",表示,,,表示\n")).toUtf8();
-        }
-        for (const QString& phrase : phrases) {
-            csv += QStringLiteral("%1,表示,%2,%2の内容,表示\n").arg(title, phrase).toUtf8();
+    for (const QString& folder : layout.split(QLatin1Char(' '))) {
+        for (const QString& phrase : folder.section(QLatin1Char(':'), 1).split(QLatin1Char(','))) {
+            csv += QStringLiteral("%1,表示,%2,%2の内容,表示\n")
+                       .arg(folder.section(QLatin1Char(':'), 0, 0), phrase)
+                       .toUtf8();
         }
     }
     return csv;
@@ -124,10 +120,8 @@ void run(PhraseStore& store, FixedPhraseSelection& selection, const QString& ste
 {
     const QString verb = step.section(QLatin1Char(' '), 0, 1);
     const QString argument = step.section(QLatin1Char(' '), 2);
-    const auto drop = [&argument](auto move) {
-        move(QSet<int> {argument.section(QLatin1Char('>'), 0, 0).toInt()},
-            argument.section(QLatin1Char('>'), 1).toInt());
-    };
+    const QSet<int> from {argument.section(QLatin1Char('>'), 0, 0).toInt()};
+    const int to = argument.section(QLatin1Char('>'), 1).toInt();
     if (verb == QStringLiteral("click folders")) {
         selection.setSelectedFolderIDs(store.idsOf(argument));
     } else if (verb == QStringLiteral("click phrases")) {
@@ -145,9 +139,9 @@ void run(PhraseStore& store, FixedPhraseSelection& selection, const QString& ste
     } else if (verb == QStringLiteral("move phrase")) {
         selection.moveSelectedPhrase(argument.toInt());
     } else if (verb == QStringLiteral("drop folders")) {
-        drop([&](const QSet<int>& from, int to) { selection.dropFolders(from, to); });
+        selection.dropFolders(from, to);
     } else if (verb == QStringLiteral("drop phrases")) {
-        drop([&](const QSet<int>& from, int to) { selection.dropPhrases(from, to); });
+        selection.dropPhrases(from, to);
     } else if (verb == QStringLiteral("store removes")) {
         const QUuid phrase = *store.idsOf(argument).cbegin();
         for (const FixedPhraseFolder& folder : FixedPhraseFolderList(store.model.folders())) {
@@ -443,7 +437,7 @@ private Q_SLOTS:
             answer = std::move(done);
         });
         const QString csv = world.dir.filePath(QStringLiteral("in.csv"));
-        writeFile(csv, csvOf(QStringLiteral("X:x1,x2 Y:")));
+        writeFile(csv, csvOf(QStringLiteral("X:x1,x2 Y:y1")));
         auto* import = named<QAbstractButton>(view, "importFixedPhrasesButton");
         auto* exportButton = named<QAbstractButton>(view, "exportFixedPhrasesButton");
 
