@@ -102,8 +102,8 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.windowAccess = std::make_unique<LinuxWindowAccess>(applicationIdentifier);
         platform.sessionEvents = std::make_unique<LinuxSessionEvents>();
         platform.tray = std::make_unique<LinuxSystemTray>();
-        platform.loginItem = std::make_unique<XdgAutostartLoginItem>(
-            applicationIdentifier, QCoreApplication::applicationFilePath());
+        platform.loginItem = std::make_unique<XdgAutostartLoginItem>(applicationIdentifier,
+            QCoreApplication::applicationFilePath(), QStringLiteral("norvale"));
         platform.keyMonitor = std::make_unique<LinuxGlobalKeyMonitor>();
         platform.sound = std::make_unique<PulseAudioSoundSystem>();
         platform.systemDefaults = std::make_unique<ProcessSystemDefaults>();

@@ -100,6 +100,8 @@ int runApplication(int argc, char** argv, const CommandRegistry& registry, Platf
 
     QApplication application(argc, argv);
     setApplicationNames();
+    // Lets the desktop match our windows and tray icon to the installed launcher entry.
+    QGuiApplication::setDesktopFileName(AppPlatform::applicationIdentifier);
     QApplication::setQuitOnLastWindowClosed(false);
 
     // QApplication has taken its own options (-platform, -display, ...); nothing else is known.

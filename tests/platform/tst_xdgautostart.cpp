@@ -73,6 +73,11 @@ private Q_SLOTS:
         QTest::newRow("the program has gone")
             << QByteArray("[Desktop Entry]\nExec=/nonexistent/norvale\n")
             << LoginItemStatus::NotFound;
+        QTest::newRow("a bare name on PATH")
+            << QByteArray("[Desktop Entry]\nExec=sh\n") << LoginItemStatus::Enabled;
+        QTest::newRow("a bare name nowhere on PATH")
+            << QByteArray("[Desktop Entry]\nExec=norvale-nonexistent\n")
+            << LoginItemStatus::NotFound;
     }
 
     void statusOfAnEntry()
@@ -82,6 +87,44 @@ private Q_SLOTS:
         QVERIFY(writeFile(home.entry(), entry));
         QTEST(XdgAutostartLoginItem(QStringLiteral("app.norvale.Norvale"), QString()).status(),
             "status");
+    }
+
+    // An entry under the former id (a launcher entry copied by the desktop's autostart tools)
+    // keeps Norvale starting at login under our id; with both, only ours is left.
+    void formerEntryIsTakenOver_data()
+    {
+        QTest::addColumn<QByteArray>("ours");
+        QTest::addColumn<bool>("unregister");
+        QTest::addColumn<QByteArray>("left");
+        QTest::addColumn<LoginItemStatus>("status");
+        const QByteArray launcher("[Desktop Entry]\nName=Norvale\nExec=sh\n");
+        const QByteArray switchedOff("[Desktop Entry]\nExec=/bin/sh\nHidden=true\n");
+        QTest::newRow("renamed to ours")
+            << QByteArray() << false << launcher << LoginItemStatus::Enabled;
+        QTest::newRow("ours exists: the former one goes")
+            << switchedOff << false << switchedOff << LoginItemStatus::NotRegistered;
+        QTest::newRow("switched off: neither is left")
+            << QByteArray() << true << QByteArray("<unreadable>") << LoginItemStatus::NotRegistered;
+    }
+
+    void formerEntryIsTakenOver()
+    {
+        QFETCH(QByteArray, ours);
+        QFETCH(bool, unregister);
+        ConfigHome home;
+        const QString former = home.dir.filePath(QStringLiteral("autostart/norvale.desktop"));
+        QVERIFY(writeFile(former, "[Desktop Entry]\nName=Norvale\nExec=sh\n"));
+        if (!ours.isEmpty()) {
+            QVERIFY(writeFile(home.entry(), ours));
+        }
+        XdgAutostartLoginItem item(QStringLiteral("app.norvale.Norvale"), QStringLiteral("/bin/sh"),
+            QStringLiteral("norvale"));
+        if (unregister) {
+            QCOMPARE(item.unregisterItem(), std::optional<QString>());
+        }
+        QTEST(item.status(), "status");
+        QVERIFY(!QFile::exists(former));
+        QTEST(readFile(home.entry()), "left");
     }
 
     // The autostart folder cannot be made (a file stands in its place): the reason comes back

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <utility>
 
@@ -53,22 +54,46 @@ QString execProgram(const QString& exec)
 
 } // namespace
 
-XdgAutostartLoginItem::XdgAutostartLoginItem(QString applicationId, QString executablePath)
+XdgAutostartLoginItem::XdgAutostartLoginItem(
+    QString applicationId, QString executablePath, QString formerApplicationId)
     : m_applicationId(std::move(applicationId))
     , m_executablePath(std::move(executablePath))
+    , m_formerApplicationId(std::move(formerApplicationId))
 { }
 
 QString XdgAutostartLoginItem::entryPath() const
+{
+    return entryPath(m_applicationId);
+}
+
+QString XdgAutostartLoginItem::entryPath(const QString& applicationId) const
 {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!QDir::isAbsolutePath(config)) {
         config = QDir::homePath() + QStringLiteral("/.config");
     }
-    return config + QStringLiteral("/autostart/") + m_applicationId + QStringLiteral(".desktop");
+    return config + QStringLiteral("/autostart/") + applicationId + QStringLiteral(".desktop");
+}
+
+void XdgAutostartLoginItem::adoptFormerEntry() const
+{
+    if (m_formerApplicationId.isEmpty()) {
+        return;
+    }
+    QFile former(entryPath(m_formerApplicationId));
+    if (!former.exists()) {
+        return;
+    }
+    if (QFile::exists(entryPath())) {
+        former.remove();
+    } else {
+        former.rename(entryPath());
+    }
 }
 
 LoginItemStatus XdgAutostartLoginItem::status() const
 {
+    adoptFormerEntry();
     QFile file(entryPath());
     if (!file.exists()) {
         return LoginItemStatus::NotRegistered;
@@ -100,7 +125,13 @@ LoginItemStatus XdgAutostartLoginItem::status() const
             exec = value;
         }
     }
-    const QFileInfo program(execProgram(exec));
+    // A bare program name is looked up on PATH, as the session does (launcher entries that
+    // the desktop's tools copied into autostart say "Exec=norvale").
+    QString path = execProgram(exec);
+    if (!path.isEmpty() && !path.contains(QLatin1Char('/'))) {
+        path = QStandardPaths::findExecutable(path);
+    }
+    const QFileInfo program(path);
     if (!program.isAbsolute() || !program.isExecutable() || program.isDir()) {
         return LoginItemStatus::NotFound;
     }
@@ -109,6 +140,7 @@ LoginItemStatus XdgAutostartLoginItem::status() const
 
 std::optional<QString> XdgAutostartLoginItem::registerItem()
 {
+    adoptFormerEntry();
     const QString path = entryPath();
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
@@ -139,6 +171,7 @@ std::optional<QString> XdgAutostartLoginItem::registerItem()
 
 std::optional<QString> XdgAutostartLoginItem::unregisterItem()
 {
+    adoptFormerEntry();
     QFile file(entryPath());
     if (!file.exists() || file.remove()) {
         return std::nullopt;
