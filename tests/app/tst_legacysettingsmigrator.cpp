@@ -188,9 +188,6 @@ private Q_SLOTS:
                    QStringLiteral("map=plist:<dict><key>a</key><true/></dict>"),
                    QStringLiteral("SULastCheckTime=plist:<date>2024-05-06T07:08:09Z</date>")}
             << none << QStringList {preferencesLog.arg(8)};
-        QTest::newRow("binary ordinary file when the container has none")
-            << 0 << false << QVariantMap {{ordinaryPreferences, propertyList(ordinary, true)}}
-            << true << fromOrdinary << none << oneKey;
         QTest::newRow("the container's preferences win, the ordinary file is not read")
             << 0 << false
             << QVariantMap {{containerPreferences,
