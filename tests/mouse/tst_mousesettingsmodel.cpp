@@ -309,6 +309,56 @@ private Q_SLOTS:
             QStringLiteral("マウス一覧を取得できませんでした: コマンドが失敗しました"));
     }
 
+    // Utilities found in the process list (absent: it cannot be read), and what asking them to
+    // quit leaves behind.
+    void findsAndEndsConflictingUtilities_data()
+    {
+        QTest::addColumn<std::optional<QString>>("before");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QStringList>("found");
+        QTest::addColumn<QString>("status");
+        const QString ended =
+            QStringLiteral("競合アプリを終了しました。反転設定を再適用してください");
+        QTest::newRow("the Logitech service alone, its name cut to 15 characters")
+            << std::optional(QStringLiteral("/sbin/init\nLogiPluginServi\n")) << QString()
+            << QStringList {QStringLiteral("LogiPluginServi")} << ended;
+        QTest::newRow("one utility named twice, and one that survives")
+            << std::optional(QStringLiteral("SteerMouse\n/opt/SteerMouse\n  IMWHEEL \n"))
+            << QStringLiteral("IMWHEEL\n")
+            << QStringList {QStringLiteral("IMWHEEL"), QStringLiteral("SteerMouse")}
+            << QStringLiteral("一部の競合アプリを終了できませんでした: IMWHEEL");
+        QTest::newRow("cut names that begin no pattern, and the last path component only")
+            << std::optional(QStringLiteral(
+                   "LogiPluginXXXXX\nLogiPlugin\n/opt/SteerMouse/helper\n/usr/lib/imwheel/\n"))
+            << QString() << QStringList {QStringLiteral("imwheel")} << ended;
+        QTest::newRow("the process list cannot be read")
+            << std::optional<QString>() << QString() << QStringList() << ended;
+    }
+
+    void findsAndEndsConflictingUtilities()
+    {
+        QFETCH(std::optional<QString>, before);
+        QFETCH(QString, after);
+        MouseWorld world;
+        world.script(Ps,
+            before ? SystemCommandResult::success(*before)
+                   : SystemCommandResult::failure(SystemCommandError::nonZeroExit({}, {})));
+        world.start();
+        world.model->scheduleRefreshDevices();
+        world.scheduler.runPending();
+        QTEST(world.model->conflictingApplications(), "found");
+
+        world.script(Ps, SystemCommandResult::success(after));
+        const auto from = world.commands.calls().size();
+        world.model->scheduleTerminateConflictingApplications();
+        world.scheduler.runPending();
+        QCOMPARE(world.ran().mid(from),
+            (QStringList {QStringLiteral("/usr/bin/pkill -f SteerMouse"),
+                QStringLiteral("/usr/bin/pkill -f LogiPluginService"),
+                QStringLiteral("/usr/bin/pkill -f imwheel"), Ps}));
+        QTEST(world.model->statusMessage().value_or(QString()), "status");
+    }
+
     void resetsAndTerminates_data()
     {
         QTest::addColumn<bool>("baseline");
