@@ -2,6 +2,7 @@
 
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
+#include "platform/linux/EvdevScrollEventTap.h"
 #include "platform/linux/LinuxDefaultsStore.h"
 #include "platform/linux/LinuxDisplays.h"
 #include "platform/linux/LinuxGlobalKeyMonitor.h"
@@ -12,7 +13,6 @@
 #include "platform/linux/LinuxWindowAccess.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/PulseAudioSoundSystem.h"
-#include "platform/linux/UnavailableScrollEventTap.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/ScriptedSystemCommands.h"
@@ -109,7 +109,7 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.systemDefaults = std::make_unique<ProcessSystemDefaults>();
         platform.commandExecutor =
             std::make_unique<ProcessSystemCommandExecutor>(*platform.executor);
-        platform.scrollTap = std::make_unique<UnavailableScrollEventTap>();
+        platform.scrollTap = std::make_unique<EvdevScrollEventTap>();
         // The HID helper is installed beside the norvale executable; until it is there, the
         // mouse feature reports the launch failure.
         platform.mouseTools = MouseSystemTools::withGSettings(*platform.systemDefaults,

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include <array>
 #include <cmath>
 
 namespace {
@@ -308,6 +309,7 @@ void MouseSettingsModel::setSoftwareInversionState(bool active, const QString& m
 void MouseSettingsModel::startSoftwareScrollInversion()
 {
     const QString disabled = QStringLiteral("スクロール処理フォールバックが無効です");
+    m_tap.setDevice(selectedTapDevice());
     if (m_tapInstalled) {
         m_softwareInversionActive = true;
         m_modeDescription = QStringLiteral("active (reused)");
@@ -339,6 +341,24 @@ void MouseSettingsModel::startSoftwareScrollInversion()
         }
     }
     setSoftwareInversionState(false, QStringLiteral("tap create failed"), disabled, false, false);
+}
+
+// The stored selection, known before the first device refresh has listed it.
+std::optional<ScrollEventTap::Device> MouseSettingsModel::selectedTapDevice() const
+{
+    const QStringList parts = m_selectedDeviceID.value_or(QString()).split(QLatin1Char(':'));
+    if (parts.size() != 3) {
+        return std::nullopt;
+    }
+    std::array<qint64, 3> numbers {};
+    for (std::size_t index = 0; index < numbers.size(); ++index) {
+        bool ok = false;
+        numbers[index] = parts[qsizetype(index)].toLongLong(&ok);
+        if (!ok) {
+            return std::nullopt;
+        }
+    }
+    return ScrollEventTap::Device {numbers[0], numbers[1], numbers[2]};
 }
 
 void MouseSettingsModel::stopSoftwareScrollInversion()

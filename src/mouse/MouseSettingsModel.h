@@ -147,6 +147,7 @@ private:
     void setSoftwareInversionState(bool active, const QString& mode,
         const std::optional<QString>& reason, bool accessibility, bool inputMonitoring);
     std::optional<ScrollWheelEvent> handleScrollEvent(const ScrollWheelEvent& event);
+    std::optional<ScrollEventTap::Device> selectedTapDevice() const;
     bool runtimeBool(const Setting<bool>& setting) const;
 
     MouseTaskPointer restart(MouseTaskPointer& slot);

@@ -24,9 +24,22 @@ public:
         bool accessibility = false;
         bool inputMonitoring = false;
     };
+    // The pointing device whose wheel is taken over, as the HID utility names it.
+    struct Device
+    {
+        qint64 vendorID = 0;
+        qint64 productID = 0;
+        qint64 locationID = 0;
+
+        bool operator==(const Device& other) const = default;
+    };
     using Handler = std::function<std::optional<ScrollWheelEvent>(const ScrollWheelEvent&)>;
 
     virtual ~ScrollEventTap() = default;
+
+    // Where the system taps one device at a time, the device the grants are checked for and the
+    // tap is installed on; an installed tap follows a change. Elsewhere the tap sees every wheel.
+    virtual void setDevice(const std::optional<Device>& device) { (void)device; }
 
     virtual Access access() const = 0;
     // Asks the user for the input-monitoring grant where the system can ask.

@@ -266,6 +266,7 @@ private Q_SLOTS:
         world.scheduler.runPending();
         QCOMPARE(world.model->softwareInversionModeDescription(), mode);
         QCOMPARE(world.model->statusMessage(), status);
+        QVERIFY(world.tap.device() == ScrollEventTap::Device({1133, 49298, 20}));
         QCOMPARE(world.tap.accessRequests(), inputMonitoring ? 0 : 2);
         // The first application installs the tap, the second finds it.
         const QList<std::optional<ScrollEventTap::Location>> locations {

@@ -1,6 +1,11 @@
+#include "common/TestFiles.h"
 #include "common/TestMain.h"
+#include "platform/linux/EvdevScrollEventTap.h"
+#include "platform/linux/EvdevScrollLoop.h"
 #include "platform/linux/EvdevScrollRewriter.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <array>
@@ -30,9 +35,46 @@ constexpr int Syn = EV_SYN;
 constexpr int Rel = EV_REL;
 constexpr Event Report {EV_SYN, SYN_REPORT, 0};
 
+QByteArray readAll(int fd)
+{
+    QByteArray bytes(4096, '\0');
+    const ssize_t count = ::read(fd, bytes.data(), size_t(bytes.size()));
+    bytes.truncate(qMax<ssize_t>(count, 0));
+    return bytes;
+}
+
+// A machine with a Logitech mouse (046d:c092) whose wheel is on event3 and whose keys are on
+// event4, and another mouse (046d:c52b) on event5. Which of the nodes and /dev/uinput exist
+// is the row's choice (the tests run as root, for whom an existing file is always readable).
+struct InputTree
+{
+    QTemporaryDir root;
+    EvdevScrollEventTap::Paths paths {root.filePath(QStringLiteral("sys")),
+        root.filePath(QStringLiteral("dev")), root.filePath(QStringLiteral("dev/uinput"))};
+
+    explicit InputTree(const QStringList& present)
+    {
+        for (const auto& [node, product, rel] : {std::tuple {"event3", "c092", "103"},
+                 std::tuple {"event4", "c092", "0"}, std::tuple {"event5", "c52b", "1943"}}) {
+            const QString device = paths.sysfsInput + QLatin1Char('/') + QLatin1String(node) +
+                QStringLiteral("/device/");
+            QDir().mkpath(device + QStringLiteral("id"));
+            QDir().mkpath(device + QStringLiteral("capabilities"));
+            writeFile(device + QStringLiteral("id/vendor"), "046d\n");
+            writeFile(device + QStringLiteral("id/product"), QByteArray(product) + '\n');
+            writeFile(device + QStringLiteral("capabilities/rel"), QByteArray(rel) + '\n');
+        }
+        QDir().mkpath(paths.devInput);
+        for (const QString& name : present) {
+            writeFile(paths.devInput + QLatin1Char('/') + name, {});
+        }
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(ScrollWheelEvent)
+Q_DECLARE_METATYPE(std::optional<ScrollEventTap::Device>)
 
 class EvdevScrollRewriterTest final : public QObject
 {
@@ -109,6 +151,100 @@ private Q_SLOTS:
                                            : QList<ScrollWheelEvent> {offered});
         ::close(in[0]);
         ::close(out[0]);
+    }
+
+    // Two mice read at once into one virtual device, frame by frame; the end of one stops both
+    // and is told once.
+    void loopMergesNodesUntilOneEnds()
+    {
+        int first[2], second[2], out[2];
+        QVERIFY(::pipe(first) == 0 && ::pipe(second) == 0 && ::pipe(out) == 0);
+        int ended = 0;
+        EvdevScrollLoop loop(
+            {first[0], second[0]}, out[1],
+            [](const ScrollWheelEvent& event) {
+                ScrollWheelEvent inverted = event;
+                inverted.lineDeltas[0] = -event.lineDeltas[0];
+                return std::optional(inverted);
+            },
+            [&ended] { ++ended; });
+        const QByteArray wheel = records({{Rel, REL_WHEEL, 1}, Report});
+        const QByteArray motion = records({{Rel, REL_X, 5}, Report});
+        QVERIFY(::write(first[1], wheel.constData(), size_t(wheel.size())) == wheel.size());
+        QCoreApplication::processEvents();
+        QVERIFY(::write(second[1], motion.constData(), size_t(motion.size())) == motion.size());
+        QCoreApplication::processEvents();
+        QCOMPARE(readAll(out[0]), records({{Rel, REL_WHEEL, -1}, Report}) + motion);
+
+        ::close(first[1]);
+        QCoreApplication::processEvents();
+        QVERIFY(::write(second[1], motion.constData(), size_t(motion.size())) == motion.size());
+        QCoreApplication::processEvents();
+        QCOMPARE(ended, 1);
+        QVERIFY(!loop.isRunning());
+        ::close(out[1]);
+        QCOMPARE(readAll(out[0]), QByteArray());
+        for (const int fd : {first[0], second[0], second[1], out[0]}) {
+            ::close(fd);
+        }
+    }
+
+    // The grants are the selected mouse's node (readable) and /dev/uinput (writable); a mouse
+    // without a wheel node of its own is judged by any node. Nothing here is an evdev device,
+    // so no install succeeds, and none leaves anything open.
+    void tapGrantsAndNodes_data()
+    {
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<std::optional<ScrollEventTap::Device>>("device");
+        QTest::addColumn<QStringList>("wheelNodes");
+        QTest::addColumn<bool>("accessibility");
+        QTest::addColumn<bool>("inputMonitoring");
+        const ScrollEventTap::Device pro {1133, 49298, 20};
+        const QStringList all {QStringLiteral("event3"), QStringLiteral("event4"),
+            QStringLiteral("event5"), QStringLiteral("uinput")};
+        QTest::newRow("everything there")
+            << all << std::optional(pro) << QStringList {QStringLiteral("event3")} << true << true;
+        QTest::newRow("no uinput, the wheel node missing while others are there")
+            << QStringList {QStringLiteral("event4"), QStringLiteral("event5")}
+            << std::optional(pro) << QStringList {QStringLiteral("event3")} << false << false;
+        QTest::newRow("a mouse without nodes, judged by any")
+            << QStringList {QStringLiteral("event5")}
+            << std::optional(ScrollEventTap::Device {1133, 1, 0}) << QStringList() << false << true;
+        QTest::newRow("no mouse selected, no node at all")
+            << QStringList {QStringLiteral("uinput")} << std::optional<ScrollEventTap::Device>()
+            << QStringList() << true << false;
+    }
+
+    void tapGrantsAndNodes()
+    {
+        QFETCH(QStringList, present);
+        QFETCH(std::optional<ScrollEventTap::Device>, device);
+        QFETCH(QStringList, wheelNodes);
+        const InputTree tree(present);
+        EvdevScrollEventTap tap(tree.paths);
+        tap.setDevice(device);
+        QStringList nodes;
+        if (device) {
+            for (const QString& node :
+                EvdevScrollEventTap::wheelNodes(tree.paths, device->vendorID, device->productID)) {
+                nodes << QFileInfo(node).fileName();
+            }
+        }
+        QCOMPARE(nodes, wheelNodes);
+        const ScrollEventTap::Access access = tap.access();
+        QTEST(access.accessibility, "accessibility");
+        QTEST(access.inputMonitoring, "inputMonitoring");
+
+        const int before = ::dup(0);
+        ::close(before);
+        for (const auto location :
+            {ScrollEventTap::Location::Hid, ScrollEventTap::Location::Session}) {
+            QVERIFY(!tap.install(
+                location, [](const ScrollWheelEvent& event) { return std::optional(event); }));
+        }
+        const int after = ::dup(0);
+        ::close(after);
+        QCOMPARE(after, before);
     }
 };
 

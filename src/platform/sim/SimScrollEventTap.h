@@ -12,6 +12,7 @@
 class SimScrollEventTap final : public ScrollEventTap
 {
 public:
+    void setDevice(const std::optional<Device>& device) override { m_device = device; }
     Access access() const override { return m_access; }
     void requestInputMonitoringAccess() override { ++m_accessRequests; }
     bool install(Location location, Handler handler) override;
@@ -21,6 +22,7 @@ public:
     void setFailingLocations(QList<Location> locations) { m_failing = std::move(locations); }
     std::optional<Location> installedLocation() const { return m_location; }
     int accessRequests() const { return m_accessRequests; }
+    std::optional<Device> device() const { return m_device; }
     // What reaches the applications: the event itself or its replacement.
     ScrollWheelEvent deliver(const ScrollWheelEvent& event);
 
@@ -30,4 +32,5 @@ private:
     Handler m_handler;
     std::optional<Location> m_location;
     int m_accessRequests = 0;
+    std::optional<Device> m_device;
 };

@@ -1,0 +1,62 @@
+#pragma once
+
+// The scroll tap on Linux: the selected mouse's evdev event nodes are grabbed (so that nothing
+// else sees their events) and everything they report is re-emitted through a uinput virtual
+// device, the wheel motion rewritten by the handler. The grants are the machine's: "input
+// monitoring" is read access to the mouse's event node, "accessibility" write access to
+// /dev/uinput; without them nothing is installed. There is only the device level: an install
+// at the session level fails.
+//
+// The nodes are found under sysfs by the mouse's vendor and product (hexadecimal there) among
+// those that report a wheel; the location is not compared, since which number stands for it on
+// Linux is the HID helper's business. Two identical mice are therefore taken over together.
+//
+// The grab and the virtual device are thin ioctl calls; the loop that rewrites and re-emits
+// events works on plain file descriptors (EvdevScrollLoop, EvdevScrollRewriter).
+
+#include "platform/ScrollEventTap.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class EvdevScrollLoop;
+
+class EvdevScrollEventTap final : public ScrollEventTap
+{
+public:
+    struct Paths
+    {
+        QString sysfsInput = QStringLiteral("/sys/class/input");
+        QString devInput = QStringLiteral("/dev/input");
+        QString uinput = QStringLiteral("/dev/uinput");
+    };
+
+    EvdevScrollEventTap();
+    explicit EvdevScrollEventTap(Paths paths);
+    ~EvdevScrollEventTap() override;
+
+    void setDevice(const std::optional<Device>& device) override;
+    Access access() const override;
+    // Linux has no prompt for this grant; the user changes the device's group or udev rules.
+    void requestInputMonitoringAccess() override { }
+    bool install(Location location, Handler handler) override;
+    void remove() override;
+
+    // The event nodes (paths under devInput) of the mouse with this vendor and product that
+    // report a vertical wheel.
+    static QStringList wheelNodes(const Paths& paths, qint64 vendorID, qint64 productID);
+
+private:
+    bool open();
+    void close();
+
+    Paths m_paths;
+    std::optional<Device> m_device;
+    Handler m_handler;
+    QList<int> m_grabbed;
+    int m_virtualDevice = -1;
+    std::unique_ptr<EvdevScrollLoop> m_loop;
+};
