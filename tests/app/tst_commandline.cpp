@@ -502,8 +502,6 @@ private Q_SLOTS:
         row("sound priority 2 hs;sound enable", "0 出力先を Headset に切り替えました", "output=hs");
         row("sound enable;sound priority 1 hs;sound priority 1 none",
             "0 利用可能な優先デバイスがありません", "output=hs");
-        row("sound enable;sound priority 1 hs;sound disable", "0 サウンド優先度: オフ",
-            "output=hs");
         row("dock enable;dock disable", "0 Dock移動抑止: オフ", "output=spk");
         row("sound priority 6 hs", "2 the slot is a number from 1 to 5", "output=spk");
         row("mouse set wheel 25", "0 wheel\t20", "feature.mouse.wheelSpeedLevel=20");
