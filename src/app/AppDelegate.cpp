@@ -386,8 +386,9 @@ void AppDelegate::openSettingsWindow(std::optional<SettingsTab> tab)
     if (!m_settingsWindow) {
         m_settingsWindow = std::make_unique<SettingsWindow>(
             *m_platform.displays, *m_platform.workspace, *m_platform.scheduler);
-        m_settingsView = new SettingsView({*m_appSettings, *m_clipboardHistory, *m_fixedPhrases,
-                                              m_windowPlacement.get(), m_soundPriority.get()},
+        m_settingsView = new SettingsView(
+            {*m_appSettings, *m_clipboardHistory, *m_fixedPhrases, m_windowPlacement.get(),
+                m_soundPriority.get(), m_dockMovementPrevention.get(), m_mouseSettings.get()},
             *m_platform.defaults, *m_platform.scheduler);
         connect(m_settingsView, &SettingsView::shortcutRecorderActiveChanged, this,
             [this](bool active) {

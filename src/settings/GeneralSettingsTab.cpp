@@ -34,6 +34,7 @@ GeneralSettingsTab::GeneralSettingsTab(
     auto* panelScale = new ScaleControlRow(QStringLiteral("左クリック画面"), this);
     column->addWidget(settingsScale);
     column->addWidget(panelScale);
+    SettingsForm::alignTitles({settingsScale->title(), panelScale->title()});
     column->addWidget(SettingsForm::caption(
         QStringLiteral("文字サイズとウィンドウサイズを連動して拡大・縮小します。"), this));
 

@@ -5,6 +5,7 @@
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QSlider>
 #include <QSpinBox>
 
@@ -19,12 +20,16 @@ constexpr int countFieldWidth = 80;
 // clamps the rest.
 constexpr int countFieldLimit = 999999;
 
-QHBoxLayout* titledRow(const QString& title, QWidget* row)
+QHBoxLayout* titledRow(const QString& title, QWidget* row, QLabel** label = nullptr)
 {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins({});
-    layout->addWidget(new QLabel(title, row));
+    auto* made = new QLabel(title, row);
+    layout->addWidget(made);
     layout->addStretch();
+    if (label != nullptr) {
+        *label = made;
+    }
     return layout;
 }
 
@@ -80,7 +85,7 @@ QString formatByteCount(qint64 bytes)
 ScaleControlRow::ScaleControlRow(const QString& title, QWidget* parent)
     : QWidget(parent)
 {
-    QHBoxLayout* layout = titledRow(title, this);
+    QHBoxLayout* layout = titledRow(title, this, &m_title);
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setRange(
         int(std::lround(UIScale::minimum * 100)), int(std::lround(UIScale::maximum * 100)));
@@ -168,4 +173,71 @@ QString ClipboardStorageUsageRow::countText() const
 QString ClipboardStorageUsageRow::bytesText() const
 {
     return m_bytes->text();
+}
+
+LevelSliderRow::LevelSliderRow(
+    const QString& title, int minimum, int maximum, QString suffix, QWidget* parent)
+    : QWidget(parent)
+    , m_suffix(std::move(suffix))
+{
+    QHBoxLayout* layout = titledRow(title, this, &m_title);
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setRange(minimum, maximum);
+    m_slider->setSingleStep(1);
+    m_slider->setPageStep(1);
+    m_slider->setAccessibleName(title);
+    m_title->setBuddy(m_slider);
+    layout->addWidget(m_slider, 1);
+    m_text = new QLabel(this);
+    m_text->setMinimumWidth(scaleTextWidth);
+    m_text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(m_text);
+    connect(m_slider, &QSlider::valueChanged, this, [this](int value) {
+        m_text->setText(QString::number(value) + m_suffix);
+        Q_EMIT valueEdited(value);
+    });
+}
+
+void LevelSliderRow::setValue(qint64 value)
+{
+    const QSignalBlocker block(m_slider);
+    m_slider->setValue(int(value));
+    m_text->setText(QString::number(value) + m_suffix);
+}
+
+QString LevelSliderRow::valueText() const
+{
+    return m_text->text();
+}
+
+ElidedLabel::ElidedLabel(QWidget* parent)
+    : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+}
+
+void ElidedLabel::setText(const QString& text)
+{
+    m_text = text;
+    setToolTip(text);
+    setAccessibleName(text);
+    updateGeometry();
+    update();
+}
+
+QSize ElidedLabel::sizeHint() const
+{
+    return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return {0, fontMetrics().height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QString shown = fontMetrics().elidedText(m_text, Qt::ElideRight, width());
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, shown);
 }

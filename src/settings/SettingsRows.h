@@ -9,6 +9,10 @@
 // the model kept.
 // ClipboardStorageUsageRow: a count ("12件") and a byte figure.
 //
+// LevelSliderRow: a whole-number slider over a closed range with the value written after it
+// ("5行分" with the suffix "行分").
+// ElidedLabel: one line of text cut with "…" at the width it is given.
+//
 // Byte figures are written as the desktop's file manager writes them: decimal units up to GB
 // (1 kB = 1000 bytes), one decimal from kB on, "0 bytes" for nothing.
 
@@ -30,11 +34,13 @@ public:
 
     void setValue(double value);
     QString valueText() const;
+    QLabel* title() const { return m_title; }
 
 Q_SIGNALS:
     void valueEdited(double value);
 
 private:
+    QLabel* m_title = nullptr;
     QSlider* m_slider = nullptr;
     QDoubleSpinBox* m_stepper = nullptr;
     QLabel* m_text = nullptr;
@@ -73,4 +79,46 @@ public:
 private:
     QLabel* m_count = nullptr;
     QLabel* m_bytes = nullptr;
+};
+
+class LevelSliderRow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    LevelSliderRow(const QString& title, int minimum, int maximum, QString suffix = QString(),
+        QWidget* parent = nullptr);
+
+    void setValue(qint64 value);
+    QString valueText() const;
+    QLabel* title() const { return m_title; }
+    QSlider* slider() const { return m_slider; }
+
+Q_SIGNALS:
+    void valueEdited(qint64 value);
+
+private:
+    QString m_suffix;
+    QLabel* m_title = nullptr;
+    QSlider* m_slider = nullptr;
+    QLabel* m_text = nullptr;
+};
+
+class ElidedLabel final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ElidedLabel(QWidget* parent = nullptr);
+
+    void setText(const QString& text);
+    QString text() const { return m_text; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_text;
 };

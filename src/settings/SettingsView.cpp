@@ -1,10 +1,16 @@
 #include "SettingsView.h"
 
 #include "ClipboardMonitoringSettingsTab.h"
+#include "DockMovementPreventionSettingsTab.h"
 #include "FixedPhraseSettingsTab.h"
 #include "GeneralSettingsTab.h"
+#include "MouseSettingsTab.h"
 #include "SoftwareUpdateSettingsView.h"
+#include "SoundSettingsTab.h"
+#include "WindowPlacementSettingsTab.h"
 #include "app/AppSettingsModel.h"
+#include "dock/DockMovementPreventionModel.h"
+#include "mouse/MouseSettingsModel.h"
 #include "placement/WindowPlacementModel.h"
 #include "sound/SoundPriorityModel.h"
 
@@ -100,8 +106,14 @@ void SettingsView::showEvent(QShowEvent* event)
         return; // the window coming back from being minimised is no new showing
     }
     m_models.appSettings.refresh();
+    if (m_models.dockMovementPrevention != nullptr) {
+        m_models.dockMovementPrevention->refresh();
+    }
     if (m_models.windowPlacement != nullptr) {
         m_models.windowPlacement->refresh();
+    }
+    if (m_models.mouseSettings != nullptr) {
+        m_models.mouseSettings->scheduleRefreshDevices();
     }
     if (m_models.soundPriority != nullptr) {
         m_models.soundPriority->refreshDevices();
@@ -121,12 +133,36 @@ QWidget* SettingsView::makePage(SettingsTab tab)
         return new ClipboardMonitoringSettingsTab(m_models.clipboardHistory);
     case SettingsTab::FixedPhrases:
         return new FixedPhraseSettingsTab(m_models.fixedPhrases);
+    case SettingsTab::Dock:
+        if (m_models.dockMovementPrevention != nullptr) {
+            return new DockMovementPreventionSettingsTab(*m_models.dockMovementPrevention);
+        }
+        break;
+    case SettingsTab::WindowPlacement:
+        if (m_models.windowPlacement != nullptr) {
+            auto* page = new WindowPlacementSettingsTab(*m_models.windowPlacement, m_scheduler);
+            connect(page, &WindowPlacementSettingsTab::shortcutRecorderActiveChanged, this,
+                &SettingsView::shortcutRecorderActiveChanged);
+            return page;
+        }
+        break;
+    case SettingsTab::Mouse:
+        if (m_models.mouseSettings != nullptr) {
+            return new MouseSettingsTab(*m_models.mouseSettings);
+        }
+        break;
+    case SettingsTab::Sound:
+        if (m_models.soundPriority != nullptr) {
+            return new SoundSettingsTab(*m_models.soundPriority);
+        }
+        break;
     case SettingsTab::SoftwareUpdate:
         return new SoftwareUpdateSettingsView;
     default:
-        // The feature's tab comes with its model.
-        return new QWidget;
+        break;
     }
+    // The feature's tab comes with its model.
+    return new QWidget;
 }
 
 void SettingsView::applyTextSize(double scale)

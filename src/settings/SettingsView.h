@@ -20,7 +20,9 @@
 
 class AppSettingsModel;
 class ClipboardHistoryModel;
+class DockMovementPreventionModel;
 class FixedPhraseModel;
+class MouseSettingsModel;
 class QTabWidget;
 class SoundPriorityModel;
 class WindowPlacementModel;
@@ -32,6 +34,8 @@ struct SettingsModels
     FixedPhraseModel& fixedPhrases;
     WindowPlacementModel* windowPlacement = nullptr;
     SoundPriorityModel* soundPriority = nullptr;
+    DockMovementPreventionModel* dockMovementPrevention = nullptr;
+    MouseSettingsModel* mouseSettings = nullptr;
 };
 
 class SettingsView final : public QWidget

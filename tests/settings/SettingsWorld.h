@@ -5,15 +5,19 @@
 
 #include "app/AppSettingsModel.h"
 #include "clipboard/ClipboardHistoryModel.h"
+#include "dock/DockMovementPreventionModel.h"
+#include "mouse/MouseSettingsModel.h"
 #include "phrases/FixedPhraseModel.h"
 #include "placement/WindowPlacementModel.h"
 #include "platform/FileLocations.h"
 #include "platform/sim/ManualExecutor.h"
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/ScriptedSystemCommands.h"
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
+#include "platform/sim/SimScrollEventTap.h"
 #include "platform/sim/SimSessionEvents.h"
 #include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimWindowAccess.h"
@@ -42,6 +46,10 @@ struct SettingsWorld
     std::unique_ptr<WindowPlacementModel> windowPlacement;
     SimSoundSystem sound;
     std::unique_ptr<SoundPriorityModel> soundPriority;
+    ScriptedSystemCommands commands {scheduler};
+    std::unique_ptr<DockMovementPreventionModel> dockMovementPrevention;
+    SimScrollEventTap scrollTap;
+    std::unique_ptr<MouseSettingsModel> mouseSettings;
     std::unique_ptr<SettingsView> view;
 
     SettingsView& start()
@@ -54,9 +62,13 @@ struct SettingsWorld
             WindowPlacementModel::Services {defaults, scheduler, displays, windows, session},
             QStringLiteral("app.norvale.Norvale"));
         soundPriority = std::make_unique<SoundPriorityModel>(sound, defaults, scheduler);
+        dockMovementPrevention =
+            std::make_unique<DockMovementPreventionModel>(displays, defaults, commands, scheduler);
+        mouseSettings = std::make_unique<MouseSettingsModel>(
+            commands, scrollTap, defaults, scheduler, MouseSystemTools::withDefaultsTool(defaults));
         view = std::make_unique<SettingsView>(
             SettingsModels {*appSettings, *clipboardHistory, *fixedPhrases, windowPlacement.get(),
-                soundPriority.get()},
+                soundPriority.get(), dockMovementPrevention.get(), mouseSettings.get()},
             defaults, scheduler);
         return *view;
     }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTest>
 
 namespace {
@@ -203,7 +204,8 @@ private Q_SLOTS:
         SettingsView& view = world.start();
         view.show();
         QVERIFY(QTest::qWaitForWindowActive(&view));
-        auto* box = view.findChild<QAbstractButton*>(QStringLiteral("shortcutRecorderBox"));
+        QWidget& general = *view.tabWidget()->widget(0); // "ウィンドウ固定" has a recorder too
+        auto* box = general.findChild<QAbstractButton*>(QStringLiteral("shortcutRecorderBox"));
         QCOMPARE(box->text(), QStringLiteral("未設定"));
         QTest::mouseClick(box, Qt::LeftButton);
         world.scheduler.runPending();
@@ -232,7 +234,7 @@ private Q_SLOTS:
         QCOMPARE(box->text(), QStringLiteral("⌃ ⇧ ..."));
         send(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
         QCOMPARE(box->text(), QStringLiteral("⌃ ⇧"));
-        view.findChild<QAbstractButton*>(QStringLiteral("shortcutRecorderClear"))->click();
+        general.findChild<QAbstractButton*>(QStringLiteral("shortcutRecorderClear"))->click();
         QVERIFY(!world.appSettings->leftClickShortcut());
         QCOMPARE(box->text(), QStringLiteral("未設定"));
     }
