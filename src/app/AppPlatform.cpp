@@ -1,5 +1,6 @@
 #include "AppPlatform.h"
 
+#include "SimulatedSamples.h"
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
 #include "platform/linux/EvdevScrollEventTap.h"
@@ -86,9 +87,12 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         sound->chooseDefaultByHand(QStringLiteral("sim-speakers"));
         platform.sound = std::move(sound);
         platform.systemDefaults = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
-        // No HID utility answers in the simulated world: the mouse feature shows its launch
-        // error rather than touching a real device.
-        platform.commandExecutor = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
+        // Tools answer from a script, so the mouse feature never touches a real device.
+        auto commands = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
+        auto* windows = static_cast<SimWindowAccess*>(platform.windowAccess.get());
+        SimulatedSamples::add(static_cast<const SimDisplays&>(*platform.displays), *windows,
+            static_cast<MemoryDefaultsStore&>(*platform.defaults), *commands);
+        platform.commandExecutor = std::move(commands);
         platform.scrollTap = std::make_unique<SimScrollEventTap>();
         platform.mouseTools = MouseSystemTools::withDefaultsTool(*platform.defaults);
     } else {

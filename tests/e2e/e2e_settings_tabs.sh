@@ -1,8 +1,9 @@
 #!/bin/bash
 # The settings window under openbox: `norvale settings --tab <title>` opens each tab, the
 # window keeps its 720x660 content at scale 1.0 and grows with the scale; a screenshot of every
-# tab at 1.0 ("定型文" with sample phrases) and of "一般" and "定型文" at 1.5 lands in the artifacts for a
-# reviewer to look at.
+# tab at 1.0 ("定型文" with sample phrases) and of "一般", "定型文" and "マウス" at 1.5 lands in the
+# artifacts for a reviewer to look at. Then the same in the simulated world, whose sample data
+# gives every feature tab something to show (sim-*.png).
 set -euo pipefail
 source "$E2E_LIB/desktop.sh"
 
@@ -19,12 +20,20 @@ selected_tab() {
     [[ "$stored" == *"$1"* || ( -z "$stored" && "$1" == general ) ]]
 }
 
-# shoot TITLE RAW NAME — opens the tab, waits until it is the selected one, saves the window.
+# shoot [--simulate] TITLE RAW NAME — opens the tab, waits until it is the selected one (the
+# simulated world keeps its settings in memory: there until the window shows), saves the window.
 shoot() {
-    "$NORVALE" settings --tab "$1"
+    local world=()
+    if [[ $1 == --simulate ]]; then
+        world=(--simulate)
+        shift
+    fi
+    "$NORVALE" "${world[@]}" settings --tab "$1"
     e2e_wait_until 10 "the settings window on $1" settings_window
-    e2e_wait_until 10 "$1 selected" selected_tab "$2"
-    sleep 0.3 # the frame after the switch
+    if ((${#world[@]} == 0)); then
+        e2e_wait_until 10 "$1 selected" selected_tab "$2"
+    fi
+    sleep 0.5 # the frame after the switch, and the refreshes asked for when the window showed
     import -display "$DISPLAY" -window "$(settings_window)" "$E2E_ARTIFACTS/$3.png" \
         || e2e_fail "no screenshot of $1"
 }
@@ -59,7 +68,19 @@ wait "$NORVALE_PID" || e2e_fail "norvale quit: the instance exited $?"
 norvale_start
 shoot 一般 general settings-general-1.5
 shoot 定型文 fixedPhrases settings-fixed-phrases-1.5
+shoot マウス mouse settings-mouse-1.5
 [[ "$(settings_size)" == 1080x990 ]] || e2e_fail "settings window at scale 1.5 is $(settings_size)"
 "$NORVALE" quit
 wait "$NORVALE_PID" || e2e_fail "norvale quit: the instance exited $?"
+e2e_spawn norvale-sim "$NORVALE" --simulate
+SIM_PID=$E2E_LAST_PID
+e2e_wait_until 15 "the simulated norvale answering" "$NORVALE" --simulate status
+for tab in "一般 general" "クリップボード clipboard" "定型文 fixed-phrases" "Dock dock" \
+    "ウィンドウ固定 window-placement" "マウス mouse" "サウンド sound" "更新 software-update"; do
+    read -r title name <<<"$tab"
+    shoot --simulate "$title" - "sim-settings-$name"
+done
+[[ "$(settings_size)" == 720x660 ]] || e2e_fail "simulated settings window is $(settings_size)"
+"$NORVALE" --simulate quit
+wait "$SIM_PID" || e2e_fail "norvale --simulate quit: the instance exited $?"
 e2e_log "PASS"
