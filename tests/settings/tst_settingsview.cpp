@@ -113,11 +113,17 @@ private Q_SLOTS:
         world.sound.plug(SimSoundSystem::output(QStringLiteral("usb"), QStringLiteral("USB DAC")));
         QSignalSpy placementRefreshes(
             world.windowPlacement.get(), &WindowPlacementModel::availableWindowsChanged);
+        world.defaults.setForeignValue(
+            QStringLiteral("com.apple.spaces"), QStringLiteral("spans-displays"), true);
         QVERIFY(!world.appSettings->launchAtLoginEnabled());
         view.show();
         QVERIFY(world.appSettings->launchAtLoginEnabled());
+        QVERIFY(world.dockMovementPrevention->legacySpacesModeEnabled());
         QCOMPARE(placementRefreshes.count(), 1);
         QCOMPARE(world.soundPriority->devices().size(), 1);
+        world.scheduler.runPending(); // the mouse list is read by a job of its own
+        const auto calls = world.commands.calls();
+        QVERIFY(!calls.isEmpty() && calls.last().arguments.value(0) == QStringLiteral("list"));
     }
 
     void textFollowsTheScale_data()
