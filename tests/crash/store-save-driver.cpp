@@ -1,0 +1,79 @@
+// Saves generation N of the large history and phrase store into a data folder the way the
+// application does: each store is loaded first (a damaged file is kept aside), then both are
+// written at once by their PersistentStoreWriters on the worker threads. Prints "loaded" when
+// the writes are about to start, so that a test can aim its SIGKILL at them.
+//
+//     store-save-driver <folder> <generation>
+
+#include "CrashStores.h"
+#include "clipboard/ClipboardHistoryStorage.h"
+#include "phrases/FixedPhraseStorage.h"
+#include "platform/QtScheduler.h"
+#include "platform/ThreadPoolExecutor.h"
+#include "support/PersistentStoreWriter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    bool numeric = false;
+    const int generation = arguments.value(2).toInt(&numeric);
+    if (arguments.size() != 3 || !numeric) {
+        std::fputs("usage: store-save-driver <folder> <generation>\n", stderr);
+        return 2;
+    }
+    const QString folder = arguments.at(1);
+    QtScheduler scheduler;
+    ThreadPoolExecutor executor(scheduler);
+
+    const ClipboardHistoryStorage history(folder);
+    const QList<ClipboardHistoryItem> items = CrashStores::history(generation);
+    PersistentStoreWriter historyWriter(scheduler, executor, history.filePath(),
+        [&items]() -> PersistentStoreWriter::Snapshot {
+            return {[&items](QIODevice& device) {
+                        return ClipboardHistoryStorage::encode(items, device);
+                    },
+                {}};
+        },
+        {});
+    const FixedPhraseStorage phrases(QDir(folder).filePath(FixedPhraseStorage::fileName()));
+    const FixedPhraseFolderList folders = CrashStores::phrases(generation);
+    PersistentStoreWriter phraseWriter(scheduler, executor, phrases.filePath(),
+        [&folders]() -> PersistentStoreWriter::Snapshot {
+            return {[&folders](
+                        QIODevice& device) { return FixedPhraseStorage::encode(folders, device); },
+                {}};
+        },
+        {});
+    bool failed = false;
+    const auto fail = [&failed](const PersistentStoreWriter::Outcome& outcome) {
+        std::fprintf(stderr, "%s\n", qPrintable(outcome.error.value_or(QString())));
+        failed = true;
+    };
+    historyWriter.setSaveFailedHandler(fail);
+    phraseWriter.setSaveFailedHandler(fail);
+
+    const QString refusal = QStringLiteral("kept aside failed");
+    if (history.load().status == ClipboardHistoryStorage::LoadStatus::Unreadable &&
+        historyWriter.keepUnreadableFile(refusal).isEmpty()) {
+        return 1;
+    }
+    if (phrases.load().state == FixedPhraseStorage::LoadState::Unreadable &&
+        phraseWriter.keepUnreadableFile(refusal).isEmpty()) {
+        return 1;
+    }
+    std::puts("loaded");
+    std::fflush(stdout);
+
+    historyWriter.requestSave();
+    phraseWriter.requestSave();
+    const bool finished =
+        historyWriter.flush(QDeadlineTimer::Forever) && phraseWriter.flush(QDeadlineTimer::Forever);
+    QCoreApplication::processEvents();
+    return finished && !failed ? 0 : 1;
+}
