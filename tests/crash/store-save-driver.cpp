@@ -31,24 +31,25 @@ int main(int argc, char** argv)
     QtScheduler scheduler;
     ThreadPoolExecutor executor(scheduler);
 
+    // The stores' encoders, on copies made before the writes, as the models give them.
+    const auto source = [](auto value, auto encode) {
+        return [value, encode]() -> PersistentStoreWriter::Snapshot {
+            return {[value, encode](QIODevice& device) { return encode(value, device); }, {}};
+        };
+    };
     const ClipboardHistoryStorage history(folder);
-    const QList<ClipboardHistoryItem> items = CrashStores::history(generation);
     PersistentStoreWriter historyWriter(scheduler, executor, history.filePath(),
-        [&items]() -> PersistentStoreWriter::Snapshot {
-            return {[&items](QIODevice& device) {
-                        return ClipboardHistoryStorage::encode(items, device);
-                    },
-                {}};
-        },
+        source(CrashStores::history(generation),
+            [](const QList<ClipboardHistoryItem>& items, QIODevice& device) {
+                return ClipboardHistoryStorage::encode(items, device);
+            }),
         {});
     const FixedPhraseStorage phrases(QDir(folder).filePath(FixedPhraseStorage::fileName()));
-    const FixedPhraseFolderList folders = CrashStores::phrases(generation);
     PersistentStoreWriter phraseWriter(scheduler, executor, phrases.filePath(),
-        [&folders]() -> PersistentStoreWriter::Snapshot {
-            return {[&folders](
-                        QIODevice& device) { return FixedPhraseStorage::encode(folders, device); },
-                {}};
-        },
+        source(CrashStores::phrases(generation),
+            [](const FixedPhraseFolderList& folders, QIODevice& device) {
+                return FixedPhraseStorage::encode(folders, device);
+            }),
         {});
     bool failed = false;
     const auto fail = [&failed](const PersistentStoreWriter::Outcome& outcome) {
