@@ -205,6 +205,7 @@ void WindowPlacementSettingsTab::addRules(QVBoxLayout* column)
     m_rulesArea->setWidgetResizable(true);
     m_rulesArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_rulesArea->setMinimumHeight(rulesMinimumHeight);
+    m_rulesArea->setFocusPolicy(Qt::NoFocus); // Tab goes to the rows' buttons, which it scrolls to
     auto* rows = new QWidget(m_rulesArea);
     m_rules = new QVBoxLayout(rows);
     m_rules->setSpacing(0);

@@ -5,6 +5,7 @@
 #include "settings/WindowPlacementSettingsTab.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -12,6 +13,7 @@
 #include <QTest>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
+Q_DECLARE_METATYPE(SettingsTab)
 
 namespace {
 
@@ -339,6 +341,67 @@ private Q_SLOTS:
         QCOMPARE(picker->currentIndex(), 1);
         QTest::keyClick(picker, Qt::Key_Up);
         QVERIFY(!world.mouseSettings->selectedDeviceID());
+    }
+
+    void everyControlTakesTheTabKey_data()
+    {
+        QTest::addColumn<SettingsTab>("tab");
+        QTest::addColumn<QStringList>("order"); // object names, else accessible names
+        QTest::newRow("Dock") << SettingsTab::Dock
+                              << QStringList {"dockMovementPreventionToggle",
+                                     "restoreSeparateDisplaySpacesButton"};
+        QTest::newRow("ウィンドウ固定")
+            << SettingsTab::WindowPlacement
+            << QStringList {"windowPlacementEnabledToggle", "shortcutRecorderBox",
+                   "shortcutRecorderClear", "refreshAvailableWindowsButton", "availableWindowsList",
+                   "applyNowButton", "refreshRulesButton", "removeRuleButton"};
+        QTest::newRow("マウス") << SettingsTab::Mouse
+                                << QStringList {"mouseAdjustmentToggle", "mouseDevicePicker",
+                                       "refreshMouseDevicesButton", "1ノッチあたりの行数",
+                                       "scrollInvertedToggle", "scrollAccelerationToggle",
+                                       "移動速度", "加速度", "resetMouseSettingsButton"};
+        QTest::newRow("サウンド") << SettingsTab::Sound
+                                  << QStringList {"soundPriorityToggle", "soundPriorityPicker1",
+                                         "soundPriorityPicker2", "soundPriorityPicker3",
+                                         "soundPriorityPicker4", "soundPriorityPicker5",
+                                         "clearUnknownDevicesButton", "resetSoundSettingsButton"};
+    }
+
+    void everyControlTakesTheTabKey()
+    {
+        QFETCH(SettingsTab, tab);
+        SettingsWorld world;
+        world.defaults.setForeignValue(
+            QStringLiteral("com.apple.spaces"), QStringLiteral("spans-displays"), true);
+        WindowPlacementRule rule;
+        rule.id = QUuid::createUuid();
+        rule.monitorSignature =
+            monitorConfiguration(monitorDescriptors(world.displays.displays())).signature;
+        WindowPlacementRuleStore(world.defaults).save({rule});
+        QWidget& shown = page(world, tab);
+        QVERIFY(QTest::qWaitForWindowActive(world.view.get()));
+        const auto name = [](const QWidget* widget) {
+            const QWidget* control = widget;
+            while (control->objectName().isEmpty() && control->accessibleName().isEmpty()) {
+                control = control->parentWidget(); // a slider within its row
+            }
+            return control->objectName().isEmpty() ? control->accessibleName()
+                                                   : control->objectName();
+        };
+        QStringList visited;
+        QWidget* first = shown.nextInFocusChain();
+        while (
+            !(first->isVisible() && first->isEnabled() && (first->focusPolicy() & Qt::TabFocus)) ||
+            !shown.isAncestorOf(first)) {
+            first = first->nextInFocusChain();
+        }
+        first->setFocus(Qt::TabFocusReason);
+        for (QWidget* focused = first; shown.isAncestorOf(focused) && visited.size() < 30;
+             focused = QApplication::focusWidget()) {
+            visited.append(name(focused));
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        QTEST(visited, "order");
     }
 
     void titlesOfSliderRowsAlign_data()
