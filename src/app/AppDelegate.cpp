@@ -18,7 +18,9 @@
 #include "placement/WindowPlacementModel.h"
 #include "settings/SettingsView.h"
 #include "settings/SettingsWindow.h"
+#include "settings/SoftwareUpdateDialog.h"
 #include "sound/SoundPriorityModel.h"
+#include "update/SoftwareUpdaterModel.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -75,6 +77,10 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
         *platform.sound, *platform.defaults, *platform.scheduler);
     m_mouseSettings = std::make_unique<MouseSettingsModel>(*platform.commandExecutor,
         *platform.scrollTap, *platform.defaults, *platform.scheduler, platform.mouseTools);
+    m_softwareUpdater = std::make_unique<SoftwareUpdaterModel>(*platform.updateBackend,
+        *platform.defaults, *platform.scheduler, SoftwareUpdaterModel::standardConfiguration());
+    connect(m_softwareUpdater.get(), &SoftwareUpdaterModel::presentationRequested, this,
+        [this] { showUpdateDialog(); });
     m_pasteBack = std::make_unique<PasteBackController>(
         *platform.workspace, *platform.keyboard, *platform.scheduler);
     GlobalShortcutController::Actions shortcutActions;
@@ -98,6 +104,7 @@ AppDelegate::~AppDelegate()
     m_quickPanel.reset();
     m_clipboardMenu.reset();
     m_settingsWindow.reset();
+    m_updateDialog.reset();
     m_platform.tray->remove();
 }
 
@@ -317,6 +324,16 @@ QList<StatusMenuEntry> AppDelegate::statusMenuEntries()
     };
     entries.append(settings);
 
+    StatusMenuEntry update;
+    update.title = QStringLiteral("アップデートを確認...");
+    update.action = [this] {
+        // While a check runs, the dialog shows how far it has come.
+        if (!m_softwareUpdater->checkForUpdates() && m_softwareUpdater->session()) {
+            showUpdateDialog();
+        }
+    };
+    entries.append(update);
+
     entries.append(StatusMenuEntry::makeSeparator());
 
     StatusMenuEntry quit;
@@ -378,6 +395,19 @@ void AppDelegate::toggleClipboardHistory()
     m_clipboardHistory->setClipboardHistoryEnabled(!m_clipboardHistory->clipboardHistoryEnabled());
 }
 
+void AppDelegate::showUpdateDialog()
+{
+    if (m_applicationIsTerminating) {
+        return;
+    }
+    if (!m_updateDialog) {
+        m_updateDialog = std::make_unique<SoftwareUpdateDialog>(*m_softwareUpdater);
+    }
+    m_updateDialog->show();
+    m_updateDialog->raise();
+    m_updateDialog->activateWindow();
+}
+
 void AppDelegate::openSettingsWindow(std::optional<SettingsTab> tab)
 {
     if (m_applicationIsTerminating) {
@@ -388,7 +418,8 @@ void AppDelegate::openSettingsWindow(std::optional<SettingsTab> tab)
             *m_platform.displays, *m_platform.workspace, *m_platform.scheduler);
         m_settingsView = new SettingsView(
             {*m_appSettings, *m_clipboardHistory, *m_fixedPhrases, m_windowPlacement.get(),
-                m_soundPriority.get(), m_dockMovementPrevention.get(), m_mouseSettings.get()},
+                m_soundPriority.get(), m_dockMovementPrevention.get(), m_mouseSettings.get(),
+                m_softwareUpdater.get()},
             *m_platform.defaults, *m_platform.scheduler);
         connect(m_settingsView, &SettingsView::shortcutRecorderActiveChanged, this,
             [this](bool active) {

@@ -40,6 +40,8 @@ class QuickPanelFloatingPanels;
 class QuickPanelWindow;
 class SettingsView;
 class SettingsWindow;
+class SoftwareUpdateDialog;
+class SoftwareUpdaterModel;
 class SoundPriorityModel;
 class MouseSettingsModel;
 class WindowPlacementModel;
@@ -58,7 +60,7 @@ public:
     AppModels models() const
     {
         return {*m_clipboardHistory, *m_fixedPhrases, *m_appSettings, *m_dockMovementPrevention,
-            *m_windowPlacement, *m_soundPriority, *m_mouseSettings};
+            *m_windowPlacement, *m_soundPriority, *m_mouseSettings, *m_softwareUpdater};
     }
     // The models and shell actions for the command handlers.
     AppCommandContext commandContext();
@@ -98,6 +100,8 @@ private:
     void subscribe();
     void subscribeShortcuts();
     void toggleClipboardHistory();
+    // The update dialog, created at its first showing.
+    void showUpdateDialog();
     // The feature switches of the status menu after clipboard history, in their menu order.
     void appendFeatureSwitches(QList<StatusMenuEntry>& entries);
     // Writes what the phrase and history stores still hold, bounded by one deadline.
@@ -111,6 +115,7 @@ private:
     std::unique_ptr<WindowPlacementModel> m_windowPlacement;
     std::unique_ptr<SoundPriorityModel> m_soundPriority;
     std::unique_ptr<MouseSettingsModel> m_mouseSettings;
+    std::unique_ptr<SoftwareUpdaterModel> m_softwareUpdater;
     // The panel's view model outlives its view (the window's content) and dies before the
     // models it reads.
     std::unique_ptr<ClipboardHistoryMenuViewModel> m_clipboardMenu;
@@ -119,6 +124,7 @@ private:
     std::unique_ptr<QuickPanelFloatingPanels> m_floatingPanels;
     std::unique_ptr<SettingsWindow> m_settingsWindow;
     SettingsView* m_settingsView = nullptr; // owned by the window
+    std::unique_ptr<SoftwareUpdateDialog> m_updateDialog;
     std::unique_ptr<PasteBackController> m_pasteBack;
     std::unique_ptr<GlobalShortcutController> m_globalShortcuts;
     ClipboardMenuState m_clipboardMenuState;

@@ -10,6 +10,7 @@ class ClipboardHistoryModel;
 class DockMovementPreventionModel;
 class FixedPhraseModel;
 class MouseSettingsModel;
+class SoftwareUpdaterModel;
 class SoundPriorityModel;
 class WindowPlacementModel;
 
@@ -22,4 +23,5 @@ struct AppModels
     WindowPlacementModel& windowPlacement;
     SoundPriorityModel& soundPriority;
     MouseSettingsModel& mouseSettings;
+    SoftwareUpdaterModel& softwareUpdater;
 };

@@ -28,6 +28,8 @@
 #include "platform/sim/SimSystemTray.h"
 #include "platform/sim/SimWindowAccess.h"
 #include "platform/sim/SimWorkspace.h"
+#include "update/NetworkSoftwareUpdateBackend.h"
+#include "update/SoftwareUpdateSignature.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -95,6 +97,9 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.commandExecutor = std::move(commands);
         platform.scrollTap = std::make_unique<SimScrollEventTap>();
         platform.mouseTools = MouseSystemTools::withDefaultsTool(*platform.defaults);
+        platform.updateBackend = std::make_unique<NetworkSoftwareUpdateBackend>(
+            platform.simulatedDataDirectory->filePath(QStringLiteral("updates")),
+            SoftwareUpdateSignature::publicKey());
     } else {
         platform.files.emplace(FileLocations::standard());
         platform.homeDirectory = QDir::homePath();
@@ -118,6 +123,9 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         // mouse feature reports the launch failure.
         platform.mouseTools = MouseSystemTools::withGSettings(*platform.systemDefaults,
             QCoreApplication::applicationDirPath() + QStringLiteral("/norvale-hidutil"));
+        platform.updateBackend = std::make_unique<NetworkSoftwareUpdateBackend>(
+            NetworkSoftwareUpdateBackend::standardDownloadFolder(),
+            SoftwareUpdateSignature::publicKey());
     }
     return platform;
 }

@@ -25,6 +25,7 @@
 #include "platform/SystemTray.h"
 #include "platform/WindowAccess.h"
 #include "platform/Workspace.h"
+#include "update/SoftwareUpdateBackend.h"
 
 #include <QString>
 #include <QStringList>
@@ -63,6 +64,7 @@ struct AppPlatform final
     std::unique_ptr<SystemDefaults> systemDefaults;
     std::unique_ptr<SystemCommandExecutor> commandExecutor;
     std::unique_ptr<ScrollEventTap> scrollTap;
+    std::unique_ptr<SoftwareUpdateBackend> updateBackend;
     MouseSystemTools mouseTools;
     std::optional<FileLocations> files;
     // Where the one-time migration looks for what an earlier build left; empty in the

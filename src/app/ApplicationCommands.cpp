@@ -12,6 +12,7 @@ void registerApplicationCommands(CommandRegistry& registry)
     registerPlacementCommands(registry);
     registerDockCommands(registry);
     registerSoundCommands(registry);
+    registerUpdateCommands(registry);
     registerMouseCommands(registry);
 }
 

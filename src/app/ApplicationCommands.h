@@ -16,6 +16,7 @@ void registerConfigCommands(CommandRegistry& registry);
 void registerPlacementCommands(CommandRegistry& registry);
 void registerSoundCommands(CommandRegistry& registry);
 void registerDockCommands(CommandRegistry& registry);
+void registerUpdateCommands(CommandRegistry& registry);
 void registerMouseCommands(CommandRegistry& registry);
 
 // `<group> enable` and `<group> disable`: a feature's switch, as its status-menu item turns it,

@@ -157,7 +157,7 @@ QWidget* SettingsView::makePage(SettingsTab tab)
         }
         break;
     case SettingsTab::SoftwareUpdate:
-        return new SoftwareUpdateSettingsView;
+        return new SoftwareUpdateSettingsView(m_models.softwareUpdater);
     default:
         break;
     }

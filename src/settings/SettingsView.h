@@ -24,6 +24,7 @@ class DockMovementPreventionModel;
 class FixedPhraseModel;
 class MouseSettingsModel;
 class QTabWidget;
+class SoftwareUpdaterModel;
 class SoundPriorityModel;
 class WindowPlacementModel;
 
@@ -36,6 +37,7 @@ struct SettingsModels
     SoundPriorityModel* soundPriority = nullptr;
     DockMovementPreventionModel* dockMovementPrevention = nullptr;
     MouseSettingsModel* mouseSettings = nullptr;
+    SoftwareUpdaterModel* softwareUpdater = nullptr;
 };
 
 class SettingsView final : public QWidget

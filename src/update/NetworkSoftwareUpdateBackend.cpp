@@ -10,6 +10,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -45,6 +46,12 @@ NetworkSoftwareUpdateBackend::NetworkSoftwareUpdateBackend(
 NetworkSoftwareUpdateBackend::~NetworkSoftwareUpdateBackend()
 {
     cancel();
+}
+
+QString NetworkSoftwareUpdateBackend::standardDownloadFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+        QStringLiteral("/Norvale/updates");
 }
 
 bool NetworkSoftwareUpdateBackend::isAllowedURL(const QUrl& url)

@@ -39,6 +39,8 @@ public:
     void check(const QUrl& feedURL, const QString& currentVersion, Callbacks callbacks) override;
     void cancel() override;
 
+    // "Norvale/updates" in the user's cache folder.
+    static QString standardDownloadFolder();
     // https, or http to a loopback address.
     static bool isAllowedURL(const QUrl& url);
 

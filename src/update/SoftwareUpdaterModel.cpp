@@ -1,5 +1,7 @@
 #include "SoftwareUpdaterModel.h"
 
+#include "SoftwareVersion.h"
+
 #include <QProcess>
 
 #include <algorithm>
@@ -22,6 +24,15 @@ bool openWithDesktop(const QString& path)
 bool SoftwareUpdaterModel::startsUpdater()
 {
     return !qEnvironmentVariableIsSet("NORVALE_DISABLE_SOFTWARE_UPDATES");
+}
+
+SoftwareUpdaterModel::Configuration SoftwareUpdaterModel::standardConfiguration()
+{
+    Configuration configuration;
+    configuration.startingUpdater = startsUpdater();
+    configuration.version = SoftwareVersion::version().value_or(QString());
+    configuration.build = SoftwareVersion::build();
+    return configuration;
 }
 
 SoftwareUpdaterModel::SoftwareUpdaterModel(SoftwareUpdateBackend& backend, DefaultsStore& defaults,

@@ -95,6 +95,9 @@ public:
 
     // False when NORVALE_DISABLE_SOFTWARE_UPDATES is in the environment.
     static bool startsUpdater();
+    // This build's version and build number, started as the environment says, packages opened
+    // with xdg-open.
+    static Configuration standardConfiguration();
 
     SoftwareUpdaterModel(SoftwareUpdateBackend& backend, DefaultsStore& defaults,
         Scheduler& scheduler, Configuration configuration, QObject* parent = nullptr);

@@ -26,10 +26,14 @@
 #include "platform/sim/SimWindowAccess.h"
 #include "platform/sim/SimWorkspace.h"
 #include "settings/SettingsWindow.h"
+#include "settings/SoftwareUpdateDialog.h"
+#include "update/NetworkSoftwareUpdateBackend.h"
+#include "update/SoftwareUpdaterModel.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,6 +78,8 @@ struct World
     ScriptedSystemCommands* mouseCommands =
         install<ScriptedSystemCommands>(platform.commandExecutor, *scheduler);
     SimScrollEventTap* scrollTap = install<SimScrollEventTap>(platform.scrollTap);
+    NetworkSoftwareUpdateBackend* updates = install<NetworkSoftwareUpdateBackend>(
+        platform.updateBackend, data.filePath(QStringLiteral("updates")), std::nullopt);
     std::unique_ptr<AppDelegate> app;
 
     World()
@@ -139,6 +145,24 @@ class AppDelegateTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // "アップデートを確認..." starts the user's check and shows its dialog at once; the outcome,
+    // here the refusal of a feed that is not HTTPS, ends in that dialog.
+    void checkForUpdatesFromTheMenu()
+    {
+        World world;
+        world.defaults->set(SoftwareUpdaterModel::feedURLKey,
+            QStringLiteral("http://updates.example.org/appcast.xml"));
+        const SoftwareUpdaterModel& updater = world.launch().models().softwareUpdater;
+        world.chooseFromMenu(QStringLiteral("アップデートを確認..."));
+        QVERIFY(!updater.canCheckForUpdates());
+        auto* dialog = windowOf<SoftwareUpdateDialog>();
+        QVERIFY(dialog != nullptr && dialog->isVisible());
+        QTRY_VERIFY(updater.canCheckForUpdates());
+        QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("updateDetail"))->text(),
+            QStringLiteral(
+                "HTTPSでないアドレスには接続しません: http://updates.example.org/appcast.xml"));
+    }
+
     void statusMenuItemsOrderAndChecks()
     {
         World world;
@@ -155,9 +179,9 @@ private Q_SLOTS:
             return described;
         };
         QCOMPARE(describeMenu(),
-            QStringList(
-                {"クリップボード監視[x]", "Dock移動抑止[ ]", "ウィンドウ固定[ ]", "マウス調整[ ]",
-                    "サウンド優先度[ ]", "履歴を表示", "---", "設定Ctrl+,", "---", "終了Ctrl+Q"}));
+            QStringList({"クリップボード監視[x]", "Dock移動抑止[ ]", "ウィンドウ固定[ ]",
+                "マウス調整[ ]", "サウンド優先度[ ]", "履歴を表示", "---", "設定Ctrl+,",
+                "アップデートを確認...", "---", "終了Ctrl+Q"}));
         QCOMPARE(world.tray->toolTip(), QStringLiteral("Norvale - クリップボード監視: オン"));
 
         // The toggle flips monitoring; the next menu and the tooltip show it.

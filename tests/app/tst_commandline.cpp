@@ -22,6 +22,8 @@
 #include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimWindowAccess.h"
 #include "sound/SoundPriorityModel.h"
+#include "update/NetworkSoftwareUpdateBackend.h"
+#include "update/SoftwareUpdaterModel.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -94,10 +96,14 @@ struct Instance final : AppShellActions
     SimScrollEventTap scrollTap;
     MouseSettingsModel mouse {mouseCommands, scrollTap, defaults, h.scheduler,
         MouseSystemTools::withDefaultsTool(defaults)};
+    NetworkSoftwareUpdateBackend updateBackend {h.folderPath() + "/updates", std::nullopt};
+    SoftwareUpdaterModel updater {
+        updateBackend, defaults, h.scheduler, SoftwareUpdaterModel::standardConfiguration()};
     const CommandRegistry& registry;
     InstanceServer::Handler handler = [this](const InstanceRequest& r, const CommandReply& reply) {
         registry.runInInstance(r.arguments, r.workingDirectory,
-            {{history, phrases, settings, dock, placement, soundPriority, mouse}, *this, displays},
+            {{history, phrases, settings, dock, placement, soundPriority, mouse, updater}, *this,
+                displays},
             reply);
     };
     InstanceServer server {
@@ -557,6 +563,19 @@ private Q_SLOTS:
                 ? instance.sound.defaultOutputDeviceIdentifier().value_or(QString())
                 : ConfigCommands::formatValue(instance.defaults.value(key)),
             facts.section(QLatin1Char('='), 1));
+    }
+
+    // update check answers once the instance's check has ended, with its error on failure.
+    void updateCheckAnswersWithTheOutcome()
+    {
+        Instance instance(m_registry);
+        instance.defaults.set(SoftwareUpdaterModel::feedURLKey,
+            QStringLiteral("http://updates.example.org/appcast.xml"));
+        const CommandResult result = ClientRun(instance, "update check").finish();
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(QString::fromUtf8(result.standardError),
+            QStringLiteral(
+                "HTTPSでないアドレスには接続しません: http://updates.example.org/appcast.xml\n"));
     }
 
     // A phrase copied from the command line is never recorded, whichever change checks follow

@@ -154,24 +154,28 @@ private Q_SLOTS:
         QTEST(formatByteCount(bytes), "text");
     }
 
-    void versionDescription_data()
+    void updateTabTexts_data()
     {
-        QTest::addColumn<std::optional<QString>>("version");
-        QTest::addColumn<std::optional<QString>>("build");
+        using View = SoftwareUpdateSettingsView;
         QTest::addColumn<QString>("text");
-        QTest::newRow("both") << std::optional<QString>("1.4.2") << std::optional<QString>("87")
-                              << QStringLiteral("1.4.2 (87)");
-        QTest::newRow("no build") << std::optional<QString>("1.4.2") << std::optional<QString>()
-                                  << QStringLiteral("1.4.2 (不明)");
-        QTest::newRow("nothing") << std::optional<QString>() << std::optional<QString>()
-                                 << QStringLiteral("不明 (不明)");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("version and build")
+            << View::versionDescription(QStringLiteral("1.4.2"), QStringLiteral("87"))
+            << "1.4.2 (87)";
+        QTest::newRow("no build") << View::versionDescription(QStringLiteral("1.4.2"), std::nullopt)
+                                  << "1.4.2 (不明)";
+        QTest::newRow("nothing") << View::versionDescription(std::nullopt, std::nullopt)
+                                 << "不明 (不明)";
+        QTest::newRow("checked") << View::lastCheckDescription(
+                                        QDateTime(QDate(2026, 12, 7), QTime(6, 5, 9)))
+                                 << "2026/12/07 06:05:09";
+        QTest::newRow("never checked") << View::lastCheckDescription(std::nullopt) << "未確認";
     }
 
-    void versionDescription()
+    void updateTabTexts()
     {
-        QFETCH(std::optional<QString>, version);
-        QFETCH(std::optional<QString>, build);
-        QTEST(SoftwareUpdateSettingsView::versionDescription(version, build), "text");
+        QFETCH(QString, text);
+        QTEST(text, "expected");
     }
 
     void loginItemNote_data()

@@ -2,11 +2,14 @@
 #include "common/TestMain.h"
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "settings/SoftwareUpdateDialog.h"
 #include "update/NetworkSoftwareUpdateBackend.h"
 #include "update/SoftwareUpdateVersion.h"
 #include "update/SoftwareUpdaterModel.h"
 
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -306,6 +309,14 @@ private Q_SLOTS:
             QCOMPARE(readFile(outcome.filePath), package);
             QVERIFY(model.statusMessage()->endsWith(outcome.filePath));
             QCOMPARE(outcome.releaseNotes, QStringLiteral("<b>新機能</b>"));
+            SoftwareUpdateDialog dialog(model);
+            QVERIFY(dialog.findChild<QPushButton*>(QStringLiteral("installUpdateButton"))
+                        ->isVisibleTo(&dialog));
+            // The notes' markup is shown as text, never interpreted.
+            QCOMPARE(
+                dialog.findChild<QPlainTextEdit*>(QStringLiteral("releaseNotes"))->toPlainText(),
+                QStringLiteral("新機能"));
+            QVERIFY(dialog.grab().save(QStringLiteral(QT_TESTCASE_BUILDDIR "/update-dialog.png")));
         } else {
             QCOMPARE(left, QStringList()); // nothing unverified stays behind
         }
