@@ -18,6 +18,7 @@ test_pkgs=(
     libbenchmark-dev
     x11-xserver-utils x11-utils xclip xdotool wmctrl openbox trayer x11-apps imagemagick
     dbus dbus-x11 xinput util-linux jq pulseaudio pulseaudio-utils
+    clang libclang-rt-dev llvm
 )
 
 pkgs=("${build_pkgs[@]}")

@@ -118,8 +118,8 @@ private Q_SLOTS:
         const QString root = QStringLiteral(NORVALE_SOURCE_DIR);
         QStringList offenders;
         int files = 0;
-        for (const QString& folder :
-            {QStringLiteral("/src"), QStringLiteral("/tests"), QStringLiteral("/bench")}) {
+        for (const QString& folder : {QStringLiteral("/src"), QStringLiteral("/tests"),
+                 QStringLiteral("/bench"), QStringLiteral("/fuzz")}) {
             QDirIterator it(root + folder, {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
                 QDir::Files, QDirIterator::Subdirectories);
             while (it.hasNext()) {

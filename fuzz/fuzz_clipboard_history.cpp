@@ -1,0 +1,43 @@
+// "ClipboardHistory.json": whatever decodes must write back into a file that decodes to the
+// same items.
+
+#include "FuzzCheck.h"
+#include "clipboard/ClipboardHistoryReader.h"
+#include "clipboard/ClipboardHistoryWriter.h"
+#include "support/JsonFileBuffer.h"
+#include "support/JsonWriter.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+ClipboardHistoryReader::Result decode(const char* data, std::size_t size)
+{
+    JsonFileBuffer buffer;
+    FUZZ_CHECK(buffer.allocate(size));
+    if (size > 0) {
+        std::memcpy(buffer.data(), data, size);
+    }
+    return ClipboardHistoryReader::decode(buffer);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const auto result = decode(reinterpret_cast<const char*>(data), size);
+    FUZZ_CHECK(result.outcome != ClipboardHistoryReader::Outcome::OutOfResources);
+    if (result.outcome != ClipboardHistoryReader::Outcome::Decoded) {
+        return 0;
+    }
+    JsonWriter writer(JsonWriter::Style::Pretty);
+    ClipboardHistoryWriter::writeFile(writer, result.items);
+    FUZZ_CHECK(writer.finish());
+    const QByteArray written = writer.result();
+    const auto again = decode(written.constData(), static_cast<std::size_t>(written.size()));
+    FUZZ_CHECK(again.outcome == ClipboardHistoryReader::Outcome::Decoded);
+    FUZZ_CHECK(again.items == result.items);
+    return 0;
+}
