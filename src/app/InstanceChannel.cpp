@@ -199,7 +199,9 @@ qint64 InstanceProtocol::replyFrameLength(const QByteArray& buffer)
 
 std::optional<CommandResult> InstanceProtocol::decodeReply(const QByteArray& frame)
 {
-    if (replyFrameLength(frame) != frame.size()) {
+    // No bytes at all are an incomplete frame (length 0), not an empty one.
+    const qint64 length = replyFrameLength(frame);
+    if (length <= 0 || length != frame.size()) {
         return std::nullopt;
     }
     CommandResult result;

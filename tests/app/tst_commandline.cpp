@@ -692,6 +692,20 @@ private Q_SLOTS:
         }
     }
 
+    // A reply is whole only once every length it announces has arrived.
+    void incompleteRepliesDecodeToNothing_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("no bytes") << QByteArray();
+        QTest::newRow("standard error missing") << QByteArray("NVR1\0\0\0\0\0\0\0\2ok", 14);
+    }
+
+    void incompleteRepliesDecodeToNothing()
+    {
+        QFETCH(QByteArray, frame);
+        QVERIFY(!InstanceProtocol::decodeReply(frame));
+    }
+
     // What the socket withstands: an oversized request, refused without reaching a handler; a
     // second server, which does not take the socket; a full listen backlog, where a client waits
     // for a free connection within its time-out and then says so, and a hundred are answered.
