@@ -48,7 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    const auto whole = FixedPhraseCSV::decode(QString::fromUtf8(text, length));
+    // Bytes, as an import reads them: QString::fromUtf8 would already drop a byte order mark.
+    FixedPhraseCSVReader wholeReader;
+    wholeReader.feed(text, length);
+    const auto whole = wholeReader.finish();
     FixedPhraseCSVReader reader;
     const auto first = static_cast<qsizetype>(std::min<std::size_t>(cut, size - 1));
     reader.feed(text, first);
