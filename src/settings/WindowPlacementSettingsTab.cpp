@@ -266,6 +266,7 @@ void WindowPlacementSettingsTab::showRules()
             divider->setFrameShape(QFrame::HLine);
             divider->setFrameShadow(QFrame::Sunken);
             m_rules->insertWidget(m_rules->count() - 1, divider);
+            divider->show();
         }
         const WindowPlacementRule& rule = rules.at(index);
         auto* row = new QWidget(rows);
@@ -282,5 +283,8 @@ void WindowPlacementSettingsTab::showRules()
         connect(remove, &QPushButton::clicked, &m_model,
             [this, id = rule.id] { m_model.removeRule(id); });
         m_rules->insertWidget(m_rules->count() - 1, row);
+        // Shown at once rather than on the layout's next turn: the list is complete as soon as
+        // the model's signal has been handled.
+        row->show();
     }
 }

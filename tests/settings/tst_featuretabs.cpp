@@ -118,6 +118,7 @@ private Q_SLOTS:
         QVERIFY(!empty->isVisible());
         const auto rows = tab.findChildren<ElidedLabel*>();
         QCOMPARE(rows.size(), 1);
+        QVERIFY(rows.first()->isVisible());
         QCOMPARE(rows.first()->text(), QStringLiteral("Edit / Notes / 800x600 @ (101, 20)"));
 
         click(named<QAbstractButton>(tab, "removeRuleButton"));
