@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Norvale needs. "build" is enough to build and run;
-# "test" adds what the test suite and the end-to-end harness use.
+# "test" adds what the test suite, the end-to-end harness and the package checks use.
 set -euo pipefail
 
 what=${1:-build}
@@ -13,12 +13,14 @@ build_pkgs=(
     libsimdjson-dev libpulse-dev libsodium-dev libplist-dev
     fonts-noto-cjk fonts-symbola
     xvfb xauth
+    librsvg2-bin dpkg-dev
 )
 test_pkgs=(
     libbenchmark-dev
     x11-xserver-utils x11-utils xclip xdotool wmctrl openbox trayer x11-apps imagemagick
     dbus dbus-x11 xinput util-linux jq pulseaudio pulseaudio-utils
     clang libclang-rt-dev llvm
+    desktop-file-utils appstream
 )
 
 pkgs=("${build_pkgs[@]}")
