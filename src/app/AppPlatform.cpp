@@ -1,6 +1,6 @@
 #include "AppPlatform.h"
 
-#include "SimulatedSamples.h"
+#include "SimulatedWorld.h"
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
 #include "platform/linux/EvdevScrollEventTap.h"
@@ -17,16 +17,13 @@
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/ScriptedSystemCommands.h"
-#include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimGlobalKeyMonitor.h"
 #include "platform/sim/SimLoginItem.h"
 #include "platform/sim/SimPasteboard.h"
 #include "platform/sim/SimScrollEventTap.h"
 #include "platform/sim/SimSessionEvents.h"
-#include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimSyntheticKeyboard.h"
 #include "platform/sim/SimSystemTray.h"
-#include "platform/sim/SimWindowAccess.h"
 #include "platform/sim/SimWorkspace.h"
 #include "update/NetworkSoftwareUpdateBackend.h"
 #include "update/SoftwareUpdateSignature.h"
@@ -67,39 +64,18 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.keyboard =
             std::make_unique<SimSyntheticKeyboard>(*platform.scheduler, workspace.get());
         platform.workspace = std::move(workspace);
-        // One full-HD display with the pointer in its middle: enough for demos and screenshots.
-        auto displays = std::make_unique<SimDisplays>();
-        displays->setDisplays(
-            {SimDisplays::display(QStringLiteral("SIM-1"), QRect(0, 0, 1920, 1080), true)});
-        displays->setPointerLocation(QPoint(960, 540));
-        platform.displays = std::move(displays);
-        platform.windowAccess = std::make_unique<SimWindowAccess>();
         platform.sessionEvents = std::make_unique<SimSessionEvents>();
         auto tray = std::make_unique<SimSystemTray>();
         tray->setHostAvailable();
         platform.tray = std::move(tray);
         platform.loginItem = std::make_unique<SimLoginItem>();
         platform.keyMonitor = std::make_unique<SimGlobalKeyMonitor>();
-        // Two outputs, the speakers the default: enough to show sound priority at work.
-        auto sound = std::make_unique<SimSoundSystem>();
-        sound->plug(
-            SimSoundSystem::output(QStringLiteral("sim-speakers"), QStringLiteral("Speakers")));
-        sound->plug(
-            SimSoundSystem::output(QStringLiteral("sim-headphones"), QStringLiteral("Headphones")));
-        sound->chooseDefaultByHand(QStringLiteral("sim-speakers"));
-        platform.sound = std::move(sound);
         platform.systemDefaults = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
-        // Tools answer from a script, so the mouse feature never touches a real device.
-        auto commands = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
-        auto* windows = static_cast<SimWindowAccess*>(platform.windowAccess.get());
-        SimulatedSamples::add(static_cast<const SimDisplays&>(*platform.displays), *windows,
-            static_cast<MemoryDefaultsStore&>(*platform.defaults), *commands);
-        platform.commandExecutor = std::move(commands);
         platform.scrollTap = std::make_unique<SimScrollEventTap>();
-        platform.mouseTools = MouseSystemTools::withDefaultsTool(*platform.defaults);
         platform.updateBackend = std::make_unique<NetworkSoftwareUpdateBackend>(
             platform.simulatedDataDirectory->filePath(QStringLiteral("updates")),
             SoftwareUpdateSignature::publicKey());
+        SimulatedWorld::furnish(platform);
     } else {
         platform.files.emplace(FileLocations::standard());
         platform.homeDirectory = QDir::homePath();

@@ -1,0 +1,60 @@
+#pragma once
+
+// The sample desk of `norvale --simulate`: three displays, a few application windows, two sound
+// outputs, two mice behind a HID utility, and a clipboard history and phrase folders to start
+// with, so that every feature can be tried and shown on a machine without those services. All
+// sample data lives here.
+
+#include "platform/Scheduler.h"
+#include "platform/SystemCommands.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+struct AppPlatform;
+
+namespace SimulatedWorld {
+
+// Fills the simulated platform's services and writes the sample history and phrases into its
+// (private, temporary) data folder before any model reads them.
+void furnish(AppPlatform& platform);
+
+} // namespace SimulatedWorld
+
+// The HID utility of two sample mice, answering the commands the mouse feature runs: the
+// device listing, and property reads and writes of the pointer and mouse acceleration, whose
+// written values later reads return. The process lister answers with a desktop that runs no
+// conflicting tool; anything else fails to launch, as a missing tool does.
+class SimulatedMice final : public SystemCommandExecutor
+{
+public:
+    SimulatedMice(Scheduler& scheduler, QString hidUtility, QString processLister);
+
+    TaskHandle run(
+        const QString& executable, const QStringList& arguments, Completion done) override;
+
+    SystemCommandResult answer(const QString& executable, const QStringList& arguments);
+
+private:
+    struct Mouse
+    {
+        qint64 vendorID;
+        qint64 productID;
+        qint64 locationID;
+        QString transport;
+        QString product;
+        QString manufacturer;
+        QHash<QString, qint64> properties;
+    };
+
+    SystemCommandResult utility(const QStringList& arguments);
+    SystemCommandResult property(
+        const QList<Mouse*>& mice, const QString& action, const QString& value);
+    QList<Mouse*> matching(const QString& json);
+
+    Scheduler& m_scheduler;
+    QString m_hidUtility;
+    QString m_processLister;
+    QList<Mouse> m_mice;
+};
