@@ -3,6 +3,7 @@
 #include "AppPlatform.h"
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "phrases/FixedPhraseStorage.h"
+#include "platform/sim/ScriptedSystemCommands.h"
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimWindowAccess.h"
@@ -13,6 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
+
+#include <memory>
 
 namespace {
 
@@ -147,14 +150,17 @@ void SimulatedWorld::furnish(AppPlatform& platform)
     platform.windowAccess = sampleWindows();
     platform.sound = sampleSound();
     platform.mouseTools = MouseSystemTools::withDefaultsTool(*platform.defaults);
-    platform.commandExecutor = std::make_unique<SimulatedMice>(
-        *platform.scheduler, platform.mouseTools.hidUtility, platform.mouseTools.processLister);
+    auto commands = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
+    commands->setResponder(
+        [mice = std::make_shared<SimulatedMice>(platform.mouseTools.hidUtility,
+             platform.mouseTools.processLister)](const QString& executable,
+            const QStringList& arguments) { return mice->answer(executable, arguments); });
+    platform.commandExecutor = std::move(commands);
     writeSampleFiles(*platform.files);
 }
 
-SimulatedMice::SimulatedMice(Scheduler& scheduler, QString hidUtility, QString processLister)
-    : m_scheduler(scheduler)
-    , m_hidUtility(std::move(hidUtility))
+SimulatedMice::SimulatedMice(QString hidUtility, QString processLister)
+    : m_hidUtility(std::move(hidUtility))
     , m_processLister(std::move(processLister))
 {
     // Raw acceleration values as the HID utility reports them (65536 is 1.0).
@@ -168,18 +174,6 @@ SimulatedMice::SimulatedMice(Scheduler& scheduler, QString hidUtility, QString p
         Mouse {5426, 132, 0x2a3b4c5d, QStringLiteral("Bluetooth"), QStringLiteral("DeathAdder V2"),
             QStringLiteral("Razer"), defaults},
     };
-}
-
-TaskHandle SimulatedMice::run(
-    const QString& executable, const QStringList& arguments, Completion done)
-{
-    CancelToken token;
-    m_scheduler.post([token, result = answer(executable, arguments), done = std::move(done)] {
-        if (!token.isCancelled()) {
-            done(result);
-        }
-    });
-    return TaskHandle(token);
 }
 
 SystemCommandResult SimulatedMice::answer(const QString& executable, const QStringList& arguments)

@@ -5,12 +5,12 @@
 // with, so that every feature can be tried and shown on a machine without those services. All
 // sample data lives here.
 
-#include "platform/Scheduler.h"
-#include "platform/SystemCommands.h"
+#include "platform/SystemCommandError.h"
 
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 struct AppPlatform;
 
@@ -25,14 +25,12 @@ void furnish(AppPlatform& platform);
 // The HID utility of two sample mice, answering the commands the mouse feature runs: the
 // device listing, and property reads and writes of the pointer and mouse acceleration, whose
 // written values later reads return. The process lister answers with a desktop that runs no
-// conflicting tool; anything else fails to launch, as a missing tool does.
-class SimulatedMice final : public SystemCommandExecutor
+// conflicting tool; anything else fails to launch, as a missing tool does. The simulated world
+// runs it as the responder of its command runner.
+class SimulatedMice final
 {
 public:
-    SimulatedMice(Scheduler& scheduler, QString hidUtility, QString processLister);
-
-    TaskHandle run(
-        const QString& executable, const QStringList& arguments, Completion done) override;
+    SimulatedMice(QString hidUtility, QString processLister);
 
     SystemCommandResult answer(const QString& executable, const QStringList& arguments);
 
@@ -53,7 +51,6 @@ private:
         const QList<Mouse*>& mice, const QString& action, const QString& value);
     QList<Mouse*> matching(const QString& json);
 
-    Scheduler& m_scheduler;
     QString m_hidUtility;
     QString m_processLister;
     QList<Mouse> m_mice;

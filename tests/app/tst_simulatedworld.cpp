@@ -3,6 +3,7 @@
 #include "mouse/MouseSettingsModel.h"
 #include "platform/sim/ManualScheduler.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/ScriptedSystemCommands.h"
 #include "platform/sim/SimScrollEventTap.h"
 
 #include <QTest>
@@ -34,10 +35,14 @@ private Q_SLOTS:
         MemoryDefaultsStore defaults;
         SimScrollEventTap tap;
         const MouseSystemTools tools = MouseSystemTools::withDefaultsTool(defaults);
-        SimulatedMice mice(scheduler, tools.hidUtility, tools.processLister);
+        SimulatedMice mice(tools.hidUtility, tools.processLister);
+        ScriptedSystemCommands commands(scheduler);
+        commands.setResponder([&mice](const QString& executable, const QStringList& arguments) {
+            return mice.answer(executable, arguments);
+        });
         defaults.set(QStringLiteral("feature.mouse.selectedDeviceID"), chosen);
         defaults.set(QStringLiteral("feature.mouse.cursorSpeedLevel"), cursorSpeed);
-        MouseSettingsModel model(mice, tap, defaults, scheduler, tools);
+        MouseSettingsModel model(commands, tap, defaults, scheduler, tools);
         model.setMouseAdjustmentEnabled(true);
         scheduler.runPending();
 

@@ -19,8 +19,14 @@ SystemCommandResult ScriptedSystemCommands::answer(
     const QString& executable, const QStringList& arguments)
 {
     m_calls.append({executable, arguments});
-    return m_results.value(commandLine(executable, arguments),
-        SystemCommandResult::launchFailure(QStringLiteral("execve: No such file or directory")));
+    const auto found = m_results.constFind(commandLine(executable, arguments));
+    if (found != m_results.constEnd()) {
+        return *found;
+    }
+    if (m_responder) {
+        return m_responder(executable, arguments);
+    }
+    return SystemCommandResult::launchFailure(QStringLiteral("execve: No such file or directory"));
 }
 
 SystemCommandResult ScriptedSystemCommands::run(
