@@ -3,14 +3,19 @@
 #include "AppPlatform.h"
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "phrases/FixedPhraseStorage.h"
+#include "placement/MonitorDescriptor.h"
+#include "placement/WindowPlacementRuleStore.h"
+#include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/ScriptedSystemCommands.h"
 #include "platform/sim/SimDisplays.h"
 #include "platform/sim/SimSoundSystem.h"
 #include "platform/sim/SimWindowAccess.h"
+#include "support/Uuid.h"
 
 #include <QBuffer>
 #include <QDateTime>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
@@ -33,38 +38,50 @@ std::unique_ptr<SimDisplays> sampleDisplays()
     return displays;
 }
 
-std::unique_ptr<SimWindowAccess> sampleWindows()
+// Three windows of running applications, one of them registered for the sample displays, so
+// that window placement has something to list, apply and remember.
+std::unique_ptr<SimWindowAccess> sampleWindows(const SimDisplays& displays, DefaultsStore& defaults)
 {
     struct Sample
     {
-        qint32 pid;
-        const char* id;
-        const char* name;
+        const char* bundleIdentifier;
+        const char* applicationName;
         const char* title;
         QRectF frame;
     };
     const Sample samples[] = {
-        {2101, "org.gnome.TextEditor", "テキストエディタ", "メモ.txt", QRectF(80, 60, 900, 700)},
-        {2102, "org.mozilla.firefox", "Firefox", "Norvale — Firefox", QRectF(2000, 80, 1600, 1100)},
-        {2103, "org.gnome.Terminal", "端末", "~/projects", QRectF(-1000, 200, 900, 600)},
+        {"org.gnome.TextEditor", "テキストエディター", "議事録.txt", QRectF(120, 80, 960, 640)},
+        {"org.gnome.Terminal", "端末", "~/src/norvale", QRectF(1000.5, 500.4, 800, 480)},
+        {"org.gnome.Nautilus", "ファイル", "ダウンロード", QRectF(40, 300, 720, 520)},
     };
     auto windows = std::make_unique<SimWindowAccess>();
     QList<ApplicationRecord> applications;
-    quint64 element = 1;
+    qint32 pid = 4100;
+    quint64 windowID = 0x3a00001;
     for (const Sample& sample : samples) {
-        applications.append({QString::fromUtf8(sample.id), true, sample.pid,
-            QString::fromUtf8(sample.name), false});
+        ++pid;
+        applications.append({QString::fromUtf8(sample.bundleIdentifier), true, pid,
+            QString::fromUtf8(sample.applicationName), false});
         SimWindowAccess::Window window;
-        window.element = WindowElement {element++};
-        window.processIdentifier = sample.pid;
-        window.ownerName = QString::fromUtf8(sample.name);
+        window.element = {windowID++};
+        window.processIdentifier = pid;
+        window.ownerName = QString::fromUtf8(sample.applicationName);
         window.title = QString::fromUtf8(sample.title);
         window.frame = sample.frame;
         window.isOnScreen = true;
-        window.alpha = 1.0;
+        window.alpha = 1;
         windows->addWindow(window);
     }
     windows->setApplications(applications);
+
+    const MonitorConfiguration monitor =
+        monitorConfiguration(monitorDescriptors(displays.displays()));
+    const Sample& registered = samples[1];
+    const QRectF& frame = registered.frame;
+    WindowPlacementRuleStore(defaults).save({{Uuid::create(), monitor.signature,
+        monitor.description, QString::fromUtf8(registered.bundleIdentifier),
+        QString::fromUtf8(registered.applicationName), QString::fromUtf8(registered.title),
+        {frame.x(), frame.y(), frame.width(), frame.height()}, 0}});
     return windows;
 }
 
@@ -77,6 +94,25 @@ std::unique_ptr<SimSoundSystem> sampleSound()
         SimSoundSystem::output(QStringLiteral("sim-headphones"), QStringLiteral("Headphones")));
     sound->chooseDefaultByHand(QStringLiteral("sim-speakers"));
     return sound;
+}
+
+// Priorities that rank a headset no longer connected first, as after a day away from it.
+void rankSoundOutputs(DefaultsStore& defaults)
+{
+    QJsonArray known;
+    for (const auto& [id, name] : {std::pair {"sim-headset", "Bluetooth Headset"},
+             std::pair {"sim-headphones", "Headphones"}, std::pair {"sim-speakers", "Speakers"}}) {
+        known.append(QJsonObject {{QStringLiteral("id"), QString::fromUtf8(id)},
+            {QStringLiteral("name"), QString::fromUtf8(name)},
+            {QStringLiteral("isAvailable"), false}});
+    }
+    defaults.set(QStringLiteral("soundPriority.knownDevices"),
+        QJsonDocument(known).toJson(QJsonDocument::Compact));
+    defaults.set(QStringLiteral("soundPriority.priority1.deviceID"), QStringLiteral("sim-headset"));
+    defaults.set(
+        QStringLiteral("soundPriority.priority2.deviceID"), QStringLiteral("sim-headphones"));
+    defaults.set(
+        QStringLiteral("soundPriority.priority3.deviceID"), QStringLiteral("sim-speakers"));
 }
 
 QByteArray sampleImage()
@@ -146,9 +182,15 @@ void writeSampleFiles(const FileLocations& files)
 
 void SimulatedWorld::furnish(AppPlatform& platform)
 {
-    platform.displays = sampleDisplays();
-    platform.windowAccess = sampleWindows();
+    auto displays = sampleDisplays();
+    platform.windowAccess = sampleWindows(*displays, *platform.defaults);
+    platform.displays = std::move(displays);
     platform.sound = sampleSound();
+    rankSoundOutputs(*platform.defaults);
+    // The Dock's earlier setting still on, as a desk moved over from another system has it.
+    static_cast<MemoryDefaultsStore&>(*platform.defaults)
+        .setForeignValue(
+            QStringLiteral("com.apple.spaces"), QStringLiteral("spans-displays"), true);
     platform.mouseTools = MouseSystemTools::withDefaultsTool(*platform.defaults);
     auto commands = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
     commands->setResponder(
@@ -169,8 +211,10 @@ SimulatedMice::SimulatedMice(QString hidUtility, QString processLister)
         {QStringLiteral("HIDPointerAcceleration"), 45056},
     };
     m_mice = {
-        Mouse {1118, 2045, 0x00110000, QStringLiteral("USB"), QStringLiteral("Wired Mouse 600"),
-            QStringLiteral("Microsoft"), defaults},
+        Mouse {1133, 49298, 20, QStringLiteral("USB"), QStringLiteral("G Pro"),
+            QStringLiteral("Logitech"),
+            {{QStringLiteral("HIDMouseAcceleration"), 5 * 9011},
+                {QStringLiteral("HIDPointerAcceleration"), 7 * 6553}}},
         Mouse {5426, 132, 0x2a3b4c5d, QStringLiteral("Bluetooth"), QStringLiteral("DeathAdder V2"),
             QStringLiteral("Razer"), defaults},
     };
@@ -183,7 +227,7 @@ SystemCommandResult SimulatedMice::answer(const QString& executable, const QStri
     }
     if (executable == m_processLister) {
         return SystemCommandResult::success(
-            QStringLiteral("COMMAND\nsystemd\nXorg\nnorvale\nfirefox\n"));
+            QStringLiteral("COMM\nsystemd\n/opt/logitech/LogiPluginService\nnorvale\n"));
     }
     return SystemCommandResult::launchFailure(QStringLiteral("execve: No such file or directory"));
 }

@@ -1,9 +1,10 @@
 #pragma once
 
-// The sample desk of `norvale --simulate`: three displays, a few application windows, two sound
-// outputs, two mice behind a HID utility, and a clipboard history and phrase folders to start
-// with, so that every feature can be tried and shown on a machine without those services. All
-// sample data lives here.
+// The sample desk of `norvale --simulate`: three displays, three application windows (one of
+// them registered), two sound outputs ranked below a headset that is gone, the Dock's earlier
+// setting, two mice behind a HID utility with a conflicting mouse utility running, and a
+// clipboard history and phrase folders to start with, so that every feature and settings tab
+// can be tried and shown on a machine without those services. All sample data lives here.
 
 #include "platform/SystemCommandError.h"
 
@@ -24,9 +25,9 @@ void furnish(AppPlatform& platform);
 
 // The HID utility of two sample mice, answering the commands the mouse feature runs: the
 // device listing, and property reads and writes of the pointer and mouse acceleration, whose
-// written values later reads return. The process lister answers with a desktop that runs no
-// conflicting tool; anything else fails to launch, as a missing tool does. The simulated world
-// runs it as the responder of its command runner.
+// written values later reads return. The process lister answers with a desktop that runs a
+// conflicting mouse utility; anything else fails to launch, as a missing tool does. The simulated
+// world runs it as the responder of its command runner.
 class SimulatedMice final
 {
 public:
