@@ -13,6 +13,7 @@
 // Run: bench_quickpanel (QT_QPA_PLATFORM defaults to offscreen)
 
 #include "BenchSupport.h"
+#include "FrameClock.h"
 #include "app/AppDelegate.h"
 #include "app/AppPlatform.h"
 #include "clipboard/ClipboardHistoryImageCache.h"
@@ -43,78 +44,6 @@ using namespace BenchSupport;
 constexpr int perKind = 500;
 constexpr int folderCount = 100;
 constexpr int phrasesPerFolder = 100;
-
-// Ends of painted frames of one watched top-level widget: a frame is a delivery of an update
-// or expose event to the widget or its window during which any of its widgets painted.
-class FrameClock final : public QApplication
-{
-public:
-    using QApplication::QApplication;
-
-    void watch(QWidget* window) { m_watched = window; }
-    int frames() const { return m_frames; }
-    qint64 lastFrameNs() const { return m_lastFrameNs; }
-    qint64 lastFrameCpuNs() const { return m_lastFrameCpuNs; }
-    // CPU time of the main thread, which runs the whole panel.
-    static qint64 cpuNs()
-    {
-        timespec now {};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-    }
-    qint64 nowNs() const { return m_clock.nsecsElapsed(); }
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        if (m_watched == nullptr) {
-            return QApplication::notify(receiver, event);
-        }
-        const QEvent::Type type = event->type();
-        if (type == QEvent::Paint) {
-            ++m_paints;
-            return QApplication::notify(receiver, event);
-        }
-        const bool frameEvent = (type == QEvent::UpdateRequest || type == QEvent::Expose) &&
-            (receiver == m_watched || receiver == m_watched->windowHandle());
-        const int paintsBefore = m_paints;
-        const bool result = QApplication::notify(receiver, event);
-        if (frameEvent && m_paints > paintsBefore) {
-            ++m_frames;
-            m_lastFrameNs = m_clock.nsecsElapsed();
-            m_lastFrameCpuNs = cpuNs();
-        }
-        return result;
-    }
-
-private:
-    QElapsedTimer m_clock = [] {
-        QElapsedTimer timer;
-        timer.start();
-        return timer;
-    }();
-    QWidget* m_watched = nullptr;
-    int m_paints = 0;
-    int m_frames = 0;
-    qint64 m_lastFrameNs = 0;
-    qint64 m_lastFrameCpuNs = 0;
-};
-
-// Wall time (what the user waits for, including time the main thread waited for a core on a
-// busy machine) and the main thread's CPU time (what the panel's code itself costs).
-struct Timing
-{
-    double wallMs = -1;
-    double cpuMs = -1;
-    QString text() const
-    {
-        return QStringLiteral("%1 ms (%2 ms CPU)").arg(wallMs, 0, 'f', 1).arg(cpuMs, 0, 'f', 1);
-    }
-};
-
-FrameClock* frameClock()
-{
-    return static_cast<FrameClock*>(QCoreApplication::instance());
-}
 
 // Writes the history and phrase files where the simulated platform's models read them.
 void writeData(const QString& folder)
@@ -160,30 +89,15 @@ void writeData(const QString& folder)
     }
 }
 
-// Runs action and times it to the end of the next frame painted after it.
-Timing untilNextFrame(const std::function<void()>& action)
+FrameTiming openPanel(AppDelegate& app)
 {
-    FrameClock* clock = frameClock();
-    const int frames = clock->frames();
-    const qint64 start = clock->nowNs();
-    const qint64 startCpu = FrameClock::cpuNs();
-    action();
-    if (!runEventLoopUntil([&] { return clock->frames() > frames; }, 10000)) {
-        return {};
-    }
-    return {double(clock->lastFrameNs() - start) / 1e6,
-        double(clock->lastFrameCpuNs() - startCpu) / 1e6};
-}
-
-Timing openPanel(AppDelegate& app)
-{
-    return untilNextFrame([&app] { app.toggleQuickPanelAtPointer(); });
+    return FrameClock::untilNextFrame([&app] { app.toggleQuickPanelAtPointer(); });
 }
 
 // A key press and release in the search field, as the window system delivers them.
-Timing keystroke(QLineEdit* field, int key, const QString& text)
+FrameTiming keystroke(QLineEdit* field, int key, const QString& text)
 {
-    return untilNextFrame([field, key, &text] {
+    return FrameClock::untilNextFrame([field, key, &text] {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
         QApplication::sendEvent(field, &press);
         QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
@@ -240,29 +154,30 @@ int main(int argc, char** argv)
     application.watch(panel);
 
     const qint64 rssBefore = statusKiB("VmRSS:");
-    const Timing firstOpen = openPanel(app);
+    const FrameTiming firstOpen = openPanel(app);
     settle(300);
     const qint64 rssOpen = statusKiB("VmRSS:");
     std::printf("Open -> first painted frame: %s (first opening)   target < 50 ms\n",
         qPrintable(firstOpen.text()));
 
-    const auto report = [](const char* what, const std::vector<Timing>& times) {
+    const auto report = [](const char* what, const std::vector<FrameTiming>& times) {
         QStringList each;
-        Timing slowest;
-        for (const Timing& timing : times) {
+        FrameTiming slowest;
+        for (const FrameTiming& timing : times) {
             each.append(QString::number(timing.wallMs, 'f', 1) + QLatin1Char('/') +
                 QString::number(timing.cpuMs, 'f', 1));
             slowest.wallMs = std::max(slowest.wallMs, timing.wallMs);
             slowest.cpuMs = std::max(slowest.cpuMs, timing.cpuMs);
         }
-        std::printf("Keystroke -> updated lists, %s: max %s; each %s ms (wall/CPU)   target < 10 ms\n", what,
-            qPrintable(slowest.text()), qPrintable(each.join(u' ')));
+        std::printf(
+            "Keystroke -> updated lists, %s: max %s; each %s ms (wall/CPU)   target < 10 ms\n",
+            what, qPrintable(slowest.text()), qPrintable(each.join(u' ')));
     };
     auto* field = panel->findChild<QLineEdit*>();
     if (field == nullptr) {
         std::printf("Keystroke: the panel has no search field\n");
     } else {
-        std::vector<Timing> everywhere;
+        std::vector<FrameTiming> everywhere;
         for (const QChar c : QStringLiteral("http")) {
             everywhere.push_back(keystroke(field, Qt::Key_A + (c.unicode() - u'a'), c));
         }
@@ -270,7 +185,7 @@ int main(int argc, char** argv)
             everywhere.push_back(keystroke(field, Qt::Key_Backspace, QString()));
         }
         report("\"http\" then 4 x Backspace", everywhere);
-        std::vector<Timing> phraseScope;
+        std::vector<FrameTiming> phraseScope;
         phraseScope.push_back(keystroke(field, Qt::Key_S, QStringLiteral("s")));
         phraseScope.push_back(keystroke(field, Qt::Key_Space, QStringLiteral(" ")));
         for (const QChar c : QStringLiteral("お世話")) {
@@ -282,7 +197,7 @@ int main(int argc, char** argv)
 
     app.toggleQuickPanelAtPointer(); // closes
     settle(300);
-    const Timing laterOpen = openPanel(app);
+    const FrameTiming laterOpen = openPanel(app);
     std::printf("Open -> first painted frame: %s (a later opening)   target < 50 ms\n",
         qPrintable(laterOpen.text()));
     std::printf("RSS added by opening: %.1f MiB (%.1f MiB after the keystrokes)   target < 30 "
