@@ -62,15 +62,11 @@ void ClipboardHistoryRow::paint(
     const QString detail = model.detail(row);
     const int detailWidth = font.smallMetrics.horizontalAdvance(detail);
     const QRect titleRect = parts.title.adjusted(0, 0, -(detailWidth + padding), 0);
-    painter->setFont(font.body);
     painter->setPen(palette.color(QPalette::WindowText));
-    painter->drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-        font.bodyMetrics.elidedText(model.title(row), Qt::ElideRight, titleRect.width()));
-    painter->setFont(font.small);
+    font.bodyLines.draw(painter, titleRect, Qt::AlignLeft, model.title(row));
     painter->setPen(QuickPanelStyle::secondary(palette));
-    painter->drawText(parts.title, Qt::AlignRight | Qt::AlignVCenter, detail);
-    painter->setFont(font.secondary);
-    painter->drawText(parts.date, Qt::AlignRight | Qt::AlignVCenter, model.date(row));
+    font.smallLines.draw(painter, parts.title, Qt::AlignRight, detail);
+    font.secondaryLines.draw(painter, parts.date, Qt::AlignRight, model.date(row));
     QuickPanelSymbols::icon(QStringLiteral("xmark.circle")).paint(painter, parts.deleteButton);
     painter->restore();
 }

@@ -54,19 +54,13 @@ void FixedPhraseSearchRow::paint(
     QRect text(inner.left(), inner.top(), folder.left() - padding - inner.left(), 0);
     const Fonts& font = fonts();
     text.setHeight(font.bodyMetrics.height());
-    painter->setFont(font.body);
     painter->setPen(palette.color(QPalette::WindowText));
-    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-        font.bodyMetrics.elidedText(result.phrase.title, Qt::ElideRight, text.width()));
+    font.bodyLines.draw(painter, text, Qt::AlignLeft, result.phrase.title);
     text.translate(0, text.height());
     text.setHeight(font.smallMetrics.height());
-    painter->setFont(font.small);
     painter->setPen(QuickPanelStyle::secondary(palette));
-    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-        font.smallMetrics.elidedText(oneLine(result.phrase.content), Qt::ElideRight, text.width()));
-    painter->setFont(font.secondary);
-    painter->drawText(folder, Qt::AlignRight | Qt::AlignVCenter,
-        font.secondaryMetrics.elidedText(result.folderTitle, Qt::ElideRight, folder.width()));
+    font.smallLines.draw(painter, text, Qt::AlignLeft, oneLine(result.phrase.content));
+    font.secondaryLines.draw(painter, folder, Qt::AlignRight, result.folderTitle);
     painter->restore();
 }
 

@@ -16,15 +16,22 @@ void QuickPanelDelegate::setUiScale(double scale)
     Q_EMIT sizeHintChanged(QModelIndex());
 }
 
+QuickPanelDelegate::Fonts::Fonts(const QFont& base, double scale)
+    : small(QuickPanelStyle::font(base, 11 * scale))
+    , secondary(QuickPanelStyle::font(base, 12 * scale))
+    , body(QuickPanelStyle::font(base, 13 * scale))
+    , smallMetrics(small)
+    , secondaryMetrics(secondary)
+    , bodyMetrics(body)
+    , smallLines(small)
+    , secondaryLines(secondary)
+    , bodyLines(body)
+{ }
+
 const QuickPanelDelegate::Fonts& QuickPanelDelegate::fonts() const
 {
     if (!m_fonts) {
-        const QFont base = QApplication::font();
-        const QFont small = QuickPanelStyle::font(base, 11 * m_scale);
-        const QFont secondary = QuickPanelStyle::font(base, 12 * m_scale);
-        const QFont body = QuickPanelStyle::font(base, 13 * m_scale);
-        m_fonts.emplace(Fonts {small, secondary, body, QFontMetrics(small), QFontMetrics(secondary),
-            QFontMetrics(body)});
+        m_fonts.emplace(QApplication::font(), m_scale);
     }
     return *m_fonts;
 }

@@ -2,7 +2,10 @@
 
 // The base of the quick panel's delegates: the scale they paint at (sizes change with it, so
 // the views lay their rows out again), the fonts of that scale and the view model their clicks
-// go to. The fonts and their metrics are made once per scale, not for every row painted.
+// go to. The fonts, their metrics and their laid-out lines are made once per scale, not for
+// every row painted.
+
+#include "ElidedTextCache.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -23,12 +26,19 @@ public:
 protected:
     struct Fonts
     {
+        // base's family at the three sizes of scale.
+        Fonts(const QFont& base, double scale);
+
         QFont small; // 11 × scale
         QFont secondary; // 12 × scale
         QFont body; // 13 × scale
         QFontMetrics smallMetrics;
         QFontMetrics secondaryMetrics;
         QFontMetrics bodyMetrics;
+        // Lines in each font, for texts a row paints elided (or that repeat from row to row).
+        mutable ElidedTextCache smallLines;
+        mutable ElidedTextCache secondaryLines;
+        mutable ElidedTextCache bodyLines;
     };
 
     explicit QuickPanelDelegate(ClipboardHistoryMenuViewModel& menu, QObject* parent = nullptr);
