@@ -70,12 +70,13 @@ SettingsView::SettingsView(
         scroll->setWidgetResizable(true);
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setWidget(makePage(tab));
         m_tabs->addTab(scroll, SettingsTabs::icon(tab), SettingsTabs::title(tab));
     }
     m_tabs->setCurrentIndex(static_cast<int>(selectedTab()));
+    ensurePage(selectedTab());
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
         const SettingsTab tab = SettingsTabs::all().at(index);
+        ensurePage(tab);
         m_selectedTab.set(SettingsTabs::rawValue(tab));
         if (tab == SettingsTab::WindowPlacement && m_models.windowPlacement != nullptr) {
             m_models.windowPlacement->refresh();
@@ -117,6 +118,14 @@ void SettingsView::showEvent(QShowEvent* event)
     }
     if (m_models.soundPriority != nullptr) {
         m_models.soundPriority->refreshDevices();
+    }
+}
+
+void SettingsView::ensurePage(SettingsTab tab)
+{
+    auto* scroll = static_cast<QScrollArea*>(m_tabs->widget(static_cast<int>(tab)));
+    if (scroll->widget() == nullptr) {
+        scroll->setWidget(makePage(tab));
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // The content of the settings window: one tab per feature, in SettingsTabs' order, each tab's
-// page in a vertical scroll area as wide as the window. The selected tab is remembered under
+// page in a vertical scroll area as wide as the window. A page is built when its tab is first
+// selected: opening the window builds only the selected one. The selected tab is remembered under
 // settings.selectedTab (its raw value; a value naming no tab reads as "一般"), so the window
 // reopens on the last tab, also after a restart. All text is 13 × settingsUIScale points and
 // follows the scale while the window is open.
@@ -63,6 +64,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void ensurePage(SettingsTab tab);
     QWidget* makePage(SettingsTab tab);
     void applyTextSize(double scale);
 

@@ -425,6 +425,7 @@ private Q_SLOTS:
         QFETCH(QString, chosen);
         SettingsWorld world;
         SettingsView& view = world.start();
+        view.setSelectedTab(SettingsTab::FixedPhrases);
         auto* tab = view.findChild<FixedPhraseSettingsTab*>();
         FixedPhraseModel& model = *world.fixedPhrases;
         const QUuid folder = model.addFolder();

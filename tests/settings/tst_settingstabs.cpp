@@ -129,6 +129,7 @@ private Q_SLOTS:
             items.append(item(text, ClipboardHistoryItem::kindFor(text)));
         }
         world.clipboardHistory->setItems(items);
+        view.setSelectedTab(SettingsTab::ClipboardMonitoring);
         const auto usage = view.findChildren<ClipboardStorageUsageRow*>();
         QCOMPARE(usage.size(), 4);
         for (int index = 0; index < 4; ++index) {

@@ -81,6 +81,8 @@ private Q_SLOTS:
         auto* scroll = qobject_cast<QScrollArea*>(tabs.widget(index));
         QVERIFY(scroll != nullptr && scroll->widgetResizable());
         QCOMPARE(scroll->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        // Only the selected tab's page is built before its tab is chosen.
+        QCOMPARE(scroll->widget() != nullptr, index == tabs.currentIndex());
 
         tabs.show();
         QTest::mouseClick(tabs.tabBar(), Qt::LeftButton, {},
