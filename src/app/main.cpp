@@ -11,6 +11,7 @@
 #include "InstanceChannel.h"
 #include "TerminationSignals.h"
 #include "platform/linux/LinuxDefaultsStore.h"
+#include "support/ProcessHeap.h"
 
 #include <QApplication>
 #include <QDir>
@@ -73,8 +74,9 @@ int runCommand(int argc, char** argv, const CommandRegistry& registry,
 int runApplication(int argc, char** argv, const CommandRegistry& registry, PlatformKind kind)
 {
     // Before any thread exists, so that every thread inherits the dispositions and a signal
-    // during start-up waits in the pipe for the event loop.
+    // during start-up waits in the pipe for the event loop, and allocates from the one heap.
     TerminationSignals::install();
+    ProcessHeap::useOneArena();
 
     QString error;
     const auto paths = InstancePaths::prepare(kind == PlatformKind::Simulated, &error);

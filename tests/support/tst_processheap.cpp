@@ -1,0 +1,59 @@
+// Once the process uses one arena, worker threads take no arenas of their own: malloc_info(3)
+// lists as many heaps after they ran as before (QTest's watchdog thread may have made one
+// before the setting). Its own executable: the setting is process-wide and must precede the
+// first thread.
+
+#include "support/ProcessHeap.h"
+
+#include <QTest>
+
+#include <cstdio>
+#include <cstdlib>
+#include <malloc.h>
+#include <thread>
+
+namespace {
+
+// The heaps malloc_info(3) reports: the main arena and every arena made for threads.
+int heapCount()
+{
+    char* report = nullptr;
+    size_t length = 0;
+    FILE* stream = ::open_memstream(&report, &length);
+    if (stream == nullptr || ::malloc_info(0, stream) != 0) {
+        return -1;
+    }
+    std::fclose(stream);
+    const int heaps = int(QByteArray(report, qsizetype(length)).count("<heap nr="));
+    std::free(report);
+    return heaps;
+}
+
+} // namespace
+
+class ProcessHeapTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { ProcessHeap::useOneArena(); }
+
+    void workersTakeNoArenaOfTheirOwn()
+    {
+        // A buffer of the size store encoders grow through, below the mmap threshold.
+        constexpr size_t bytes = 100 * 1024;
+        const int heapsBefore = heapCount();
+        // Two workers at once: the second cannot take the first one's arena while it is busy.
+        void* allocated[2] = {};
+        std::thread first([&allocated, bytes] { allocated[0] = std::malloc(bytes); });
+        std::thread second([&allocated, bytes] { allocated[1] = std::malloc(bytes); });
+        first.join();
+        second.join();
+        std::free(allocated[0]);
+        std::free(allocated[1]);
+        QCOMPARE(heapCount(), heapsBefore);
+    }
+};
+
+QTEST_GUILESS_MAIN(ProcessHeapTest)
+#include "tst_processheap.moc"
