@@ -8,7 +8,7 @@ what=${1:-build}
 build_pkgs=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-private-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
-    qt6-qpa-plugins libgl-dev libxkbcommon-dev
+    qt6-qpa-plugins qt6-translations-l10n libgl-dev libxkbcommon-dev
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xfixes0-dev
     libsimdjson-dev libpulse-dev libsodium-dev libplist-dev
     fonts-noto-cjk fonts-symbola

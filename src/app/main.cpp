@@ -9,6 +9,7 @@
 #include "AppPlatform.h"
 #include "CommandLineClient.h"
 #include "InstanceChannel.h"
+#include "QtTranslations.h"
 #include "TerminationSignals.h"
 #include "platform/linux/LinuxDefaultsStore.h"
 #include "support/ProcessHeap.h"
@@ -105,6 +106,7 @@ int runApplication(int argc, char** argv, const CommandRegistry& registry, Platf
     // Lets the desktop match our windows and tray icon to the installed launcher entry.
     QGuiApplication::setDesktopFileName(AppPlatform::applicationIdentifier);
     QApplication::setQuitOnLastWindowClosed(false);
+    QtTranslations::install(application);
 
     // QApplication has taken its own options (-platform, -display, ...); nothing else is known.
     const QStringList remaining = QApplication::arguments().mid(1);

@@ -53,6 +53,7 @@ MouseSettingsModel::MouseSettingsModel(SystemCommandExecutor& executor, ScrollEv
     DefaultsStore& defaults, Scheduler& scheduler, MouseSystemTools tools, QObject* parent)
     : QObject(parent)
     , m_executor(executor)
+    , m_deviceCommands(executor)
     , m_tap(tap)
     , m_defaults(defaults)
     , m_scheduler(scheduler)
@@ -412,7 +413,7 @@ MouseTaskPointer MouseSettingsModel::restart(MouseTaskPointer& slot)
     if (slot) {
         slot->cancel();
     }
-    slot = std::make_shared<MouseCommandTask>(m_executor);
+    slot = std::make_shared<MouseCommandTask>(m_executor, m_deviceCommands);
     return slot;
 }
 
@@ -467,7 +468,7 @@ void MouseSettingsModel::prepareForApplicationTermination()
     if (m_forceDisableTask) {
         m_forceDisableTask->cancel();
     }
-    auto task = std::make_shared<MouseCommandTask>(m_executor);
+    auto task = std::make_shared<MouseCommandTask>(m_executor, m_deviceCommands);
     m_terminationTasks.append(task);
     // Not posted like other jobs: the application quits after the main loop has stopped, so a
     // posted job would never run. Starting it now hands its first tool run to the executor,
@@ -492,7 +493,7 @@ QStringList MouseSettingsModel::propertyCommand(
 void MouseSettingsModel::readNumericProperty(const MouseTaskPointer& task, const QString& key,
     const MouseDevice& device, std::function<void(std::optional<qint64>, QString)> done)
 {
-    task->run(propertyCommand(device, QStringLiteral("--get"), key),
+    task->runOnDevice(propertyCommand(device, QStringLiteral("--get"), key),
         [key, done = std::move(done)](const SystemCommandResult& result) {
             if (!result.isSuccess()) {
                 done(std::nullopt, result.errorDescription());
@@ -574,10 +575,11 @@ void MouseSettingsModel::applyDeviceSettings(const MouseTaskPointer& task,
     const MouseDevice& device, MouseTuningValues values,
     std::function<void(const SystemCommandResult&)> done)
 {
-    task->run(propertyCommand(device, QStringLiteral("--set"),
-                  QStringLiteral("{\"HIDMouseAcceleration\":%1,\"HIDPointerAcceleration\":%2}")
-                      .arg(values.mouse)
-                      .arg(values.pointer)),
+    task->runOnDevice(
+        propertyCommand(device, QStringLiteral("--set"),
+            QStringLiteral("{\"HIDMouseAcceleration\":%1,\"HIDPointerAcceleration\":%2}")
+                .arg(values.mouse)
+                .arg(values.pointer)),
         std::move(done));
 }
 
@@ -588,8 +590,9 @@ void MouseSettingsModel::resetScrollAcceleration(
         done();
         return;
     }
-    task->run(propertyCommand(devices[index], QStringLiteral("--set"),
-                  QStringLiteral("{\"HIDScrollAcceleration\":0,\"HIDMouseScrollAcceleration\":0}")),
+    task->runOnDevice(
+        propertyCommand(devices[index], QStringLiteral("--set"),
+            QStringLiteral("{\"HIDScrollAcceleration\":0,\"HIDMouseScrollAcceleration\":0}")),
         [this, task, devices, index, done](const SystemCommandResult&) {
             resetScrollAcceleration(task, devices, index + 1, done);
         });

@@ -185,6 +185,7 @@ private:
     void startRefreshTimer();
 
     SystemCommandExecutor& m_executor;
+    SerialSystemCommandExecutor m_deviceCommands;
     ScrollEventTap& m_tap;
     DefaultsStore& m_defaults;
     Scheduler& m_scheduler;

@@ -68,3 +68,34 @@ TaskHandle ProcessSystemCommandExecutor::run(
             const CancelToken&) { return runProcess(executable, arguments, Channels::Merged, -1); },
         [done = std::move(done)](SystemCommandResult result) { done(result); });
 }
+
+TaskHandle SerialSystemCommandExecutor::run(
+    const QString& executable, const QStringList& arguments, Completion done)
+{
+    CancelToken token;
+    m_waiting.push_back({executable, arguments, std::move(done), token});
+    if (!m_busy) {
+        startNext();
+    }
+    return TaskHandle(token);
+}
+
+void SerialSystemCommandExecutor::startNext()
+{
+    while (!m_waiting.empty() && m_waiting.front().token.isCancelled()) {
+        m_waiting.pop_front();
+    }
+    m_busy = !m_waiting.empty();
+    if (!m_busy) {
+        return;
+    }
+    Waiting next = std::move(m_waiting.front());
+    m_waiting.pop_front();
+    m_running = m_executor.run(next.executable, next.arguments,
+        [this, token = next.token, done = std::move(next.done)](const SystemCommandResult& result) {
+            if (!token.isCancelled()) {
+                done(result);
+            }
+            startNext();
+        });
+}

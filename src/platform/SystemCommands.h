@@ -21,6 +21,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 
 class SystemDefaults
@@ -66,4 +67,34 @@ public:
 
 private:
     Executor& m_executor;
+};
+
+// Runs the tools given to it one at a time, in the order asked, on another runner. A run whose
+// handle is cancelled delivers nothing, but once its process has started it keeps its place
+// until that process has ended: a tool that changes some state is never overtaken by the run
+// that replaced it.
+class SerialSystemCommandExecutor final : public SystemCommandExecutor
+{
+public:
+    explicit SerialSystemCommandExecutor(SystemCommandExecutor& executor)
+        : m_executor(executor)
+    { }
+    TaskHandle run(
+        const QString& executable, const QStringList& arguments, Completion done) override;
+
+private:
+    struct Waiting
+    {
+        QString executable;
+        QStringList arguments;
+        Completion done;
+        CancelToken token;
+    };
+
+    void startNext();
+
+    SystemCommandExecutor& m_executor;
+    std::deque<Waiting> m_waiting;
+    TaskHandle m_running;
+    bool m_busy = false;
 };

@@ -89,12 +89,13 @@ e2e_wait_until 5 "the levels read from the mouse" \
     grep -qx 'feature.mouse.cursorSpeedLevel=int:10' "$XDG_CONFIG_HOME/Norvale/Norvale.conf"
 "$NORVALE" mouse enable >/dev/null
 e2e_wait_until 5 "level 10 (10 x 6553) written" prop_now "libinput Accel Speed" -0.000092
-# One change at a time: a write replaced by the next one may still finish after it.
+# Two changes back to back: the write the second one replaces ends before the next begins, so
+# the device is left with both.
 "$NORVALE" mouse set cursor-speed 20 >/dev/null
-e2e_wait_until 5 "cursor speed 20 (20 x 6553) on the device" prop_now "libinput Accel Speed" 0.999817
 "$NORVALE" mouse set acceleration 0 >/dev/null
 e2e_wait_until 5 "no acceleration on the device" prop_now "libinput Accel Profile Enabled" "0, 1"
-prop_is "libinput Accel Speed" 0.999817
+e2e_wait_until 5 "cursor speed 20 (20 x 6553) on the device" prop_now "libinput Accel Speed" 0.999817
+prop_is "libinput Accel Profile Enabled" "0, 1"
 "$NORVALE" mouse disable >/dev/null
 e2e_wait_until 5 "the baseline speed back" prop_now "libinput Accel Speed" 0.000000
 prop_is "libinput Accel Profile Enabled" "1, 0"

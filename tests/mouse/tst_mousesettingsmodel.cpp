@@ -5,6 +5,8 @@
 #include "platform/sim/ScriptedSystemCommands.h"
 #include "platform/sim/SimScrollEventTap.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 Q_DECLARE_METATYPE(SystemCommandResult)
@@ -55,6 +57,7 @@ struct MouseWorld
     SimScrollEventTap tap;
     std::unique_ptr<MouseSettingsModel> model;
     QList<std::optional<QString>> statuses;
+    QList<qint64> device;
 
     void script(const QString& commandLine, const SystemCommandResult& result)
     {
@@ -84,6 +87,28 @@ struct MouseWorld
             lines << line(QStringList {call.executable} + call.arguments);
         }
         return lines;
+    }
+    // The mouse's two properties read back what the last write to end left there.
+    void setDevice(qint64 mouse, qint64 pointer)
+    {
+        device = {mouse, pointer};
+        script(get(ProMatch, QStringLiteral("HIDMouseAcceleration")),
+            SystemCommandResult::success(QString::number(mouse)));
+        script(get(ProMatch, QStringLiteral("HIDPointerAcceleration")),
+            SystemCommandResult::success(QString::number(pointer)));
+    }
+    // Ends the runs in flight newest first, the order in which a quick tool overtakes a slow one.
+    void endRunsNewestFirst()
+    {
+        for (scheduler.runPending(); commands.runsInFlight() > 0; scheduler.runPending()) {
+            const auto call = commands.finish(commands.runsInFlight() - 1);
+            const QJsonObject written =
+                QJsonDocument::fromJson(call.arguments.last().toUtf8()).object();
+            if (written.contains(QStringLiteral("HIDPointerAcceleration"))) {
+                setDevice(written.value(QStringLiteral("HIDMouseAcceleration")).toInteger(),
+                    written.value(QStringLiteral("HIDPointerAcceleration")).toInteger());
+            }
+        }
     }
     QByteArray baselines() const
     {
@@ -160,6 +185,56 @@ private Q_SLOTS:
             true);
         QCOMPARE(
             world.model->softwareInversionModeDescription(), QStringLiteral("active (reused)"));
+    }
+
+    // Writes and read-backs of the mouse end in the order they were asked for, whichever tool
+    // would end first: the mouse ends with the latest levels, and the levels stay the user's.
+    void devicePropertiesFollowTheLatestLevels_data()
+    {
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QList<qint64>>("levels");
+        QTest::addColumn<QList<qint64>>("device");
+        QTest::newRow("a mouse selected while on: the levels written, then read back")
+            << false << QStringList {QStringLiteral("on")} << QList<qint64> {12, 3}
+            << QList<qint64> {3 * 9011, 12 * 6553};
+        QTest::newRow("a write replaced while its tool runs")
+            << true << QStringList {QStringLiteral("speed 20"), QStringLiteral("acceleration 0")}
+            << QList<qint64> {20, 0} << QList<qint64> {0, 20 * 6553};
+    }
+
+    void devicePropertiesFollowTheLatestLevels()
+    {
+        QFETCH(bool, on);
+        QFETCH(QStringList, actions);
+        MouseWorld world;
+        world.scriptPro(0, 0);
+        world.setDevice(5 * 9011, 5 * 6553);
+        world.defaults.set(QStringLiteral("feature.mouse.cursorSpeedLevel"), 12);
+        world.defaults.set(QStringLiteral("feature.mouse.cursorAccelerationLevel"), 3);
+        world.defaults.set(QStringLiteral("feature.mouse.mouseAdjustmentEnabled"), on);
+        if (on) {
+            world.defaults.set(QStringLiteral("feature.mouse.selectedDeviceID"), Pro);
+        }
+        world.commands.hold();
+        world.start();
+        world.endRunsNewestFirst();
+        for (const QString& action : actions) {
+            const qint64 level = action.section(QLatin1Char(' '), 1).toLongLong();
+            if (action == QStringLiteral("on")) {
+                world.model->setMouseAdjustmentEnabled(true);
+            } else if (action.startsWith(QStringLiteral("speed"))) {
+                world.model->setCursorSpeedLevel(level);
+            } else {
+                world.model->setCursorAccelerationLevel(level);
+            }
+            world.scheduler.runPending();
+        }
+        world.endRunsNewestFirst();
+        QTEST((QList<qint64> {
+                  world.model->cursorSpeedLevel(), world.model->cursorAccelerationLevel()}),
+            "levels");
+        QTEST(world.device, "device");
     }
 
     void readsValuesBack_data()

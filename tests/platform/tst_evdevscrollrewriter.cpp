@@ -43,26 +43,37 @@ QByteArray readAll(int fd)
     return bytes;
 }
 
-// A machine with a Logitech mouse (046d:c092) whose wheel is on event3 and whose keys are on
-// event4, and another mouse (046d:c52b) on event5. Which of the nodes and /dev/uinput exist
-// is the row's choice (the tests run as root, for whom an existing file is always readable).
+// A machine with a Logitech mouse (046d:c092) on USB port 1-3 whose wheel is on event3 and
+// whose keys are on event4, another mouse (046d:c52b) on event5, and a second mouse like the
+// first on port 1-4, event6. Which of the nodes and /dev/uinput exist is the row's choice (the
+// tests run as root, for whom an existing file is always readable).
 struct InputTree
 {
     QTemporaryDir root;
-    EvdevScrollEventTap::Paths paths {root.filePath(QStringLiteral("sys")),
-        root.filePath(QStringLiteral("dev")), root.filePath(QStringLiteral("dev/uinput"))};
+    EvdevScrollEventTap::Paths paths {root.filePath(QStringLiteral("sys/class/input")),
+        root.filePath(QStringLiteral("dev")), root.filePath(QStringLiteral("dev/uinput")),
+        root.filePath(QStringLiteral("sys/devices"))};
 
     explicit InputTree(const QStringList& present)
     {
-        for (const auto& [node, product, rel] : {std::tuple {"event3", "c092", "103"},
-                 std::tuple {"event4", "c092", "0"}, std::tuple {"event5", "c52b", "1943"}}) {
-            const QString device = paths.sysfsInput + QLatin1Char('/') + QLatin1String(node) +
-                QStringLiteral("/device/");
-            QDir().mkpath(device + QStringLiteral("id"));
-            QDir().mkpath(device + QStringLiteral("capabilities"));
-            writeFile(device + QStringLiteral("id/vendor"), "046d\n");
-            writeFile(device + QStringLiteral("id/product"), QByteArray(product) + '\n');
-            writeFile(device + QStringLiteral("capabilities/rel"), QByteArray(rel) + '\n');
+        for (const auto& [node, port, product, rel] :
+            {std::tuple {"event3", "3", "c092", "103"}, std::tuple {"event4", "3", "c092", "0"},
+                std::tuple {"event5", "5", "c52b", "1943"},
+                std::tuple {"event6", "4", "c092", "103"}}) {
+            const QString usb = paths.sysfsDevices + QStringLiteral("/pci0000:00/usb1/1-") + port;
+            const QString device = usb + QStringLiteral("/1.0/input/") + QLatin1String(node);
+            QDir().mkpath(device + QStringLiteral("/id"));
+            QDir().mkpath(device + QStringLiteral("/capabilities"));
+            QDir().mkpath(paths.sysfsInput + QLatin1Char('/') + QLatin1String(node));
+            writeFile(usb + QStringLiteral("/busnum"), "1\n");
+            writeFile(usb + QStringLiteral("/devpath"), QByteArray(port) + '\n');
+            writeFile(device + QStringLiteral("/id/bustype"), "0003\n");
+            writeFile(device + QStringLiteral("/id/vendor"), "046d\n");
+            writeFile(device + QStringLiteral("/id/product"), QByteArray(product) + '\n');
+            writeFile(device + QStringLiteral("/capabilities/rel"), QByteArray(rel) + '\n');
+            QFile::link(device,
+                paths.sysfsInput + QLatin1Char('/') + QLatin1String(node) +
+                    QStringLiteral("/device"));
         }
         QDir().mkpath(paths.devInput);
         for (const QString& name : present) {
@@ -186,8 +197,30 @@ private Q_SLOTS:
         }
     }
 
-    // The mouse's wheel node is event3 alone. The grants are that node (readable) and
-    // /dev/uinput (writable); a mouse without a wheel node of its own is judged by any node.
+    // Of two identical mice, the one plugged in where the selection says (bus 1 in the top
+    // byte, the port in the next nibble).
+    void wheelNodesOfTheSelectedMouse_data()
+    {
+        QTest::addColumn<qint64>("location");
+        QTest::addColumn<QStringList>("nodes");
+        QTest::newRow("port 1-3") << qint64(0x01300000) << QStringList {QStringLiteral("event3")};
+        QTest::newRow("port 1-4") << qint64(0x01400000) << QStringList {QStringLiteral("event6")};
+        QTest::newRow("elsewhere") << qint64(0x01500000) << QStringList();
+    }
+
+    void wheelNodesOfTheSelectedMouse()
+    {
+        QFETCH(qint64, location);
+        QFETCH(QStringList, nodes);
+        const InputTree tree({});
+        for (QString& node : nodes) {
+            node.prepend(tree.paths.devInput + QLatin1Char('/'));
+        }
+        QCOMPARE(EvdevScrollEventTap::wheelNodes(tree.paths, {1133, 49298, location}), nodes);
+    }
+
+    // The grants are the mouse's wheel node, event3 (readable), and /dev/uinput (writable); a
+    // mouse without a wheel node of its own is judged by any node.
     // Nothing here is an evdev device, so no install succeeds, and none leaves anything open.
     void tapGrantsAndNodes_data()
     {
@@ -195,7 +228,7 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<ScrollEventTap::Device>>("device");
         QTest::addColumn<bool>("accessibility");
         QTest::addColumn<bool>("inputMonitoring");
-        const ScrollEventTap::Device pro {1133, 49298, 20};
+        const ScrollEventTap::Device pro {1133, 49298, 0x01300000};
         const QStringList all {QStringLiteral("event3"), QStringLiteral("event4"),
             QStringLiteral("event5"), QStringLiteral("uinput")};
         QTest::newRow("everything there") << all << std::optional(pro) << true << true;
@@ -215,8 +248,6 @@ private Q_SLOTS:
         QFETCH(QStringList, present);
         QFETCH(std::optional<ScrollEventTap::Device>, device);
         const InputTree tree(present);
-        QCOMPARE(EvdevScrollEventTap::wheelNodes(tree.paths, 1133, 49298),
-            QStringList {tree.paths.devInput + QStringLiteral("/event3")});
         EvdevScrollEventTap tap(tree.paths);
         tap.setDevice(device);
         const ScrollEventTap::Access access = tap.access();

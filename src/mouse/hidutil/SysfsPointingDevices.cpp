@@ -1,5 +1,7 @@
 #include "SysfsPointingDevices.h"
 
+#include "platform/linux/SysfsInputLocation.h"
+
 #include <QCollator>
 #include <QDir>
 #include <QFile>
@@ -10,6 +12,9 @@
 #include <climits>
 
 namespace {
+
+using SysfsInputLocation::hexValue;
+using SysfsInputLocation::readText;
 
 // Linux input-event codes (linux/input-event-codes.h).
 constexpr int EvKey = 0x01;
@@ -37,25 +42,9 @@ const QHash<int, QString>& transportNames()
     return names;
 }
 
-QString readText(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(file.readAll()).trimmed();
-}
-
 std::optional<QString> nonEmpty(const QString& text)
 {
     return text.isEmpty() ? std::nullopt : std::optional(text);
-}
-
-qint64 hexValue(const QString& text)
-{
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok, 16);
-    return ok ? value : 0;
 }
 
 // A capability file: hexadecimal words of the kernel's long, most significant first.
@@ -143,43 +132,6 @@ std::optional<HidPointingDevice::Kind> kindFromCapabilities(const QString& input
     return leftButton ? std::optional(Kind::Mouse) : std::nullopt;
 }
 
-// Bus number in the top byte, then each port of the chain in one nibble ("1.4" -> 0x14).
-qint64 usbLocation(const QString& usbDevice)
-{
-    qint64 location = readText(usbDevice + QStringLiteral("/busnum")).toLongLong() << 24;
-    int shift = 20;
-    const QStringList ports =
-        readText(usbDevice + QStringLiteral("/devpath")).split(QLatin1Char('.'));
-    for (const QString& port : ports) {
-        if (shift < 0) {
-            break;
-        }
-        location |= (port.toLongLong() & 0xf) << shift;
-        shift -= 4;
-    }
-    return location;
-}
-
-// The USB device (not interface) the input device hangs from, or "" when none does.
-QString usbDeviceAbove(const QString& input, const QString& devices)
-{
-    for (QString dir = QFileInfo(input).path(); dir.startsWith(devices + QLatin1Char('/'));
-         dir = QFileInfo(dir).path()) {
-        if (QFileInfo::exists(dir + QStringLiteral("/busnum")) &&
-            QFileInfo::exists(dir + QStringLiteral("/devpath"))) {
-            return dir;
-        }
-    }
-    return {};
-}
-
-qint64 bluetoothLocation(const QString& address)
-{
-    QString digits = address;
-    digits.remove(QLatin1Char(':'));
-    return hexValue(digits.right(8));
-}
-
 } // namespace
 
 SysfsPointingDevices::SysfsPointingDevices(QString root)
@@ -244,12 +196,11 @@ std::optional<HidPointingDevice> SysfsPointingDevices::read(const QString& input
             device.product =
                 name.isEmpty() ? QStringLiteral("Virtual") : name + QStringLiteral(" (Virtual)");
         }
-    } else if (bus == BusBluetooth) {
-        device.locationID = bluetoothLocation(readText(input + QStringLiteral("/uniq")));
-    } else if (bus == BusUsb) {
-        const QString usbDevice = usbDeviceAbove(input, devices);
+    } else {
+        device.locationID = SysfsInputLocation::locationID(input, devices);
+        const QString usbDevice =
+            bus == BusUsb ? SysfsInputLocation::usbDeviceAbove(input, devices) : QString();
         if (!usbDevice.isEmpty()) {
-            device.locationID = usbLocation(usbDevice);
             if (auto product = nonEmpty(readText(usbDevice + QStringLiteral("/product")))) {
                 device.product = product;
             }

@@ -1,9 +1,11 @@
 #include "EvdevScrollEventTap.h"
 
 #include "EvdevScrollLoop.h"
+#include "SysfsInputLocation.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -135,15 +137,18 @@ EvdevScrollEventTap::~EvdevScrollEventTap()
     close();
 }
 
-QStringList EvdevScrollEventTap::wheelNodes(const Paths& paths, qint64 vendorID, qint64 productID)
+QStringList EvdevScrollEventTap::wheelNodes(const Paths& paths, const Device& mouse)
 {
     QStringList nodes;
     const QDir sysfs(paths.sysfsInput);
+    const QString devices = QFileInfo(paths.sysfsDevices).canonicalFilePath();
     for (const QString& name : sysfs.entryList({QStringLiteral("event*")}, QDir::AllEntries)) {
-        const QString device = sysfs.filePath(name) + QStringLiteral("/device/");
-        if (hexFileValue(device + QStringLiteral("id/vendor")) == vendorID &&
-            hexFileValue(device + QStringLiteral("id/product")) == productID &&
-            hasRelativeAxis(device + QStringLiteral("capabilities/rel"), REL_WHEEL)) {
+        const QString device =
+            QFileInfo(sysfs.filePath(name) + QStringLiteral("/device")).canonicalFilePath();
+        if (hexFileValue(device + QStringLiteral("/id/vendor")) == mouse.vendorID &&
+            hexFileValue(device + QStringLiteral("/id/product")) == mouse.productID &&
+            SysfsInputLocation::locationID(device, devices) == mouse.locationID &&
+            hasRelativeAxis(device + QStringLiteral("/capabilities/rel"), REL_WHEEL)) {
             nodes.append(paths.devInput + QLatin1Char('/') + name);
         }
     }
@@ -167,13 +172,14 @@ ScrollEventTap::Access EvdevScrollEventTap::access() const
     access.accessibility = ::access(QFile::encodeName(m_paths.uinput).constData(), W_OK) == 0;
     QStringList nodes;
     if (m_device) {
-        nodes = wheelNodes(m_paths, m_device->vendorID, m_device->productID);
+        nodes = wheelNodes(m_paths, *m_device);
     }
     // A mouse without a node of its own (not found yet) is judged by the nodes there are; the
     // install then says that there is nothing to take over.
     if (nodes.isEmpty()) {
         const QDir input(m_paths.devInput);
-        for (const QString& node : input.entryList({QStringLiteral("event*")}, QDir::Files | QDir::System)) {
+        for (const QString& node :
+            input.entryList({QStringLiteral("event*")}, QDir::Files | QDir::System)) {
             nodes.append(input.filePath(node));
         }
     }
@@ -206,7 +212,7 @@ bool EvdevScrollEventTap::open()
     if (!m_device) {
         return false;
     }
-    for (const QString& node : wheelNodes(m_paths, m_device->vendorID, m_device->productID)) {
+    for (const QString& node : wheelNodes(m_paths, *m_device)) {
         const int fd = openGrabbed(node);
         if (fd < 0) {
             close();

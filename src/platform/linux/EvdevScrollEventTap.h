@@ -7,9 +7,9 @@
 // /dev/uinput; without them nothing is installed. There is only the device level: an install
 // at the session level fails.
 //
-// The nodes are found under sysfs by the mouse's vendor and product (hexadecimal there) among
-// those that report a wheel; the location is not compared, since which number stands for it on
-// Linux is the HID helper's business. Two identical mice are therefore taken over together.
+// The nodes are found under sysfs by the mouse's vendor, product (hexadecimal there) and
+// location (the number the HID helper reports) among those that report a wheel, so that of two
+// identical mice only the selected one is taken over.
 //
 // The grab and the virtual device are thin ioctl calls; the loop that rewrites and re-emits
 // events works on plain file descriptors (EvdevScrollLoop, EvdevScrollRewriter).
@@ -32,6 +32,7 @@ public:
         QString sysfsInput = QStringLiteral("/sys/class/input");
         QString devInput = QStringLiteral("/dev/input");
         QString uinput = QStringLiteral("/dev/uinput");
+        QString sysfsDevices = QStringLiteral("/sys/devices");
     };
 
     EvdevScrollEventTap();
@@ -45,9 +46,8 @@ public:
     bool install(Location location, Handler handler) override;
     void remove() override;
 
-    // The event nodes (paths under devInput) of the mouse with this vendor and product that
-    // report a vertical wheel.
-    static QStringList wheelNodes(const Paths& paths, qint64 vendorID, qint64 productID);
+    // The event nodes (paths under devInput) of the mouse that report a vertical wheel.
+    static QStringList wheelNodes(const Paths& paths, const Device& mouse);
 
 private:
     bool open();

@@ -39,10 +39,28 @@ TaskHandle ScriptedSystemCommands::run(
     const QString& executable, const QStringList& arguments, Completion done)
 {
     CancelToken token;
-    m_scheduler.post([token, result = answer(executable, arguments), done = std::move(done)] {
+    SystemCommandResult result = answer(executable, arguments);
+    if (m_holding) {
+        m_inFlight.append({m_calls.last(), std::move(result), token, std::move(done)});
+        return TaskHandle(token);
+    }
+    deliver(token, std::move(result), std::move(done));
+    return TaskHandle(token);
+}
+
+ScriptedSystemCommands::Call ScriptedSystemCommands::finish(qsizetype index)
+{
+    InFlight run = m_inFlight.takeAt(index);
+    deliver(run.token, std::move(run.result), std::move(run.done));
+    return run.call;
+}
+
+void ScriptedSystemCommands::deliver(
+    const CancelToken& token, SystemCommandResult result, Completion done)
+{
+    m_scheduler.post([token, result = std::move(result), done = std::move(done)] {
         if (!token.isCancelled()) {
             done(result);
         }
     });
-    return TaskHandle(token);
 }

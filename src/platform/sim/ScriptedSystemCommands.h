@@ -43,11 +43,30 @@ public:
 
     const QList<Call>& calls() const { return m_calls; }
 
+    // Held, asynchronous runs stay in flight until finish() ends them, so that a test can end
+    // overlapping runs in any order. A cancelled run stays in flight too, as a started process
+    // does.
+    void hold() { m_holding = true; }
+    qsizetype runsInFlight() const { return m_inFlight.size(); }
+    // Ends the run at index (in starting order): its result arrives on the next turn.
+    Call finish(qsizetype index);
+
 private:
+    struct InFlight
+    {
+        Call call;
+        SystemCommandResult result;
+        CancelToken token;
+        Completion done;
+    };
+
     SystemCommandResult answer(const QString& executable, const QStringList& arguments);
+    void deliver(const CancelToken& token, SystemCommandResult result, Completion done);
 
     Scheduler& m_scheduler;
     QHash<QStringList, SystemCommandResult> m_results;
     Responder m_responder;
     QList<Call> m_calls;
+    bool m_holding = false;
+    QList<InFlight> m_inFlight;
 };
