@@ -41,9 +41,6 @@ private Q_SLOTS:
         QTest::newRow("standard button") << "QPlatformTheme"
                                          << "Cancel"
                                          << "キャンセル";
-        QTest::newRow("text field menu") << "QLineEdit"
-                                         << "Select All"
-                                         << "すべてを選択";
     }
 
     void translatesQtTexts()

@@ -219,9 +219,6 @@ private Q_SLOTS:
             << QStringLiteral(R"({"HIDMouseAcceleration":45055,"HIDPointerAcceleration":32765})")
             << QList<double> {} << speed << QList<double> {(5 * 6553 - 65536) / 65536.0}
             << qint64(5 * 6553);
-        QTest::newRow("cursor speed 20")
-            << QStringLiteral(R"({"HIDPointerAcceleration":131060})") << QList<double> {} << speed
-            << QList<double> {(20 * 6553 - 65536) / 65536.0} << qint64(20 * 6553);
         QTest::newRow("speed past the top: 1, read as written")
             << QStringLiteral(R"({"HIDPointerAcceleration":200000})") << QList<double> {} << speed
             << QList<double> {1.0} << qint64(200000);

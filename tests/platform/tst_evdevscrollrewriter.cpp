@@ -205,7 +205,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("nodes");
         QTest::newRow("port 1-3") << qint64(0x01300000) << QStringList {QStringLiteral("event3")};
         QTest::newRow("port 1-4") << qint64(0x01400000) << QStringList {QStringLiteral("event6")};
-        QTest::newRow("elsewhere") << qint64(0x01500000) << QStringList();
     }
 
     void wheelNodesOfTheSelectedMouse()
