@@ -30,7 +30,8 @@ e2e_wait_until 20 "copyq answering" copyq count
 copyq_version=$(copyq --version 2>&1 | head -n 1 || true)
 
 clip_pid=
-# take_clipboard [xclip options] < content — a new xclip owns the clipboard; the last one goes.
+# take_clipboard [xclip options] — a new xclip owns the clipboard; the last one goes. Texts go
+# through a file: a pipe into xclip can end its writer with SIGPIPE when xclip is slow to start.
 take_clipboard() {
     local previous=$clip_pid
     setpriv --pdeathsig KILL xclip -selection clipboard -quiet "$@" >/dev/null 2>&1 &
@@ -85,7 +86,8 @@ lat_n=() lat_c=()
 for i in $(seq 1 "$latency_copies"); do
     text="latency probe $i $RANDOM"
     start=$(now_ms)
-    printf '%s' "$text" | take_clipboard
+    printf '%s' "$text" >"$E2E_TMP/text"
+    take_clipboard -i "$E2E_TMP/text"
     latency norvale_newest "$start" "$text" >"$E2E_TMP/lat-n" &
     pn=$!
     latency copyq_newest "$start" "$text" >"$E2E_TMP/lat-c" &
@@ -98,7 +100,8 @@ figure[lat_n]=$(median "${lat_n[@]}") figure[lat_c]=$(median "${lat_c[@]}")
 figure[query_n]=$(query_ms norvale_newest) figure[query_c]=$(query_ms copyq_newest)
 
 for i in $(seq 1 500); do
-    printf 'text copy %d of the side-by-side run' "$i" | take_clipboard
+    printf 'text copy %d of the side-by-side run' "$i" >"$E2E_TMP/text"
+    take_clipboard -i "$E2E_TMP/text"
     sleep 0.1
 done
 sleep 3
