@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <plist/plist.h>
@@ -46,6 +47,18 @@ QStringList dataFolderCandidates(const QString& home, const QString& bundleIdent
     return {home + folder, containerData(home, bundleIdentifier) + folder};
 }
 
+// A binary file can hold a key with a NUL inside, which no XML file can. The XML form shows it
+// without reading any key back.
+bool holdsNul(plist_t root)
+{
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root, &xml, &length);
+    const bool found = xml == nullptr || std::memchr(xml, 0, length) != nullptr;
+    plist_to_xml_free(xml);
+    return found;
+}
+
 Plist readPropertyList(const QString& path)
 {
     QFile file(path);
@@ -59,7 +72,11 @@ Plist readPropertyList(const QString& path)
     }
     plist_t root = nullptr;
     plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &root);
-    return Plist(root);
+    Plist result(root);
+    if (result && bytes.startsWith("bplist") && holdsNul(result.get())) {
+        return nullptr; // malformed: reading such a key back aborts inside libplist
+    }
+    return result;
 }
 
 QByteArray xmlPropertyList(plist_t node)

@@ -210,6 +210,10 @@ private Q_SLOTS:
         skipped("root not a dictionary skipped",
             xml(QStringLiteral("<array><string>k</string></array>")));
         skipped("empty dictionary gives nothing", xml(QStringLiteral("<dict/>")));
+        // Reading back a key with a NUL inside aborts in libplist.
+        skipped("binary key with a NUL inside skipped",
+            propertyList(QStringLiteral("<dict><key>éXé</key><true/></dict>"), true)
+                .replace(QByteArray("\0\xe9\0X\0\xe9", 6), QByteArray("\0\xe9\0\0\0\xe9", 6)));
         QTest::newRow("existing settings win")
             << 0 << true << QVariantMap {{containerPreferences, xml(ordinary)}} << false
             << QStringList {checked, QStringLiteral("menu.uiScale=double:1.5")} << none << silent;
