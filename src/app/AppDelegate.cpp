@@ -143,13 +143,13 @@ void AppDelegate::configureQuickPanel()
 {
     // Built once: every opening renews the reset token, which starts the view model afresh.
     m_clipboardMenu = std::make_unique<ClipboardHistoryMenuViewModel>(*m_clipboardHistory,
-        *m_fixedPhrases, m_clipboardMenuState, *m_platform.scheduler,
+        *m_fixedPhrases, m_clipboardMenuState, *m_platform.scheduler, *m_platform.executor,
         [this](ClipboardHistoryMenuCopySource source) { handleClipboardMenuCopy(source); });
     m_quickPanel = std::make_unique<QuickPanelWindow>(*m_platform.workspace, *m_platform.displays);
     auto* view = new ClipboardHistoryMenu(*m_clipboardMenu);
     m_quickPanel->setContent(view);
     m_floatingPanels = std::make_unique<QuickPanelFloatingPanels>(*m_clipboardMenu, *m_fixedPhrases,
-        *m_clipboardHistory, *m_platform.scheduler, *m_platform.displays);
+        *m_clipboardHistory, *m_platform.scheduler, *m_platform.executor, *m_platform.displays);
     QuickPanelFloatingPanels* floating = m_floatingPanels.get();
     floating->setPanelWindow(m_quickPanel.get());
     connect(view, &ClipboardHistoryMenu::launcherHoverChanged, floating,

@@ -74,15 +74,10 @@ QImage ClipboardHistoryImageCache::image(const QString& fingerprint) const
         return {};
     }
     touch(*it);
-    if (const auto decoded = m_decoded.constFind(fingerprint); decoded != m_decoded.constEnd()) {
-        m_decodedRecency.splice(m_decodedRecency.begin(), m_decodedRecency, decoded->position);
-        return decoded->image;
-    }
     QImage image;
     if (!image.loadFromData(it->png)) {
         return {};
     }
-    rememberDecoded(fingerprint, image);
     return image;
 }
 
@@ -95,6 +90,40 @@ QByteArray ClipboardHistoryImageCache::thumbnailData(const QString& fingerprint)
 {
     const auto it = m_entries.constFind(fingerprint);
     return it == m_entries.constEnd() ? QByteArray() : it->png;
+}
+
+std::optional<QImage> ClipboardHistoryImageCache::decodedThumbnail(
+    const QString& fingerprint, const QSize& box) const
+{
+    const auto it = m_decoded.constFind(fingerprint);
+    if (it == m_decoded.constEnd() || it->box != box) {
+        return std::nullopt;
+    }
+    touch(*m_entries.constFind(fingerprint));
+    m_decodedRecency.splice(m_decodedRecency.begin(), m_decodedRecency, it->position);
+    return it->image;
+}
+
+bool ClipboardHistoryImageCache::rememberDecoded(
+    const QString& fingerprint, const QByteArray& png, const QSize& box, const QImage& image)
+{
+    const auto entry = m_entries.constFind(fingerprint);
+    if (entry == m_entries.constEnd() || entry->png != png) {
+        return false;
+    }
+    forgetDecoded(fingerprint);
+    const qint64 bytes = image.sizeInBytes();
+    if (bytes > maxDecodedBytes) {
+        return true;
+    }
+    m_decodedRecency.push_front(fingerprint);
+    m_decoded.insert(fingerprint, Decoded {image, box, m_decodedRecency.begin()});
+    m_decodedBytes += bytes;
+    while (m_decodedBytes > maxDecodedBytes && !m_decodedRecency.empty()) {
+        const QString oldest = m_decodedRecency.back();
+        forgetDecoded(oldest);
+    }
+    return true;
 }
 
 void ClipboardHistoryImageCache::evictAll()
@@ -148,7 +177,7 @@ void ClipboardHistoryImageCache::touch(const Entry& entry) const
     m_recency.splice(m_recency.begin(), m_recency, entry.position);
 }
 
-void ClipboardHistoryImageCache::forgetDecoded(const QString& fingerprint) const
+void ClipboardHistoryImageCache::forgetDecoded(const QString& fingerprint)
 {
     const auto it = m_decoded.find(fingerprint);
     if (it == m_decoded.end()) {
@@ -157,20 +186,4 @@ void ClipboardHistoryImageCache::forgetDecoded(const QString& fingerprint) const
     m_decodedBytes -= it->image.sizeInBytes();
     m_decodedRecency.erase(it->position);
     m_decoded.erase(it);
-}
-
-void ClipboardHistoryImageCache::rememberDecoded(
-    const QString& fingerprint, const QImage& image) const
-{
-    const qint64 bytes = image.sizeInBytes();
-    if (bytes > maxDecodedBytes) {
-        return;
-    }
-    m_decodedRecency.push_front(fingerprint);
-    m_decoded.insert(fingerprint, Decoded {image, m_decodedRecency.begin()});
-    m_decodedBytes += bytes;
-    while (m_decodedBytes > maxDecodedBytes && !m_decodedRecency.empty()) {
-        const QString oldest = m_decodedRecency.back();
-        forgetDecoded(oldest);
-    }
 }

@@ -6,9 +6,11 @@
 // The full-size dimensions are kept for the life of the process. One instance per process;
 // main thread only.
 //
-// Thumbnails are decoded when they are painted, not when they are stored (a render batch may
-// bring a hundred of them and decoding one takes 10-15 ms). A small memo of recently decoded
-// images, bounded by its decoded byte size, keeps repeated paints of the same rows cheap.
+// Thumbnails are not decoded when they are stored (a render batch may bring a hundred of them
+// and decoding one takes 10-15 ms). Views decode them off the main thread, scaled to the size
+// they paint them at, and leave the result in a small memo bounded by its decoded byte size;
+// painting only reads the memo. A decode finished after its entry was evicted or replaced is
+// refused, so the memo never outlives the thumbnail it came from.
 
 #include <QByteArray>
 #include <QHash>
@@ -35,7 +37,7 @@ class ClipboardHistoryImageCache final
 public:
     static constexpr int maxEntries = 160;
     static constexpr qint64 maxCost = 83886080;
-    // Decoded pixels kept for painting (about a dozen 800 x 500 thumbnails).
+    // Decoded pixels kept for painting (a few hundred grid cells).
     static constexpr qint64 maxDecodedBytes = 24 * 1024 * 1024;
 
     static ClipboardHistoryImageCache& shared();
@@ -46,10 +48,18 @@ public:
     // "4000 x 3000" when the dimensions are known.
     std::optional<QString> detail(const QString& fingerprint) const;
     std::optional<QSize> dimensions(const QString& fingerprint) const;
-    // The decoded thumbnail, or a null image when it is not (or no longer) cached.
+    // The thumbnail decoded at its own size (now, on the calling thread), or a null image when
+    // it is not (or no longer) cached.
     QImage image(const QString& fingerprint) const;
     bool hasImage(const QString& fingerprint) const;
     QByteArray thumbnailData(const QString& fingerprint) const;
+    // The thumbnail as decoded and fitted into box (device pixels), when that was remembered:
+    // a null image when its bytes would not decode; nothing when it was not decoded for box.
+    std::optional<QImage> decodedThumbnail(const QString& fingerprint, const QSize& box) const;
+    // Remembers what png decoded to for box (one box per fingerprint, the latest). Refused,
+    // false, when png is no longer the thumbnail cached for fingerprint.
+    bool rememberDecoded(
+        const QString& fingerprint, const QByteArray& png, const QSize& box, const QImage& image);
 
     // Drops every thumbnail (as memory pressure would); dimensions stay.
     void evictAll();
@@ -72,14 +82,14 @@ private:
     struct Decoded
     {
         QImage image;
+        QSize box;
         std::list<QString>::iterator position; // in m_decodedRecency
     };
 
     void remove(const QString& fingerprint);
     void evictToBounds();
     void touch(const Entry& entry) const;
-    void forgetDecoded(const QString& fingerprint) const;
-    void rememberDecoded(const QString& fingerprint, const QImage& image) const;
+    void forgetDecoded(const QString& fingerprint);
 
     QHash<QString, Entry> m_entries;
     // Most recently used first. Mutable: a lookup counts as a use.
@@ -87,7 +97,7 @@ private:
     qint64 m_totalCost = 0;
     QHash<QString, QSize> m_dimensions;
 
-    mutable QHash<QString, Decoded> m_decoded;
+    QHash<QString, Decoded> m_decoded;
     mutable std::list<QString> m_decodedRecency;
-    mutable qint64 m_decodedBytes = 0;
+    qint64 m_decodedBytes = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "ClipboardHistoryDateFormatting.h"
 #include "ClipboardHistoryMenuViewModel.h"
+#include "clipboard/ClipboardHistoryImageCache.h"
 
 namespace {
 
@@ -24,6 +25,10 @@ ClipboardHistoryListModel::ClipboardHistoryListModel(
         [this] { refresh(Content::Unchanged); });
     connect(&menu, &ClipboardHistoryMenuViewModel::selectedHistoryItemIDChanged, this,
         [this] { setSelectedID(m_menu.selectedHistoryItemID()); });
+    if (kind == ClipboardHistoryKind::Image) {
+        connect(&menu.thumbnails(), &ClipboardHistoryThumbnailLoader::thumbnailDecoded, this,
+            &ClipboardHistoryListModel::thumbnailDecoded);
+    }
     refresh(Content::MayHaveChanged);
 }
 
@@ -78,16 +83,24 @@ QString ClipboardHistoryListModel::date(int row) const
     return labels(row).date;
 }
 
-QImage ClipboardHistoryListModel::thumbnail(int row) const
+QImage ClipboardHistoryListModel::thumbnail(int row, const QSize& box) const
 {
     const ClipboardHistoryItem& item = at(row);
-    QImage image = item.image();
-    if (image.isNull()) {
+    if (!ClipboardHistoryImageCache::shared().hasImage(item.fingerprint)) {
         requestPreview(item);
-    } else {
-        m_requestedPreviews.remove(item.fingerprint);
+        return {};
     }
-    return image;
+    m_requestedPreviews.remove(item.fingerprint);
+    return m_menu.thumbnails().thumbnail(item.fingerprint, box);
+}
+
+void ClipboardHistoryListModel::thumbnailDecoded(const QString& fingerprint)
+{
+    for (int row = 0; row < rowCount(); ++row) {
+        if (at(row).fingerprint == fingerprint) {
+            Q_EMIT dataChanged(index(row), index(row));
+        }
+    }
 }
 
 void ClipboardHistoryListModel::requestPreview(const ClipboardHistoryItem& item) const

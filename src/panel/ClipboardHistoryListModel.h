@@ -7,11 +7,13 @@
 // preview, so it is not remembered); they are remembered while the entry is listed, so
 // painting a row never measures a long text or converts its time again.
 //
-// Thumbnails come from the shared preview cache. A row painted without one asks the history
-// for the previews it lacks, in one request per turn of the event loop for every such row:
-// only images that are on screen are rendered (the cache holds 160, the history up to 500).
-// A fingerprint is asked for once until its thumbnail arrived, so an image that cannot be
-// rendered is not asked for again on every repaint.
+// Thumbnails come from the shared preview cache, decoded off the main thread by the view
+// model's thumbnail loader; while a decode runs the row paints without one, and when it ends
+// only the rows showing that image are reported changed. A row painted while the cache has no
+// thumbnail at all asks the history for the previews it lacks, in one request per turn of the event
+// loop for every such row: only images that are on screen are rendered (the cache holds 160, the
+// history up to 500). A fingerprint is asked for once until its thumbnail arrived, so an image that
+// cannot be rendered is not asked for again on every repaint.
 
 #include "QuickPanelListModel.h"
 #include "clipboard/ClipboardHistoryItem.h"
@@ -36,8 +38,9 @@ public:
     QString title(int row) const;
     QString detail(int row) const;
     QString date(int row) const;
-    // The cached thumbnail, or a null image (and a request for it) while there is none.
-    QImage thumbnail(int row) const;
+    // The thumbnail fitted into box (device pixels), or a null image (and a request for it)
+    // while there is none.
+    QImage thumbnail(int row, const QSize& box) const;
 
 private:
     struct Labels
@@ -50,6 +53,7 @@ private:
     void refresh(Content content);
     const Labels& labels(int row) const;
     void requestPreview(const ClipboardHistoryItem& item) const;
+    void thumbnailDecoded(const QString& fingerprint);
 
     ClipboardHistoryMenuViewModel& m_menu;
     const ClipboardHistoryKind m_kind;

@@ -57,12 +57,13 @@ const QString noMatchesCaption = QStringLiteral("一致する項目はありま�
 
 ClipboardHistoryMenuViewModel::ClipboardHistoryMenuViewModel(ClipboardHistoryModel& history,
     FixedPhraseModel& fixedPhrases, ClipboardMenuState& menuState, Scheduler& scheduler,
-    CopyReport onItemCopied, QObject* parent)
+    Executor& executor, CopyReport onItemCopied, QObject* parent)
     : QObject(parent)
     , m_history(history)
     , m_fixedPhrases(fixedPhrases)
     , m_scheduler(scheduler)
     , m_onItemCopied(std::move(onItemCopied))
+    , m_thumbnails(executor)
 {
     connect(&menuState, &ClipboardMenuState::resetTokenChanged, this,
         &ClipboardHistoryMenuViewModel::reset);

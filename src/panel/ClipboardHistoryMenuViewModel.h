@@ -15,6 +15,9 @@
 // phrases change (a keyword that extends it searches only those: 10,000 phrases take
 // milliseconds to search).
 //
+// Image thumbnails are decoded off the main thread by the loader this owns (thumbnails()),
+// which every image list shares, so one decode serves every cell showing the same image.
+//
 // Requests to the floating panels (the fixed phrase side panel, the image preview) leave as
 // signals: the panels are shared windows that the widget layer owns.
 //
@@ -28,6 +31,7 @@
 // Main thread only.
 
 #include "ClipboardHistorySearch.h"
+#include "ClipboardHistoryThumbnailLoader.h"
 #include "ClipboardMenuState.h"
 #include "FixedPhrasePanelSelection.h"
 
@@ -42,6 +46,7 @@
 #include <optional>
 
 class ClipboardHistoryModel;
+class Executor;
 class FixedPhraseModel;
 class Scheduler;
 
@@ -59,8 +64,8 @@ public:
     using CopyReport = std::function<void(ClipboardHistoryMenuCopySource)>;
 
     ClipboardHistoryMenuViewModel(ClipboardHistoryModel& history, FixedPhraseModel& fixedPhrases,
-        ClipboardMenuState& menuState, Scheduler& scheduler, CopyReport onItemCopied,
-        QObject* parent = nullptr);
+        ClipboardMenuState& menuState, Scheduler& scheduler, Executor& executor,
+        CopyReport onItemCopied, QObject* parent = nullptr);
     ~ClipboardHistoryMenuViewModel() override;
 
     QString searchText() const { return m_searchText; }
@@ -112,6 +117,7 @@ public:
     void copyPhraseFromSidePanel(const FixedPhrase& phrase);
     // Shown image entries without a thumbnail: the history renders what is missing.
     void prepareImagePreviews(const QList<ClipboardHistoryItem>& items);
+    ClipboardHistoryThumbnailLoader& thumbnails() { return m_thumbnails; }
 
     // Measures what the first search would (the title and detail of every text and URL entry),
     // for a moment when nobody waits for it.
@@ -151,6 +157,7 @@ private:
     FixedPhraseModel& m_fixedPhrases;
     Scheduler& m_scheduler;
     CopyReport m_onItemCopied;
+    ClipboardHistoryThumbnailLoader m_thumbnails;
 
     QString m_searchText;
     double m_uiScale = 1.0;

@@ -7,34 +7,12 @@
 
 #include <QApplication>
 #include <QPainter>
-#include <QPixmapCache>
 
 #include <cmath>
 
 namespace {
 
 constexpr int inset = 6;
-
-// The thumbnail fitted into size, from the pixmap cache when it was scaled before.
-QPixmap fittedThumbnail(const ClipboardHistoryListModel& model, int row, const QSize& size)
-{
-    const QString key = QStringLiteral("norvale-thumbnail/%1/%2x%3")
-                            .arg(model.at(row).fingerprint)
-                            .arg(size.width())
-                            .arg(size.height());
-    QPixmap pixmap;
-    if (QPixmapCache::find(key, &pixmap)) {
-        return pixmap;
-    }
-    const QImage image = model.thumbnail(row);
-    if (image.isNull()) {
-        return {};
-    }
-    pixmap = QPixmap::fromImage(
-        image.scaled(size.boundedTo(image.size()), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    QPixmapCache::insert(key, pixmap);
-    return pixmap;
-}
 
 } // namespace
 
@@ -94,7 +72,9 @@ void ClipboardImageHistoryGridItem::paint(
     painter->drawRoundedRect(QRectF(item).adjusted(1, 1, -1, -1), 6, 6);
 
     const QRect thumbnailArea = thumbnailRect(option.rect);
-    const QPixmap thumbnail = fittedThumbnail(model, row, thumbnailArea.size());
+    // Fitted in device pixels, so that a scaled screen shows the thumbnail sharp.
+    const qreal pixelRatio = painter->device()->devicePixelRatioF();
+    QImage thumbnail = model.thumbnail(row, (QSizeF(thumbnailArea.size()) * pixelRatio).toSize());
     if (thumbnail.isNull()) {
         const int size = int(std::lround(36 * uiScale()));
         QuickPanelSymbols::icon(QStringLiteral("photo"))
@@ -102,8 +82,11 @@ void ClipboardImageHistoryGridItem::paint(
                 QRect(QPoint(), QSize(size, size))
                     .translated(thumbnailArea.center() - QPoint(size / 2, size / 2)));
     } else {
-        const QRect target(QPoint(), thumbnail.size());
-        painter->drawPixmap(target.translated(thumbnailArea.center() - target.center()), thumbnail);
+        thumbnail.setDevicePixelRatio(pixelRatio);
+        const QSizeF size = thumbnail.deviceIndependentSize();
+        painter->drawImage(
+            (QRectF(thumbnailArea).center() - QPointF(size.width(), size.height()) / 2).toPoint(),
+            thumbnail);
     }
 
     const Fonts& font = fonts();

@@ -6,8 +6,8 @@
 // the accent colour, other entries a faint one.
 //
 // A click copies the entry ("クリップボードに戻す"), a click on the button deletes it
-// ("この履歴を削除"). Scaled thumbnails are kept in QPixmapCache, so scrolling back over a
-// row neither decodes nor scales its images again.
+// ("この履歴を削除"). Thumbnails arrive decoded and scaled to the cell's device pixels (the
+// list model's loader does that off the main thread): painting one is a plain copy.
 
 #include "ClipboardHistoryEntryDelegate.h"
 

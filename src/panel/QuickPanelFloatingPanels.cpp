@@ -33,9 +33,10 @@ QImage decodeFullImage(const ClipboardHistoryItem& item)
 
 QuickPanelFloatingPanels::QuickPanelFloatingPanels(ClipboardHistoryMenuViewModel& viewModel,
     FixedPhraseModel& fixedPhrases, ClipboardHistoryModel& history, Scheduler& scheduler,
-    Displays& displays, QObject* parent)
+    Executor& executor, Displays& displays, QObject* parent)
     : QObject(parent)
     , m_viewModel(viewModel)
+    , m_executor(executor)
     , m_sidePanel(new FixedPhraseHoverPanelController(fixedPhrases, scheduler, displays, this))
     , m_imagePreview(new HoverImagePreviewPanelController(displays, this))
 {
@@ -46,7 +47,7 @@ QuickPanelFloatingPanels::QuickPanelFloatingPanels(ClipboardHistoryMenuViewModel
     connect(&viewModel, &ClipboardHistoryMenuViewModel::imagePreviewRequested, this,
         [this](const ClipboardHistoryItem& item) { showImagePreview(item); });
     connect(&viewModel, &ClipboardHistoryMenuViewModel::imagePreviewHideRequested, this,
-        [this] { m_imagePreview->hide(); });
+        [this] { hideImagePreview(); });
     connect(m_sidePanel, &FixedPhraseHoverPanelController::phraseCopied, this,
         [this](const FixedPhrase& phrase) { m_viewModel.copyPhraseFromSidePanel(phrase); });
     connect(m_sidePanel, &FixedPhraseHoverPanelController::keyboardSelectionDropped, this,
@@ -56,11 +57,16 @@ QuickPanelFloatingPanels::QuickPanelFloatingPanels(ClipboardHistoryMenuViewModel
     // An entry deleted under the pointer takes its preview with it.
     connect(&history, &ClipboardHistoryModel::itemsChanged, this, [this, &history] {
         const QList<ClipboardHistoryItem>& items = history.items();
-        if (!m_decodedFingerprint.isEmpty() &&
-            std::none_of(items.cbegin(), items.cend(), [this](const ClipboardHistoryItem& item) {
-                return item.fingerprint == m_decodedFingerprint;
-            })) {
-            m_imagePreview->hide();
+        const auto gone = [&items](const QString& fingerprint) {
+            return !fingerprint.isEmpty() &&
+                std::none_of(items.cbegin(), items.cend(), [&](const ClipboardHistoryItem& item) {
+                    return item.fingerprint == fingerprint;
+                });
+        };
+        if (gone(m_previewFingerprint)) {
+            hideImagePreview();
+        }
+        if (gone(m_decodedFingerprint)) {
             m_decodedFingerprint.clear();
             m_decodedImage = QImage();
         }
@@ -94,14 +100,14 @@ void QuickPanelFloatingPanels::thumbnailHoverChanged(const ClipboardHistoryItem&
     if (hovered) {
         showImagePreview(item);
     } else {
-        m_imagePreview->hide();
+        hideImagePreview();
     }
 }
 
 void QuickPanelFloatingPanels::hideAll()
 {
     m_sidePanel->hide();
-    m_imagePreview->hide();
+    hideImagePreview();
 }
 
 void QuickPanelFloatingPanels::showSidePanel(FixedPhrasePanelSelection* keyboardSelection)
@@ -111,9 +117,34 @@ void QuickPanelFloatingPanels::showSidePanel(FixedPhrasePanelSelection* keyboard
 
 void QuickPanelFloatingPanels::showImagePreview(const ClipboardHistoryItem& item)
 {
-    if (item.fingerprint != m_decodedFingerprint) {
-        m_decodedImage = decodeFullImage(item);
-        m_decodedFingerprint = item.fingerprint;
+    m_previewFingerprint = item.fingerprint;
+    if (item.fingerprint == m_decodedFingerprint) {
+        m_fullImageDecode.cancel();
+        m_imagePreview->show(m_decodedImage, m_panelWindow);
+        return;
     }
-    m_imagePreview->show(m_decodedImage, m_panelWindow);
+    // Whatever preview was up belongs to another entry.
+    m_imagePreview->hide();
+    QPointer<QuickPanelFloatingPanels> self(this);
+    m_fullImageDecode = m_executor.run<QImage>(
+        Executor::Priority::UserInitiated,
+        [item](const CancelToken& token) {
+            return token.isCancelled() ? QImage() : decodeFullImage(item);
+        },
+        [self, fingerprint = item.fingerprint](QImage image) {
+            if (!self) {
+                return;
+            }
+            self->m_fullImageDecode.release();
+            self->m_decodedFingerprint = fingerprint;
+            self->m_decodedImage = std::move(image);
+            self->m_imagePreview->show(self->m_decodedImage, self->m_panelWindow);
+        });
+}
+
+void QuickPanelFloatingPanels::hideImagePreview()
+{
+    m_fullImageDecode.cancel();
+    m_previewFingerprint.clear();
+    m_imagePreview->hide();
 }

@@ -9,8 +9,12 @@
 // through the view model like one chosen with the keys.
 //
 // Both windows are transient children of the quick panel's window (setPanelWindow) and are
-// hidden when it closes (hideAll). The decoded image of the last preview is kept, so moving
-// between a thumbnail and its neighbours does not decode it again and again.
+// hidden when it closes (hideAll). The full image is decoded on the Executor and the preview
+// appears when it arrives; a decode for an entry no longer previewed (the pointer moved on, the
+// preview was hidden) is cancelled and never shown. The decoded image of the last preview is
+// kept, so moving between a thumbnail and its neighbours does not decode it again and again.
+
+#include "platform/Executor.h"
 
 #include <QImage>
 #include <QObject>
@@ -21,6 +25,7 @@
 class ClipboardHistoryMenuViewModel;
 class ClipboardHistoryModel;
 class Displays;
+class Executor;
 class FixedPhraseHoverPanelController;
 class FixedPhraseModel;
 class FixedPhrasePanelSelection;
@@ -36,7 +41,7 @@ class QuickPanelFloatingPanels final : public QObject
 public:
     QuickPanelFloatingPanels(ClipboardHistoryMenuViewModel& viewModel,
         FixedPhraseModel& fixedPhrases, ClipboardHistoryModel& history, Scheduler& scheduler,
-        Displays& displays, QObject* parent = nullptr);
+        Executor& executor, Displays& displays, QObject* parent = nullptr);
     ~QuickPanelFloatingPanels() override;
 
     // The quick panel's window: the floating windows' transient parent.
@@ -56,12 +61,17 @@ public:
 private:
     void showSidePanel(FixedPhrasePanelSelection* keyboardSelection);
     void showImagePreview(const ClipboardHistoryItem& item);
+    void hideImagePreview();
 
     ClipboardHistoryMenuViewModel& m_viewModel;
+    Executor& m_executor;
     FixedPhraseHoverPanelController* m_sidePanel = nullptr;
     HoverImagePreviewPanelController* m_imagePreview = nullptr;
     QPointer<QWidget> m_panelWindow;
     QRect m_launcherRect;
+    // The entry previewed or being decoded for it, and the last full image decoded.
+    QString m_previewFingerprint;
     QString m_decodedFingerprint;
     QImage m_decodedImage;
+    TaskHandle m_fullImageDecode;
 };

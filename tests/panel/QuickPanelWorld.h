@@ -91,8 +91,8 @@ struct QuickPanelWorld
     FixedPhraseModel phraseModel {scheduler, executor, locations};
     ClipboardMenuState menuState;
     std::vector<ClipboardHistoryMenuCopySource> copies;
-    ClipboardHistoryMenuViewModel menu {
-        history, phraseModel, menuState, scheduler, [this](ClipboardHistoryMenuCopySource source) {
+    ClipboardHistoryMenuViewModel menu {history, phraseModel, menuState, scheduler, executor,
+        [this](ClipboardHistoryMenuCopySource source) {
             copies.push_back(source);
         }};
 };

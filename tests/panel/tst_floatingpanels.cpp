@@ -58,8 +58,8 @@ private Q_SLOTS:
         m_quickPanel = std::make_unique<QWidget>(nullptr, Qt::Tool | Qt::FramelessWindowHint);
         m_quickPanel->setGeometry(100, 100, 780, 700);
         m_quickPanel->show();
-        m_panels = std::make_unique<QuickPanelFloatingPanels>(
-            m_world->menu, m_world->phraseModel, m_world->history, m_world->scheduler, m_displays);
+        m_panels = std::make_unique<QuickPanelFloatingPanels>(m_world->menu, m_world->phraseModel,
+            m_world->history, m_world->scheduler, m_world->executor, m_displays);
         m_panels->setPanelWindow(m_quickPanel.get());
     }
     void cleanup()
@@ -204,15 +204,14 @@ private Q_SLOTS:
             {SimDisplays::display(QStringLiteral("A"), {0, 0, 1440, 900}, true)});
         QImage large(4000, 3000, QImage::Format_RGB32);
         large.fill(Qt::darkCyan);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        large.save(&buffer, "PNG");
         const ClipboardHistoryItem item =
-            ClipboardHistoryItem::makeImage(png, m_world->scheduler.now());
+            ClipboardHistoryItem::makeImage(pngOf(large), m_world->scheduler.now());
 
         m_panels->thumbnailHoverChanged(item, true);
         HoverImagePreviewPanelController& preview = m_panels->imagePreview();
+        QVERIFY(!preview.isShown()); // until the image is decoded
+        m_world->executor.runAll();
+        m_world->scheduler.runPending();
         QVERIFY(preview.isShown());
         QVERIFY(preview.window()->windowFlags().testFlag(Qt::WindowTransparentForInput));
         // 85 % of 1440 x 900, right of the quick panel since there is no room on its left.
@@ -230,7 +229,70 @@ private Q_SLOTS:
         QVERIFY(!m_panels->sidePanel().isShown());
     }
 
+    // The pointer rests on the image entry 1, then "after" happens before its full image is
+    // decoded; the preview shows the entry the decode ended for, if it still is the one
+    // previewed.
+    void imagePreviewDecodedLater_data()
+    {
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("shownWidth");
+
+        QTest::newRow("still hovered") << "" << 40;
+        QTest::newRow("left the thumbnail") << "leave" << 0;
+        QTest::newRow("moved on to entry 2") << "leave hover2" << 80;
+        QTest::newRow("back to entry 1 while 2 decodes") << "leave hover2 leave hover1" << 40;
+        QTest::newRow("search text typed") << "type" << 0;
+        QTest::newRow("panel closed") << "close" << 0;
+        QTest::newRow("entry deleted") << "delete" << 0;
+    }
+    void imagePreviewDecodedLater()
+    {
+        QFETCH(QString, after);
+        // The entries' full images are 40 and 80 pixels wide.
+        const auto entry = [this](int width) {
+            QImage image(width, 30, QImage::Format_RGB32);
+            image.fill(Qt::red);
+            return ClipboardHistoryItem::makeImage(pngOf(image), m_world->scheduler.now());
+        };
+        const ClipboardHistoryItem one = entry(40);
+        const ClipboardHistoryItem two = entry(80);
+        m_world->history.setItems({one, two});
+        m_world->executor.runAll();
+        m_world->scheduler.runPending();
+
+        m_panels->thumbnailHoverChanged(one, true);
+        for (const QString& step : after.split(u' ', Qt::SkipEmptyParts)) {
+            if (step == u"leave") {
+                m_panels->thumbnailHoverChanged(one, false);
+            } else if (step == u"hover1") {
+                m_panels->thumbnailHoverChanged(one, true);
+            } else if (step == u"hover2") {
+                m_panels->thumbnailHoverChanged(two, true);
+            } else if (step == u"type") {
+                m_world->menu.setSearchText(QStringLiteral("g"));
+            } else if (step == u"close") {
+                m_panels->hideAll();
+            } else if (step == u"delete") {
+                m_world->history.removeItem(one.id);
+            }
+        }
+        m_world->executor.runAll();
+        m_world->scheduler.runPending();
+        HoverImagePreviewPanelController& preview = m_panels->imagePreview();
+        QFETCH(int, shownWidth);
+        QCOMPARE(preview.isShown() ? preview.scrollArea()->widget()->width() : 0, shownWidth);
+    }
+
 private:
+    static QByteArray pngOf(const QImage& image)
+    {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return png;
+    }
+
     std::unique_ptr<QuickPanelWorld> m_world;
     SimDisplays m_displays;
     std::unique_ptr<QWidget> m_quickPanel;

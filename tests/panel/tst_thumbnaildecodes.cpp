@@ -1,0 +1,122 @@
+// The image list's thumbnails decoded off the main thread: nothing to paint until the decode
+// ran, then a repaint of the one row showing it; repeated and superseded requests, and results
+// that arrive after their thumbnail left the cache.
+
+#include "QuickPanelWorld.h"
+#include "common/TestMain.h"
+#include "panel/ClipboardHistoryListModel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QByteArray png(const QSize& size, QRgb colour)
+{
+    QImage pixels(size, QImage::Format_RGB32);
+    pixels.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    pixels.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Two image entries whose 640 x 360 and 320 x 180 thumbnails are cached.
+struct Grid : QuickPanelWorld
+{
+    Grid()
+    {
+        for (const QSize size : {QSize(640, 360), QSize(320, 180)}) {
+            const QByteArray bytes = png(size, qRgb(size.width() / 4, 0, 0));
+            const ClipboardHistoryItem item =
+                ClipboardHistoryItem::makeImage(bytes, scheduler.now());
+            cache().store({{item.fingerprint, bytes, size.width(), size.height()}});
+            items.append(item);
+        }
+        history.setItems(items);
+    }
+    static ClipboardHistoryImageCache& cache() { return ClipboardHistoryImageCache::shared(); }
+    void drain()
+    {
+        executor.runAll();
+        scheduler.runPending();
+        QCoreApplication::processEvents(); // the list's preview requests leave after a paint
+    }
+
+    QList<ClipboardHistoryItem> items;
+    ClipboardHistoryListModel list {menu, ClipboardHistoryKind::Image};
+};
+
+} // namespace
+
+class ThumbnailDecodesTest final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The first row asks for its thumbnail in a 160 x 90 cell; then "between" happens before
+    // the decodes run; then the row is painted in finalBox.
+    void decodes_data()
+    {
+        QTest::addColumn<QString>("between");
+        QTest::addColumn<int>("decodes");
+        QTest::addColumn<QSize>("finalBox");
+        QTest::addColumn<QSize>("shown");
+        QTest::addColumn<int>("jobsAfter");
+
+        const QSize cell(160, 90);
+        QTest::newRow("decoded, fitted") << "" << 1 << cell << QSize(160, 90) << 0;
+        QTest::newRow("asked again: one decode") << "ask" << 1 << cell << QSize(160, 90) << 0;
+        QTest::newRow("other cell size: replaces the decode")
+            << "resize" << 2 << QSize(80, 45) << QSize(80, 45) << 0;
+        QTest::newRow("back to the first size: decoded again")
+            << "resize" << 2 << cell << QSize(0, 0) << 1;
+        QTest::newRow("cache reset: rendered again") << "reset" << 1 << cell << QSize(0, 0) << 1;
+        QTest::newRow("evicted by 160 others: rendered again")
+            << "evict" << 1 << cell << QSize(0, 0) << 1;
+        QTest::newRow("thumbnail replaced: decoded again")
+            << "replace" << 1 << cell << QSize(0, 0) << 1;
+    }
+    void decodes()
+    {
+        QFETCH(QString, between);
+        Grid grid;
+        QSignalSpy changed(&grid.list, &QAbstractItemModel::dataChanged);
+        QSignalSpy rebuilt(&grid.list, &QAbstractItemModel::modelReset);
+        const QString fingerprint = grid.items.first().fingerprint;
+
+        QVERIFY(grid.list.thumbnail(0, QSize(160, 90)).isNull()); // the placeholder meanwhile
+        if (between == u"ask") {
+            QVERIFY(grid.list.thumbnail(0, QSize(160, 90)).isNull());
+        } else if (between == u"resize") {
+            QVERIFY(grid.list.thumbnail(0, QSize(80, 45)).isNull());
+        } else if (between == u"reset") {
+            Grid::cache().evictAll();
+        } else if (between == u"evict") {
+            for (int i = 0; i < 160; ++i) {
+                const QByteArray other = png(QSize(2, 2), qRgb(i, 1, 1));
+                Grid::cache().store({{QString::number(i), other, 2, 2}});
+            }
+        } else if (between == u"replace") {
+            Grid::cache().store({{fingerprint, png(QSize(64, 36), qRgb(0, 0, 255)), 640, 360}});
+        }
+        QTEST(grid.executor.pendingCount(), "decodes");
+        grid.drain();
+
+        // One repaint of the first row, whatever came of its decode; no rebuild.
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.first().at(0).value<QModelIndex>().row(), 0);
+        QCOMPARE(changed.first().at(1).value<QModelIndex>().row(), 0);
+        QCOMPARE(rebuilt.size(), 0);
+        QFETCH(QSize, finalBox);
+        QFETCH(QSize, shown);
+        const QImage image = grid.list.thumbnail(0, finalBox);
+        QCOMPARE(image.size(), shown);
+        QCoreApplication::processEvents();
+        QTEST(grid.executor.pendingCount(), "jobsAfter");
+    }
+};
+
+NORVALE_TEST_CLASS(ThumbnailDecodesTest)
+#include "tst_thumbnaildecodes.moc"
