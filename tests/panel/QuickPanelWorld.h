@@ -35,15 +35,20 @@ struct QuickPanelWorld
     {
         return ClipboardHistoryItem::makeText(content, scheduler.now());
     }
+    static QByteArray png(QSize size, QRgb colour)
+    {
+        QImage pixels(size, QImage::Format_RGB32);
+        pixels.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        pixels.save(&buffer, "PNG");
+        return bytes;
+    }
     // An image entry; with a size, the preview cache knows its dimensions.
     ClipboardHistoryItem image(int seed, QSize size = {})
     {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        QImage pixels(2, 2, QImage::Format_RGB32);
-        pixels.fill(qRgb(seed, 0, 0));
-        pixels.save(&buffer, "PNG");
+        const QByteArray png = QuickPanelWorld::png(QSize(2, 2), qRgb(seed, 0, 0));
         ClipboardHistoryItem item = ClipboardHistoryItem::makeImage(png, scheduler.now());
         if (size.isValid()) {
             ClipboardHistoryImageCache::shared().store(

@@ -281,8 +281,7 @@ private Q_SLOTS:
         QVERIFY(qAbs(selected.center().y() - list->viewport()->rect().center().y()) <= 1);
     }
 
-    // A capture adds a row, without rebuilding the list; the image painted without a
-    // thumbnail asks for its preview, whose arrival repaints the row.
+    // A capture adds a row, without rebuilding the list.
     void rowsFollowTheHistory()
     {
         View view;
@@ -293,17 +292,6 @@ private Q_SLOTS:
         QCOMPARE(inserted.size(), 1);
         QCOMPARE(reset.size(), 0);
         QCOMPARE(texts->rowCount(), 4);
-
-        const ClipboardHistoryItem image = view.history.items().last();
-        QVERIFY(image.image().isNull());
-        QSignalSpy repainted(
-            view.list(ClipboardHistoryKind::Image)->model(), &QAbstractItemModel::dataChanged);
-        view.view->grab();
-        QCoreApplication::processEvents();
-        view.executor.runAll();
-        view.scheduler.runPending();
-        QVERIFY(!image.image().isNull());
-        QCOMPARE(repainted.size(), 1);
     }
 
     void dateFormatting()
