@@ -78,6 +78,7 @@ int runApplication(int argc, char** argv, const CommandRegistry& registry, Platf
     // during start-up waits in the pipe for the event loop, and allocates from the one heap.
     TerminationSignals::install();
     ProcessHeap::useOneArena();
+    ProcessHeap::returnLargeBlocksAtOnce();
 
     QString error;
     const auto paths = InstancePaths::prepare(kind == PlatformKind::Simulated, &error);

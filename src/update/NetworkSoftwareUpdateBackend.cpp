@@ -40,7 +40,6 @@ NetworkSoftwareUpdateBackend::NetworkSoftwareUpdateBackend(
     : QObject(parent)
     , m_downloadFolder(std::move(downloadFolder))
     , m_publicKey(std::move(publicKey))
-    , m_network(new QNetworkAccessManager(this))
 { }
 
 NetworkSoftwareUpdateBackend::~NetworkSoftwareUpdateBackend()
@@ -109,6 +108,9 @@ QNetworkReply* NetworkSoftwareUpdateBackend::get(const QUrl& url)
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setTransferTimeout(transferTimeoutMs);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Norvale"));
+    if (m_network == nullptr) {
+        m_network = new QNetworkAccessManager(this);
+    }
     QNetworkReply* reply = m_network->get(request);
     connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl& target) {
         if (target.scheme() == QStringLiteral("https")) {

@@ -62,6 +62,8 @@ private:
 
     QString m_downloadFolder;
     std::optional<QByteArray> m_publicKey;
+    // Made by the first request: most runs never check, and the network stack's caches, proxy
+    // lookup and TLS set-up would stay resident for nothing.
     QNetworkAccessManager* m_network = nullptr;
     Callbacks m_callbacks;
     QPointer<QNetworkReply> m_reply;

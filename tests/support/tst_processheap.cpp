@@ -1,7 +1,8 @@
 // Once the process uses one arena, worker threads take no arenas of their own: malloc_info(3)
 // lists as many heaps after they ran as before (QTest's watchdog thread may have made one
-// before the setting). Its own executable: the setting is process-wide and must precede the
-// first thread.
+// before the setting). A large block still gets pages of its own after a larger one was freed,
+// so they go back to the system with it. Its own executable: the settings are process-wide and
+// must precede the first thread.
 
 #include "support/ProcessHeap.h"
 
@@ -36,7 +37,11 @@ class ProcessHeapTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { ProcessHeap::useOneArena(); }
+    void initTestCase()
+    {
+        ProcessHeap::useOneArena();
+        ProcessHeap::returnLargeBlocksAtOnce();
+    }
 
     void workersTakeNoArenaOfTheirOwn()
     {
@@ -52,6 +57,29 @@ private Q_SLOTS:
         std::free(allocated[0]);
         std::free(allocated[1]);
         QCOMPARE(heapCount(), heapsBefore);
+    }
+
+    void largeBlocksKeepPagesOfTheirOwn_data()
+    {
+        QTest::addColumn<size_t>("freedBefore");
+        QTest::addColumn<size_t>("asked");
+        // The quick panel's first frame (780 x 1148 at 4 bytes) freed, then a store's buffer.
+        QTest::newRow("after a frame") << size_t(780 * 1148 * 4) << size_t(1024 * 1024);
+        QTest::newRow("at the threshold") << size_t(32 * 1024 * 1024) << size_t(128 * 1024);
+    }
+
+    void largeBlocksKeepPagesOfTheirOwn()
+    {
+        QFETCH(size_t, freedBefore);
+        QFETCH(size_t, asked);
+        static void* volatile block = nullptr;
+        block = std::malloc(freedBefore);
+        std::free(block);
+        const size_t mappedBefore = ::mallinfo2().hblks;
+        block = std::malloc(asked);
+        const size_t mappedWith = ::mallinfo2().hblks;
+        std::free(block);
+        QCOMPARE(mappedWith, mappedBefore + 1);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "update/SoftwareUpdateVersion.h"
 #include "update/SoftwareUpdaterModel.h"
 
+#include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -294,6 +295,8 @@ private Q_SLOTS:
         QSignalSpy canCheck(&model, &SoftwareUpdaterModel::canCheckForUpdatesChanged);
         QSignalSpy finished(&model, &SoftwareUpdaterModel::checkFinished);
         QVERIFY(model.canCheckForUpdates());
+        // No network stack before the first check asks for it.
+        QVERIFY(!backend.findChild<QNetworkAccessManager*>());
         QVERIFY(model.checkForUpdates());
         QVERIFY(!model.canCheckForUpdates());
         QVERIFY(!model.checkForUpdates()); // one at a time
