@@ -162,8 +162,6 @@ private Q_SLOTS:
                                           << "1.10" << -1;
         QTest::newRow("trailing zero") << "1.2"
                                        << "1.2.0" << 0;
-        QTest::newRow("zeros and more zeros") << "1.0.0.0"
-                                              << "1" << 0;
         QTest::newRow("beta before release") << "1.2b1"
                                              << "1.2" << -1;
         QTest::newRow("beta of x.0 before release") << "1.2.0b1"
@@ -206,8 +204,6 @@ private Q_SLOTS:
                                << true;
         QTest::newRow("same") << "0.1.0"
                               << "" << up << true;
-        QTest::newRow("same with .0") << "0.1.0.0"
-                                      << "" << up << true;
         QTest::newRow("older") << "0.0.9"
                                << "" << up << true;
         QTest::newRow("wrong signature") << "0.2.0"
