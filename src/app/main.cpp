@@ -77,8 +77,7 @@ int runApplication(int argc, char** argv, const CommandRegistry& registry, Platf
     // Before any thread exists, so that every thread inherits the dispositions and a signal
     // during start-up waits in the pipe for the event loop, and allocates from the one heap.
     TerminationSignals::install();
-    ProcessHeap::useOneArena();
-    ProcessHeap::returnLargeBlocksAtOnce();
+    ProcessHeap::configure();
 
     QString error;
     const auto paths = InstancePaths::prepare(kind == PlatformKind::Simulated, &error);

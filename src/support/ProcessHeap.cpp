@@ -4,13 +4,9 @@
 
 namespace ProcessHeap {
 
-void useOneArena()
+void configure()
 {
     ::mallopt(M_ARENA_MAX, 1);
-}
-
-void returnLargeBlocksAtOnce()
-{
     // glibc's own starting value; setting it at all is what stops it from moving.
     constexpr int largeBlockBytes = 128 * 1024;
     ::mallopt(M_MMAP_THRESHOLD, largeBlockBytes);

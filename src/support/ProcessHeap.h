@@ -18,9 +18,8 @@
 
 namespace ProcessHeap {
 
-// Call before the first thread starts: a thread that has allocated keeps its arena.
-void useOneArena();
-// Blocks of 128 KiB and more always get pages of their own, returned when they are freed.
-void returnLargeBlocksAtOnce();
+// One arena, and blocks of 128 KiB and more always on pages of their own, returned when they
+// are freed. Call before the first thread starts: a thread that has allocated keeps its arena.
+void configure();
 
 } // namespace ProcessHeap

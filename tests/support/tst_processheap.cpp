@@ -37,11 +37,7 @@ class ProcessHeapTest final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        ProcessHeap::useOneArena();
-        ProcessHeap::returnLargeBlocksAtOnce();
-    }
+    void initTestCase() { ProcessHeap::configure(); }
 
     void workersTakeNoArenaOfTheirOwn()
     {
