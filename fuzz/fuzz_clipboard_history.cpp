@@ -1,11 +1,15 @@
 // "ClipboardHistory.json": whatever decodes must write back into a file that decodes to the
-// same items.
+// same items. Images go through a spill folder on the way in, so the writer streams them back
+// out of files, as the application does.
 
 #include "FuzzCheck.h"
 #include "clipboard/ClipboardHistoryReader.h"
 #include "clipboard/ClipboardHistoryWriter.h"
+#include "clipboard/ClipboardImageSpill.h"
 #include "support/JsonFileBuffer.h"
 #include "support/JsonWriter.h"
+
+#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +24,10 @@ ClipboardHistoryReader::Result decode(const char* data, std::size_t size)
     if (size > 0) {
         std::memcpy(buffer.data(), data, size);
     }
-    return ClipboardHistoryReader::decode(buffer);
+    static const QTemporaryDir cache;
+    static const ClipboardImageSpill spill(cache.path());
+    return ClipboardHistoryReader::decode(
+        buffer, [](QByteArray bytes) { return spill.spill(std::move(bytes)); });
 }
 
 } // namespace
@@ -33,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     JsonWriter writer(JsonWriter::Style::Pretty);
-    ClipboardHistoryWriter::writeFile(writer, result.items);
+    FUZZ_CHECK(ClipboardHistoryWriter::writeFile(writer, result.items));
     FUZZ_CHECK(writer.finish());
     const QByteArray written = writer.result();
     const auto again = decode(written.constData(), static_cast<std::size_t>(written.size()));

@@ -26,8 +26,13 @@ QString imageSummary(const ClipboardHistoryItem& item)
     if (!item.imageData) {
         return QStringLiteral("no image data");
     }
-    QByteArray bytes = *item.imageData;
-    QBuffer buffer(&bytes);
+    // The dimensions are in the header: a listing reads no more of each image than that.
+    QByteArray head;
+    item.imageData->readChunks(64 * 1024, [&head](QByteArrayView chunk) {
+        head = chunk.toByteArray();
+        return false;
+    });
+    QBuffer buffer(&head);
     buffer.open(QIODevice::ReadOnly);
     const QSize size = QImageReader(&buffer).size();
     const QString count = QStringLiteral("%1 bytes").arg(item.imageData->size());

@@ -52,13 +52,16 @@ QList<ClipboardHistoryImagePreview> render(
 
 std::optional<ClipboardHistoryImagePreview> render(const ClipboardHistoryItem& item)
 {
-    if (item.kind != ClipboardHistoryKind::Image || !item.imageData) {
+    if (item.kind != ClipboardHistoryKind::Image) {
+        return std::nullopt;
+    }
+    std::optional<QByteArray> bytes = item.imageBytes();
+    if (!bytes) {
         return std::nullopt;
     }
     ensureAllocationLimit();
 
-    QByteArray bytes = *item.imageData; // shared, not copied
-    QBuffer buffer(&bytes);
+    QBuffer buffer(&*bytes);
     if (!buffer.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }

@@ -97,8 +97,13 @@ ClipboardHistoryItem ClipboardHistoryItem::makeImage(const QByteArray& bytes, co
     item.kind = ClipboardHistoryKind::Image;
     item.createdAt = now;
     item.imageData = bytes;
-    item.fingerprint = makeFingerprint(item.kind, std::nullopt, item.imageData);
+    item.fingerprint = makeFingerprint(item.kind, std::nullopt, bytes);
     return item;
+}
+
+std::optional<QByteArray> ClipboardHistoryItem::imageBytes() const
+{
+    return imageData ? imageData->read() : std::nullopt;
 }
 
 QString ClipboardHistoryItem::normalizedTextPreview() const

@@ -2,7 +2,10 @@
 
 // The record the clipboard history keeps for every capture. Items are values: equality
 // compares every field. Two captures of the same content share a fingerprint, which is the
-// key for de-duplication and for the preview cache.
+// key for de-duplication and for the preview cache. Image bytes are a shared handle that reads
+// them on demand (ClipboardImageBytes): copying an item never copies its image.
+
+#include "ClipboardImageBytes.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -29,7 +32,7 @@ struct ClipboardHistoryItem
     ClipboardHistoryKind kind = ClipboardHistoryKind::Text;
     QDateTime createdAt;
     std::optional<QString> text;
-    std::optional<QByteArray> imageData;
+    std::optional<ClipboardImageBytes> imageData;
     QString fingerprint;
 
     bool operator==(const ClipboardHistoryItem& other) const = default;
@@ -45,6 +48,12 @@ struct ClipboardHistoryItem
 
     static ClipboardHistoryItem makeText(const QString& text, const QDateTime& now);
     static ClipboardHistoryItem makeImage(const QByteArray& bytes, const QDateTime& now);
+
+    // The image bytes, read now: nothing for an item without them, and nothing when they can
+    // no longer be read (an image whose bytes are unreadable). May block on the disk: off the
+    // main thread where the image is large.
+    std::optional<QByteArray> imageBytes() const;
+    qint64 imageByteCount() const { return imageData ? imageData->size() : 0; }
 
     // Display properties for the quick panel.
     QString normalizedTextPreview() const;

@@ -3,6 +3,7 @@
 #include "ClipboardHistoryImageCache.h"
 #include "ClipboardHistoryImagePreviewRenderer.h"
 #include "ClipboardHistoryStorage.h"
+#include "ClipboardImageSpill.h"
 #include "ClipboardPasteboardReader.h"
 #include "platform/DefaultsStore.h"
 #include "platform/FileLocations.h"
@@ -51,6 +52,7 @@ ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsSto
     , m_scheduler(scheduler)
     , m_executor(executor)
     , m_storage(std::make_unique<ClipboardHistoryStorage>(locations.applicationSupportDirectory()))
+    , m_imageSpill(std::make_shared<const ClipboardImageSpill>(locations.cacheDirectory()))
     , m_clipboardHistoryEnabled(defaults, ClipboardHistorySettingsKey::enabled, true,
           {.changed =
                   [this](bool enabled) {
@@ -86,8 +88,10 @@ ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsSto
                   }})
     , m_writer(scheduler, executor, m_storage->filePath(),
           [this]() -> PersistentStoreWriter::Snapshot {
-              return {[items = m_items](QIODevice& device) { // shared, not copied
-                          return ClipboardHistoryStorage::encode(items, device);
+              return {[items = m_items, path = m_storage->filePath()](
+                          QIODevice& device) { // shared, not copied
+                          return ClipboardHistoryStorage::encodeRestoringImages(
+                              items, path, device);
                       },
                   {}};
           },
@@ -185,7 +189,8 @@ void ClipboardHistoryModel::setStatusMessage(const QString& message)
 
 void ClipboardHistoryModel::loadHistory()
 {
-    ClipboardHistoryStorage::LoadResult loaded = m_storage->load();
+    ClipboardHistoryStorage::LoadResult loaded = m_storage->load(
+        [spill = m_imageSpill](QByteArray bytes) { return spill->spill(std::move(bytes)); });
     // A file that was not read is never written over this run; an unreadable one is kept
     // aside first, so that the next save cannot destroy it.
     const QString refusal =
@@ -242,7 +247,7 @@ ClipboardHistoryStorageUsage ClipboardHistoryModel::storageUsage() const
             usage.urlBytes += item.text ? utf8Length(*item.text) : 0;
             break;
         case ClipboardHistoryKind::Image:
-            usage.imageBytes += item.imageData ? item.imageData->size() : 0;
+            usage.imageBytes += item.imageByteCount();
             break;
         }
     }
@@ -310,9 +315,14 @@ void ClipboardHistoryModel::startPendingPasteboardCaptureIfNeeded()
     QPointer<ClipboardHistoryModel> self(this);
     m_captureTask = m_executor.run<std::optional<ClipboardHistoryItem>>(
         Executor::Priority::UserInitiated,
-        [pasteboard, expected, saveExcelCopiesAsText, now](const CancelToken&) {
-            return ClipboardPasteboardReader::captureItem(
+        [pasteboard, expected, saveExcelCopiesAsText, now, spill = m_imageSpill](
+            const CancelToken&) {
+            std::optional<ClipboardHistoryItem> item = ClipboardPasteboardReader::captureItem(
                 *pasteboard, expected, saveExcelCopiesAsText, now);
+            if (item && item->imageData) {
+                item->imageData = spill->spill(item->imageData->read().value_or(QByteArray()));
+            }
+            return item;
         },
         [self, expected, generation](std::optional<ClipboardHistoryItem> item) {
             if (self) {
@@ -409,13 +419,15 @@ void ClipboardHistoryModel::copyToClipboard(const ClipboardHistoryItem& item)
     // One write of the whole content: clipboard daemons refill a cleared clipboard, and their
     // refill could replace the entry the user chose. Only an entry without content clears.
     if (item.kind == ClipboardHistoryKind::Image) {
-        if (!item.imageData) {
+        // Bytes that can no longer be read count as none.
+        const std::optional<QByteArray> bytes = item.imageBytes();
+        if (!bytes) {
             m_pasteboard.clear();
             return;
         }
         const QString type =
-            item.imageData->startsWith(pngSignature) ? PasteboardType::png : PasteboardType::tiff;
-        m_pasteboard.write({{type, *item.imageData}});
+            bytes->startsWith(pngSignature) ? PasteboardType::png : PasteboardType::tiff;
+        m_pasteboard.write({{type, *bytes}});
     } else {
         if (!item.text) {
             m_pasteboard.clear();

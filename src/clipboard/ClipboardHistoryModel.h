@@ -5,8 +5,9 @@
 // prepares image previews and puts a chosen entry back on the clipboard. Main thread only.
 //
 // Background work, one task per activity, each held in its TaskHandle slot:
-// - capture (user-initiated): reads the pasteboard on the worker; changes that arrive while
-//   it runs collapse into one pending change count, the newest;
+// - capture (user-initiated): reads the pasteboard on the worker and spills an image's bytes
+//   to the cache folder there (ClipboardImageSpill), so the list holds handles, not images;
+//   changes that arrive while it runs collapse into one pending change count, the newest;
 // - save (utility, through a PersistentStoreWriter): writes a snapshot of the list; a burst of
 //   requests gives one write now and at most one more with the newest list;
 // - previews (utility): renders the pending thumbnails in batches.
@@ -46,6 +47,7 @@
 #include <optional>
 
 class ClipboardHistoryStorage;
+class ClipboardImageSpill;
 class FileLocations;
 class Pasteboard;
 
@@ -202,6 +204,8 @@ private:
     Scheduler& m_scheduler;
     Executor& m_executor;
     std::unique_ptr<ClipboardHistoryStorage> m_storage;
+    // Shared with the capture jobs, which spill on the worker.
+    std::shared_ptr<const ClipboardImageSpill> m_imageSpill;
 
     Setting<bool> m_clipboardHistoryEnabled;
     Setting<qint64> m_maxTextHistoryCount;

@@ -32,7 +32,8 @@ enum Member
 constexpr std::string_view Members[] = {
     "createdAt", "fingerprint", "id", "imageData", "kind", "text"};
 
-bool decodeItem(simdjson::dom::element element, ClipboardHistoryItem* item)
+bool decodeItem(simdjson::dom::element element, const ClipboardHistoryReader::ImageSink& sink,
+    ClipboardHistoryItem* item)
 {
     StrictJsonObject object(Members, nullptr);
     QString createdAt;
@@ -52,16 +53,19 @@ bool decodeItem(simdjson::dom::element element, ClipboardHistoryItem* item)
     }
     item->kind = *parsedKind;
     item->createdAt = *date;
+    std::optional<QByteArray> bytes;
     if (imageData) {
-        std::optional<QByteArray> bytes = Base64::decode(*imageData);
+        bytes = Base64::decode(*imageData);
         if (!bytes) {
             return false;
         }
-        item->imageData = std::move(*bytes);
     }
     item->fingerprint = fingerprint
         ? *fingerprint
-        : ClipboardHistoryItem::makeFingerprint(item->kind, item->text, item->imageData);
+        : ClipboardHistoryItem::makeFingerprint(item->kind, item->text, bytes);
+    if (bytes) {
+        item->imageData = sink ? sink(std::move(*bytes)) : ClipboardImageBytes(std::move(*bytes));
+    }
     return true;
 }
 
@@ -102,7 +106,7 @@ private:
 
 // Parses and decodes the objects of [first, last) in order.
 Outcome decodeSpans(const char* data, const Span* first, const Span* last, bool releaseConsumed,
-    QList<ClipboardHistoryItem>* items)
+    const ClipboardHistoryReader::ImageSink& sink, QList<ClipboardHistoryItem>* items)
 {
     if (first == last) {
         return Outcome::Decoded;
@@ -121,7 +125,7 @@ Outcome decodeSpans(const char* data, const Span* first, const Span* last, bool 
             return Outcome::OutOfResources;
         }
         ClipboardHistoryItem item;
-        if (!decodeItem(element, &item)) {
+        if (!decodeItem(element, sink, &item)) {
             return Outcome::Invalid;
         }
         items->append(std::move(item));
@@ -137,7 +141,8 @@ constexpr unsigned MaxParts = 4;
 
 } // namespace
 
-ClipboardHistoryReader::Result ClipboardHistoryReader::decode(const JsonFileBuffer& buffer)
+ClipboardHistoryReader::Result ClipboardHistoryReader::decode(
+    const JsonFileBuffer& buffer, const ImageSink& sink)
 {
     const char* data = buffer.data();
     const size_t size = buffer.size();
@@ -168,7 +173,7 @@ ClipboardHistoryReader::Result ClipboardHistoryReader::decode(const JsonFileBuff
     std::vector<Outcome> outcomes(parts, Outcome::Invalid);
     const auto run = [&](size_t part) {
         outcomes[part] = decodeSpans(data, spans.data() + bounds[part],
-            spans.data() + bounds[part + 1], buffer.isMapped(), &decoded[part]);
+            spans.data() + bounds[part + 1], buffer.isMapped(), sink, &decoded[part]);
     };
     std::vector<std::thread> threads;
     for (size_t part = 1; part < parts; ++part) {

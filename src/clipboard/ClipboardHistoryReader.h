@@ -11,11 +11,14 @@
 // after the closing bracket, or any element breaks a rule ("id", "kind", "createdAt" required;
 // a known key with another JSON type or repeated; null only for "text", "imageData" and
 // "fingerprint"; strict UUID, date and Base64). Unknown keys are ignored. A missing
-// "fingerprint" is computed from the item.
+// "fingerprint" is computed from the item. Each image is handed to the image sink as soon as
+// its element is decoded, so the images of a large file are never all in memory at once.
 
 #include "ClipboardHistoryItem.h"
 
 #include <QList>
+
+#include <functional>
 
 class JsonFileBuffer;
 
@@ -38,5 +41,9 @@ public:
     // A mapped buffer has its decoded part handed back to the system as the decoding goes on,
     // so a large history is not held twice (as text and as items) at the peak of a load; it is
     // not to be read again afterwards.
-    static Result decode(const JsonFileBuffer& buffer);
+    // Where decoded image bytes go (a spill file), called from several threads at once; without
+    // one they stay in memory.
+    using ImageSink = std::function<ClipboardImageBytes(QByteArray bytes)>;
+
+    static Result decode(const JsonFileBuffer& buffer, const ImageSink& sink = {});
 };

@@ -7,6 +7,7 @@
 #include "support/PrivateFiles.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QIODevice>
 
 #include <cstring>
@@ -20,7 +21,8 @@ QString ClipboardHistoryStorage::filePath() const
     return m_directory + QLatin1Char('/') + fileName();
 }
 
-ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load() const
+ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load(
+    const ClipboardHistoryReader::ImageSink& imageSink) const
 {
     LoadResult result;
     // Tighten a folder left open by an earlier build before anything else reads it.
@@ -36,7 +38,7 @@ ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load() const
     JsonFileBuffer buffer;
     switch (buffer.read(path)) {
     case JsonFileBuffer::ReadOutcome::Read: {
-        ClipboardHistoryReader::Result decoded = ClipboardHistoryReader::decode(buffer);
+        ClipboardHistoryReader::Result decoded = ClipboardHistoryReader::decode(buffer, imageSink);
         buffer.release();
         if (decoded.outcome == ClipboardHistoryReader::Outcome::Decoded) {
             result.status = LoadStatus::Loaded;
@@ -62,14 +64,58 @@ bool ClipboardHistoryStorage::saveSynchronously(
     const QList<ClipboardHistoryItem>& items, QString* error) const
 {
     return PrivateFiles::writeAtomically(
-        filePath(), [&items](QIODevice& device) { return encode(items, device); }, error);
+        filePath(),
+        [this, &items](
+            QIODevice& device) { return encodeRestoringImages(items, filePath(), device); },
+        error);
+}
+
+bool ClipboardHistoryStorage::encodeRestoringImages(
+    QList<ClipboardHistoryItem> items, const QString& path, QIODevice& device)
+{
+    restoreLostImages(items, path);
+    return encode(items, device);
+}
+
+void ClipboardHistoryStorage::restoreLostImages(
+    QList<ClipboardHistoryItem>& items, const QString& path)
+{
+    QList<qsizetype> lost;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (items.at(i).imageData && !items.at(i).imageData->isIntact()) {
+            lost.append(i);
+        }
+    }
+    if (lost.isEmpty()) {
+        return;
+    }
+    // Rare, so simply: the whole file's images in memory for the moment of the repair.
+    QHash<QUuid, ClipboardHistoryItem> kept;
+    JsonFileBuffer buffer;
+    if (buffer.read(path) == JsonFileBuffer::ReadOutcome::Read) {
+        ClipboardHistoryReader::Result decoded = ClipboardHistoryReader::decode(buffer);
+        for (ClipboardHistoryItem& item : decoded.items) {
+            kept.insert(item.id, std::move(item));
+        }
+    }
+    for (const qsizetype index : std::as_const(lost)) {
+        ClipboardHistoryItem& item = items[index];
+        const ClipboardHistoryItem found = kept.value(item.id);
+        const std::optional<QByteArray> bytes = found.imageBytes();
+        if (!bytes || found.fingerprint != item.fingerprint ||
+            bytes->size() != item.imageData->size()) {
+            item.imageData.reset();
+        } else if (!item.imageData->restore(*bytes)) {
+            item.imageData = *bytes;
+        }
+    }
 }
 
 bool ClipboardHistoryStorage::encode(const QList<ClipboardHistoryItem>& items, QIODevice& device)
 {
     JsonWriter writer(&device, JsonWriter::Style::Pretty);
-    ClipboardHistoryWriter::writeFile(writer, items);
-    return writer.finish();
+    const bool imagesRead = ClipboardHistoryWriter::writeFile(writer, items);
+    return writer.finish() && imagesRead;
 }
 
 QByteArray ClipboardHistoryStorage::encode(const QList<ClipboardHistoryItem>& items)

@@ -5,6 +5,7 @@
 // is read in parts by ClipboardHistoryReader and written by streaming into an atomic save.
 
 #include "ClipboardHistoryItem.h"
+#include "ClipboardHistoryReader.h"
 
 #include <QDateTime>
 #include <QList>
@@ -40,12 +41,18 @@ public:
     QString directory() const { return m_directory; }
 
     // Reads the file at start. A file that cannot be read or decoded as a whole gives an
-    // empty history.
-    LoadResult load() const;
+    // empty history. Decoded images go to imageSink (a spill folder) as they come.
+    LoadResult load(const ClipboardHistoryReader::ImageSink& imageSink = {}) const;
 
     // Creates the folder (0700) and writes the file atomically (0600). Safe to call from a
     // worker thread; on failure returns false and sets *error to a description.
     bool saveSynchronously(const QList<ClipboardHistoryItem>& items, QString* error) const;
+
+    // The save's encoder: first, images whose spill file went missing or changed are read
+    // back from the history file about to be replaced (and their spill files written again);
+    // an image found nowhere is written without its bytes. Then the file is streamed.
+    static bool encodeRestoringImages(
+        QList<ClipboardHistoryItem> items, const QString& path, QIODevice& device);
 
     // Pure encode / decode, exposed for tests and tools.
     static QByteArray encode(const QList<ClipboardHistoryItem>& items);
@@ -53,5 +60,7 @@ public:
     static std::optional<QList<ClipboardHistoryItem>> decode(const QByteArray& json);
 
 private:
+    static void restoreLostImages(QList<ClipboardHistoryItem>& items, const QString& path);
+
     QString m_directory;
 };

@@ -4,18 +4,29 @@
 #include "support/JsonWriter.h"
 #include "support/Uuid.h"
 
-void ClipboardHistoryWriter::writeFile(JsonWriter& writer, const QList<ClipboardHistoryItem>& items)
+namespace {
+
+// Read from the spill file and encoded a piece at a time: a multiple of 3 bytes, so no padding
+// lands inside the string.
+constexpr qsizetype ImageChunk = 3 * 256 * 1024;
+
+} // namespace
+
+bool ClipboardHistoryWriter::writeFile(JsonWriter& writer, const QList<ClipboardHistoryItem>& items)
 {
+    bool imagesRead = true;
     writer.beginArray();
     for (const ClipboardHistoryItem& item : items) {
-        writeItem(writer, item, Image::Data);
+        imagesRead = writeItem(writer, item, Image::Data) && imagesRead;
     }
     writer.endArray();
+    return imagesRead;
 }
 
-void ClipboardHistoryWriter::writeItem(
+bool ClipboardHistoryWriter::writeItem(
     JsonWriter& writer, const ClipboardHistoryItem& item, Image image, std::optional<qint64> index)
 {
+    bool imageRead = true;
     writer.beginObject();
     writer.key(u"createdAt");
     writer.value(IsoDate::format(item.createdAt));
@@ -29,7 +40,12 @@ void ClipboardHistoryWriter::writeItem(
             writer.value(static_cast<qint64>(item.imageData->size()));
         } else {
             writer.key(u"imageData");
-            writer.base64Value(*item.imageData);
+            writer.beginBase64Value();
+            imageRead = item.imageData->readChunks(ImageChunk, [&writer](QByteArrayView chunk) {
+                writer.appendBase64(chunk);
+                return writer.ok();
+            });
+            writer.endBase64Value();
         }
     }
     if (index) {
@@ -43,4 +59,5 @@ void ClipboardHistoryWriter::writeItem(
         writer.value(*item.text);
     }
     writer.endObject();
+    return imageRead;
 }

@@ -22,8 +22,10 @@ public:
         ByteCount
     };
 
-    // "ClipboardHistory.json": the items in one array, newest first.
-    static void writeFile(JsonWriter& writer, const QList<ClipboardHistoryItem>& items);
-    static void writeItem(JsonWriter& writer, const ClipboardHistoryItem& item, Image image,
+    // "ClipboardHistory.json": the items in one array, newest first. Image bytes are streamed
+    // from their spill files; false when any of them could not be read whole (the output is
+    // then not to be kept).
+    static bool writeFile(JsonWriter& writer, const QList<ClipboardHistoryItem>& items);
+    static bool writeItem(JsonWriter& writer, const ClipboardHistoryItem& item, Image image,
         std::optional<qint64> index = std::nullopt);
 };

@@ -18,12 +18,12 @@ namespace {
 // The full image as the thumbnails show it: turned upright by its orientation.
 QImage decodeFullImage(const ClipboardHistoryItem& item)
 {
-    if (!item.imageData) {
+    std::optional<QByteArray> bytes = item.imageBytes();
+    if (!bytes) {
         return {};
     }
     ClipboardHistoryImagePreviewRenderer::ensureAllocationLimit();
-    QByteArray bytes = *item.imageData;
-    QBuffer buffer(&bytes);
+    QBuffer buffer(&*bytes);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     return reader.read();

@@ -242,8 +242,19 @@ void JsonWriter::value(QStringView text)
 
 void JsonWriter::base64Value(const QByteArray& bytes)
 {
+    beginBase64Value();
+    appendBase64(bytes);
+    endBase64Value();
+}
+
+void JsonWriter::beginBase64Value()
+{
     beforeValue();
     m_buffer.append('"');
+}
+
+void JsonWriter::appendBase64(QByteArrayView bytes)
+{
     // A slice at a time, straight into the buffer.
     constexpr qsizetype Slice = EscapeChunk / 4 * 3;
     for (qsizetype done = 0; done < bytes.size(); done += Slice) {
@@ -254,6 +265,10 @@ void JsonWriter::base64Value(const QByteArray& bytes)
             Base64::encodeForJson(bytes.constData() + done, length, m_buffer.data() + start));
         maybeFlush();
     }
+}
+
+void JsonWriter::endBase64Value()
+{
     m_buffer.append('"');
     maybeFlush();
 }

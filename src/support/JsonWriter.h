@@ -15,6 +15,7 @@
 // twice; the device's first write error is kept and reported by ok().
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -51,6 +52,11 @@ public:
     // The Base64 of bytes (standard alphabet, padded) as a JSON string, "/" escaped as "\/"
     // like every other slash; encoded straight into the output, a slice at a time.
     void base64Value(const QByteArray& bytes);
+    // The same for bytes that arrive in pieces (read from a file): every piece but the last
+    // must be a multiple of 3 bytes long, so that no padding lands inside the string.
+    void beginBase64Value();
+    void appendBase64(QByteArrayView bytes);
+    void endBase64Value();
     void value(bool b);
     void value(qint64 n);
     void value(int n) { value(static_cast<qint64>(n)); }

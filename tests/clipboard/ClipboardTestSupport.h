@@ -106,7 +106,7 @@ struct World
         for (const ClipboardHistoryItem& item : items) {
             result << item.text.value_or(
                 QStringLiteral("image:%1")
-                    .arg(QImage::fromData(item.imageData.value_or(QByteArray())).width()));
+                    .arg(QImage::fromData(item.imageBytes().value_or(QByteArray())).width()));
         }
         return result;
     }

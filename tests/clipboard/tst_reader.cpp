@@ -110,7 +110,7 @@ private Q_SLOTS:
         QCOMPARE(item->createdAt, Now);
         if (expected.kind == QStringLiteral("image")) {
             QVERIFY(!item->text);
-            QCOMPARE(item->imageData.value_or(QByteArray()), expected.image);
+            QCOMPARE(item->imageBytes().value_or(QByteArray()), expected.image);
         } else {
             QVERIFY(!item->imageData);
             QCOMPARE(item->text.value_or(QString()), expected.text);

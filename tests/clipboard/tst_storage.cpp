@@ -1,5 +1,6 @@
 #include "ClipboardTestSupport.h"
 #include "clipboard/ClipboardHistoryStorage.h"
+#include "clipboard/ClipboardImageSpill.h"
 #include "common/TestMain.h"
 
 #include <QDir>
@@ -27,8 +28,10 @@ ClipboardHistoryItem item(ClipboardHistoryKind kind, std::optional<QString> text
     result.kind = kind;
     result.createdAt = createdAt;
     result.text = std::move(text);
-    result.imageData = std::move(imageData);
-    result.fingerprint = ClipboardHistoryItem::makeFingerprint(kind, result.text, result.imageData);
+    if (imageData) {
+        result.imageData = *imageData;
+    }
+    result.fingerprint = ClipboardHistoryItem::makeFingerprint(kind, result.text, imageData);
     return result;
 }
 
@@ -57,6 +60,7 @@ QByteArray element(std::initializer_list<std::pair<const char*, const char*>> ch
 }
 
 const QByteArray GoodObject = element({{"text", "\"a\""}});
+const QByteArray GoodImage = element({{"kind", "\"image\""}, {"imageData", "\"q83v\""}});
 
 } // namespace
 
@@ -155,11 +159,14 @@ private Q_SLOTS:
             QVERIFY2(!ClipboardHistoryStorage::decode(broken), QByteArray::number(at).constData());
         }
 
-        // Streamed into folders the save creates, and loaded back.
+        // Streamed into folders the save creates, and loaded back with every image spilled.
         QTemporaryDir dir;
         ClipboardHistoryStorage storage(dir.path() + QStringLiteral("/a/b/Norvale"));
         QVERIFY(storage.saveSynchronously(items, nullptr));
-        QVERIFY(storage.load().items == items);
+        ClipboardImageSpill spill(dir.path());
+        const auto loaded = storage.load([&spill](QByteArray bytes) { return spill.spill(bytes); });
+        QVERIFY(loaded.items == items);
+        QCOMPARE(QDir(spill.directory()).entryList(QDir::Files).size(), 48);
     }
 
     void decodeAccepts_data()
@@ -216,11 +223,20 @@ private Q_SLOTS:
         row("Base64 bad character", "imageData", "\"QQ=*\"");
     }
 
+    // Loaded with its images spilled, a refused file leaves no spill file of its good images.
     void decodeRejectsElement()
     {
         QFETCH(QByteArray, element);
         QVERIFY(!ClipboardHistoryStorage::decode("[" + GoodObject + "," + element + "]"));
         QVERIFY(!ClipboardHistoryStorage::decode("[" + element + "]"));
+
+        QTemporaryDir dir;
+        ClipboardImageSpill spill(dir.path());
+        ClipboardHistoryStorage storage(dir.path());
+        QVERIFY(writeFile(storage.filePath(), "[" + GoodImage + "," + element + "]"));
+        const auto loaded = storage.load([&spill](QByteArray bytes) { return spill.spill(bytes); });
+        QCOMPARE(loaded.status, ClipboardHistoryStorage::LoadStatus::Unreadable);
+        QCOMPARE(QDir(spill.directory()).entryList(QDir::Files), QStringList());
     }
 
     // Loading creates nothing; a folder left open by an earlier build is tightened.

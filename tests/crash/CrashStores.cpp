@@ -52,12 +52,14 @@ QList<ClipboardHistoryItem> history(int generation)
             random.fillRange(reinterpret_cast<quint32*>(bytes.data()), ImageBytes / 4);
             item.kind = ClipboardHistoryKind::Image;
             item.imageData = bytes;
+            item.fingerprint = ClipboardHistoryItem::makeFingerprint(item.kind, item.text, bytes);
         } else {
             item.kind = ClipboardHistoryKind::Text;
             item.text = line(generation, i, 600);
         }
-        item.fingerprint =
-            ClipboardHistoryItem::makeFingerprint(item.kind, item.text, item.imageData);
+        if (item.kind == ClipboardHistoryKind::Text) {
+            item.fingerprint = ClipboardHistoryItem::makeFingerprint(item.kind, item.text, {});
+        }
         items.append(item);
     }
     return items;
