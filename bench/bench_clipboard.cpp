@@ -14,6 +14,7 @@
 #include "clipboard/ClipboardHistoryImageCache.h"
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
+#include "clipboard/ClipboardImageSpill.h"
 #include "platform/FileLocations.h"
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
@@ -30,6 +31,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -280,6 +282,51 @@ void BM_SaveHistory(benchmark::State& state)
     note("1 save",
         "save of the %.0f MiB file on a worker: slowest %.3f s wall, %.3f s CPU   target < 0.5 s",
         h.fileBytes / mebibyte, longest, longestCpu);
+}
+
+// 500 images of 2.55 MB (the full image history at its largest limit), held in memory
+// (argument 0) or spilled to files as the model holds them (argument 1): the save's time and
+// the process's RSS after it, with the items still held.
+void BM_Save500Images(benchmark::State& state)
+{
+    constexpr int images = 500;
+    constexpr qsizetype imageBytes = 2'550'000;
+    const bool spilled = state.range(0) == 1;
+    QTemporaryDir target;
+    auto spill = std::make_unique<ClipboardImageSpill>(target.filePath(QStringLiteral("Cache")));
+    QList<ClipboardHistoryItem> items;
+    const QDateTime start(QDate(2026, 1, 1), QTime(9, 0), Qt::UTC);
+    for (int i = 0; i < images; ++i) {
+        QByteArray bytes(imageBytes, Qt::Uninitialized);
+        QRandomGenerator(quint32(i))
+            .fillRange(reinterpret_cast<quint32*>(bytes.data()), imageBytes / 4);
+        ClipboardHistoryItem item = ClipboardHistoryItem::makeImage(bytes, start.addSecs(-i));
+        if (spilled) {
+            item.imageData = spill->spill(bytes);
+        }
+        items.append(item);
+    }
+    ClipboardHistoryStorage storage(target.path());
+    double longest = 0;
+    qint64 rssAfter = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        if (!storage.saveSynchronously(items, &error)) {
+            state.SkipWithError(qPrintable(error));
+            return;
+        }
+        longest = std::max(longest, timer.nsecsElapsed() / 1e9);
+        rssAfter = statusKiB("VmRSS:");
+    }
+    const double fileBytes = static_cast<double>(QFileInfo(storage.filePath()).size());
+    state.counters["file_MiB"] = fileBytes / mebibyte;
+    state.counters["rss_MiB"] = rssAfter / 1024.0;
+    note(spilled ? "1 save 500 spilled" : "1 save 500 in memory",
+        spilled ? "save of 500 spilled images (%.0f MiB file): slowest %.3f s; RSS %.0f MiB"
+                : "save of 500 images in memory (%.0f MiB file): slowest %.3f s; RSS %.0f MiB",
+        fileBytes / mebibyte, longest, rssAfter / 1024.0);
 }
 
 void BM_LoadAtStart(benchmark::State& state)
@@ -578,6 +625,11 @@ int main(int argc, char** argv)
 
     benchmark::RegisterBenchmark("save_history", BM_SaveHistory)
         ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("save_500_images", BM_Save500Images)
+        ->Arg(0)
+        ->Arg(1)
+        ->Iterations(3)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("load_at_start", BM_LoadAtStart)
         ->Iterations(5)

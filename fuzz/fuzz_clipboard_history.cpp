@@ -6,28 +6,26 @@
 #include "clipboard/ClipboardHistoryReader.h"
 #include "clipboard/ClipboardHistoryWriter.h"
 #include "clipboard/ClipboardImageSpill.h"
-#include "support/JsonFileBuffer.h"
 #include "support/JsonWriter.h"
 
+#include <QBuffer>
 #include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
+// A small window, so that objects cross window boundaries.
 ClipboardHistoryReader::Result decode(const char* data, std::size_t size)
 {
-    JsonFileBuffer buffer;
-    FUZZ_CHECK(buffer.allocate(size));
-    if (size > 0) {
-        std::memcpy(buffer.data(), data, size);
-    }
+    QBuffer buffer;
+    buffer.setData(data, static_cast<qsizetype>(size));
+    FUZZ_CHECK(buffer.open(QIODevice::ReadOnly));
     static const QTemporaryDir cache;
     static const ClipboardImageSpill spill(cache.path());
     return ClipboardHistoryReader::decode(
-        buffer, [](QByteArray bytes) { return spill.spill(std::move(bytes)); });
+        buffer, [](QByteArray bytes) { return spill.spill(std::move(bytes)); }, 64);
 }
 
 } // namespace

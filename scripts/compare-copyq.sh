@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Norvale beside CopyQ, the best-known clipboard manager packaged in Debian, in one private
 # Xvfb desktop, both with their default settings and both watching the same clipboard:
-# idle RSS and CPU after start, RSS after 500 text copies and after 50 image copies (xclip),
+# idle RSS and CPU after start, RSS after 500 text copies and after 50 image copies (xclip)
+# with the number of images each kept,
 # and the time from a copy to the item being in each history as its command line reports it
 # (`copyq read 0`, `norvale history list`). CopyQ is installed here only, never as a
 # dependency of Norvale.
@@ -56,6 +57,12 @@ both_cpu() {
 # awk reads the whole list: a reader that stops early would end the pipe with SIGPIPE.
 norvale_newest() { "$NORVALE" history list 2>/dev/null | awk -F'\t' 'NR == 1 { print $4 }'; }
 copyq_newest() { copyq read 0 2>/dev/null; }
+# The images each keeps: the image figure compares equal work only when both kept them all.
+norvale_images() { "$NORVALE" history list --kind image | wc -l; }
+copyq_images() {
+    copyq eval -- 'var n = 0; for (var i = 0; i < size(); ++i)
+        if (str(read("?", i)).indexOf("image/") >= 0) ++n; print(n)'
+}
 
 # latency READER START_MS TEXT — milliseconds until READER prints TEXT, polled without pause.
 latency() {
@@ -115,7 +122,7 @@ for i in $(seq 1 50); do
 done
 sleep 3
 figure[image_rss_n]=$(rss_kb "$NORVALE_PID") figure[image_rss_c]=$(rss_kb "$COPYQ_PID")
-figure[image_count_n]=$("$NORVALE" history list --kind image | wc -l)
+figure[image_count_n]=$(norvale_images) figure[image_count_c]=$(copyq_images)
 figure[after_cpu_n]='' figure[after_cpu_c]=''
 read -r figure[after_cpu_n] figure[after_cpu_c] < <(both_cpu "$idle_seconds")
 norvale_check_alive
@@ -135,6 +142,7 @@ row "one command-line query" query ms
 row "RSS after 500 text copies" text_rss KiB
 row "entries kept after the texts" text_count n
 row "RSS after 50 image copies" image_rss KiB
+row "images kept after the images" image_count n
 row "idle CPU after the copies, ${idle_seconds}s" after_cpu "% core"
-echo "images kept by Norvale: ${figure[image_count_n]}; latencies Norvale: ${lat_n[*]}"
+echo "latencies Norvale: ${lat_n[*]}"
 echo "latencies CopyQ: ${lat_c[*]}"

@@ -3,14 +3,13 @@
 #include "support/Base64.h"
 #include "support/IsoDate.h"
 #include "support/JsonArrayScanner.h"
-#include "support/JsonFileBuffer.h"
+#include "support/JsonArrayStream.h"
 #include "support/StrictJsonObject.h"
 #include "support/StrictJsonParser.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <sys/mman.h>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -69,50 +68,14 @@ bool decodeItem(simdjson::dom::element element, const ClipboardHistoryReader::Im
     return true;
 }
 
-// Hands the decoded part of a mapped file buffer back to the system as the load goes on. Only
-// whole huge pages go, and in batches: splitting huge pages costs more than the decoding.
-// What is given back stays readable as zeros, which is all simdjson's padding reads past the
-// end of a neighbouring part's last object need.
-class ConsumedPages final
-{
-public:
-    ConsumedPages(bool enabled, const char* begin)
-        : m_enabled(enabled)
-        , m_released(alignUp(reinterpret_cast<std::uintptr_t>(begin)))
-    { }
-
-    void consumedUpTo(const char* end)
-    {
-        const std::uintptr_t target =
-            reinterpret_cast<std::uintptr_t>(end) & ~(JsonFileBuffer::HugePage - 1);
-        if (!m_enabled || target < m_released + Batch) {
-            return;
-        }
-        ::madvise(reinterpret_cast<void*>(m_released), target - m_released, MADV_DONTNEED);
-        m_released = target;
-    }
-
-private:
-    static constexpr std::uintptr_t Batch = 4 * JsonFileBuffer::HugePage;
-
-    static std::uintptr_t alignUp(std::uintptr_t address)
-    {
-        return (address + JsonFileBuffer::HugePage - 1) & ~(JsonFileBuffer::HugePage - 1);
-    }
-
-    bool m_enabled;
-    std::uintptr_t m_released;
-};
-
 // Parses and decodes the objects of [first, last) in order.
-Outcome decodeSpans(const char* data, const Span* first, const Span* last, bool releaseConsumed,
+Outcome decodeSpans(const char* data, const Span* first, const Span* last,
     const ClipboardHistoryReader::ImageSink& sink, QList<ClipboardHistoryItem>* items)
 {
     if (first == last) {
         return Outcome::Decoded;
     }
     StrictJsonParser parser;
-    ConsumedPages consumed(releaseConsumed, data + first->begin);
     items->reserve(last - first);
     for (const Span* span = first; span != last; ++span) {
         simdjson::dom::element element;
@@ -129,7 +92,6 @@ Outcome decodeSpans(const char* data, const Span* first, const Span* last, bool 
             return Outcome::Invalid;
         }
         items->append(std::move(item));
-        consumed.consumedUpTo(data + span->end);
     }
     return Outcome::Decoded;
 }
@@ -139,21 +101,16 @@ Outcome decodeSpans(const char* data, const Span* first, const Span* last, bool 
 constexpr size_t ParallelThreshold = size_t(8) << 20;
 constexpr unsigned MaxParts = 4;
 
-} // namespace
-
-ClipboardHistoryReader::Result ClipboardHistoryReader::decode(
-    const JsonFileBuffer& buffer, const ImageSink& sink)
+// Decodes the objects at spans, appending their items in file order. Large runs are decoded
+// in a few contiguous parts of about equal byte size at once, so the parts finish together.
+Outcome decodeObjects(const char* data, const std::vector<Span>& spans,
+    const ClipboardHistoryReader::ImageSink& sink, QList<ClipboardHistoryItem>* items)
 {
-    const char* data = buffer.data();
-    const size_t size = buffer.size();
-    Result result;
-    std::vector<Span> spans;
-    if (!JsonArrayScanner::scan(data, size, &spans)) {
-        return result;
+    if (spans.empty()) {
+        return Outcome::Decoded;
     }
-
-    // Contiguous runs of objects of about equal byte size, so the parts finish together and
-    // the items come back in file order.
+    const size_t base = spans.front().begin;
+    const size_t size = spans.back().end - base;
     size_t parts = 1;
     if (size >= ParallelThreshold) {
         parts = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, MaxParts);
@@ -161,7 +118,7 @@ ClipboardHistoryReader::Result ClipboardHistoryReader::decode(
     parts = std::max<size_t>(1, std::min(parts, spans.size()));
     std::vector<size_t> bounds {0};
     for (size_t part = 1, index = 0; part < parts; ++part) {
-        const size_t target = size / parts * part;
+        const size_t target = base + size / parts * part;
         while (index < spans.size() && spans[index].begin < target) {
             ++index;
         }
@@ -173,7 +130,7 @@ ClipboardHistoryReader::Result ClipboardHistoryReader::decode(
     std::vector<Outcome> outcomes(parts, Outcome::Invalid);
     const auto run = [&](size_t part) {
         outcomes[part] = decodeSpans(data, spans.data() + bounds[part],
-            spans.data() + bounds[part + 1], buffer.isMapped(), sink, &decoded[part]);
+            spans.data() + bounds[part + 1], sink, &decoded[part]);
     };
     std::vector<std::thread> threads;
     for (size_t part = 1; part < parts; ++part) {
@@ -189,19 +146,48 @@ ClipboardHistoryReader::Result ClipboardHistoryReader::decode(
     }
 
     if (std::find(outcomes.begin(), outcomes.end(), Outcome::Invalid) != outcomes.end()) {
-        return result;
+        return Outcome::Invalid;
     }
     if (std::find(outcomes.begin(), outcomes.end(), Outcome::OutOfResources) != outcomes.end()) {
-        result.outcome = Outcome::OutOfResources;
-        return result;
+        return Outcome::OutOfResources;
     }
-    result.items.reserve(static_cast<qsizetype>(spans.size()));
+    items->reserve(items->size() + static_cast<qsizetype>(spans.size()));
     for (QList<ClipboardHistoryItem>& part : decoded) {
         for (ClipboardHistoryItem& item : part) {
-            result.items.append(std::move(item));
+            items->append(std::move(item));
         }
         part.clear();
     }
-    result.outcome = Outcome::Decoded;
-    return result;
+    return Outcome::Decoded;
+}
+
+} // namespace
+
+ClipboardHistoryReader::Result ClipboardHistoryReader::decode(
+    QIODevice& device, const ImageSink& sink, std::size_t window)
+{
+    Result result;
+    JsonArrayStream stream(device, window);
+    std::vector<Span> spans;
+    for (;;) {
+        switch (stream.next(&spans)) {
+        case JsonArrayStream::Outcome::Objects:
+            result.outcome = decodeObjects(stream.data(), spans, sink, &result.items);
+            if (result.outcome == Outcome::Decoded) {
+                continue;
+            }
+            break;
+        case JsonArrayStream::Outcome::End:
+            result.outcome = Outcome::Decoded;
+            return result;
+        case JsonArrayStream::Outcome::Invalid:
+            result.outcome = Outcome::Invalid;
+            break;
+        case JsonArrayStream::Outcome::OutOfMemory:
+            result.outcome = Outcome::OutOfResources;
+            break;
+        }
+        result.items.clear();
+        return result;
+    }
 }

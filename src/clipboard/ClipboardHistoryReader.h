@@ -1,11 +1,12 @@
 #pragma once
 
-// Decodes "ClipboardHistory.json" from a JsonFileBuffer. The file is one array of objects that
-// may pass 2 GiB, mostly Base64. simdjson's parsers reserve several times the document's size
+// Decodes "ClipboardHistory.json", read a window at a time. The file is one array of objects
+// that may pass 2 GiB, mostly Base64. simdjson's parsers reserve several times the document's size
 // up front and stop at 4 GiB, so the array is not handed to simdjson whole: a small scanner
 // walks the top level (brackets, commas, white space) and finds each element's end by skipping
 // strings with memchr, and every element is parsed and fully validated on its own by a
-// StrictJsonParser whose buffers are reused. Large files are decoded in a few parts at once.
+// StrictJsonParser whose buffers are reused. Large runs of objects are decoded in a few
+// parts at once.
 //
 // Strictness: the whole file is rejected when it is not an array of objects, has anything
 // after the closing bracket, or any element breaks a rule ("id", "kind", "createdAt" required;
@@ -18,9 +19,10 @@
 
 #include <QList>
 
+#include <cstddef>
 #include <functional>
 
-class JsonFileBuffer;
+class QIODevice;
 
 class ClipboardHistoryReader final
 {
@@ -38,12 +40,13 @@ public:
         QList<ClipboardHistoryItem> items;
     };
 
-    // A mapped buffer has its decoded part handed back to the system as the decoding goes on,
-    // so a large history is not held twice (as text and as items) at the peak of a load; it is
-    // not to be read again afterwards.
     // Where decoded image bytes go (a spill file), called from several threads at once; without
     // one they stay in memory.
     using ImageSink = std::function<ClipboardImageBytes(QByteArray bytes)>;
 
-    static Result decode(const JsonFileBuffer& buffer, const ImageSink& sink = {});
+    // Reads device a window at a time (JsonArrayStream): a file of any size is read with
+    // about window bytes plus its largest item in memory.
+    static constexpr std::size_t DefaultWindow = std::size_t(16) << 20;
+    static Result decode(
+        QIODevice& device, const ImageSink& sink = {}, std::size_t window = DefaultWindow);
 };

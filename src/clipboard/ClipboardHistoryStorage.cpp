@@ -2,15 +2,14 @@
 
 #include "ClipboardHistoryReader.h"
 #include "ClipboardHistoryWriter.h"
-#include "support/JsonFileBuffer.h"
 #include "support/JsonWriter.h"
 #include "support/PrivateFiles.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QIODevice>
-
-#include <cstring>
 
 ClipboardHistoryStorage::ClipboardHistoryStorage(QString directory)
     : m_directory(std::move(directory))
@@ -35,28 +34,24 @@ ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load(
         return result;
     }
 
-    JsonFileBuffer buffer;
-    switch (buffer.read(path)) {
-    case JsonFileBuffer::ReadOutcome::Read: {
-        ClipboardHistoryReader::Result decoded = ClipboardHistoryReader::decode(buffer, imageSink);
-        buffer.release();
-        if (decoded.outcome == ClipboardHistoryReader::Outcome::Decoded) {
-            result.status = LoadStatus::Loaded;
-            result.items = std::move(decoded.items);
-        } else {
-            result.status = decoded.outcome == ClipboardHistoryReader::Outcome::Invalid
-                ? LoadStatus::Unreadable
-                : LoadStatus::TooLarge;
-        }
-        return result;
-    }
-    case JsonFileBuffer::ReadOutcome::Unreadable:
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
         result.status = LoadStatus::Unreadable;
         return result;
-    case JsonFileBuffer::ReadOutcome::OutOfMemory:
+    }
+    ClipboardHistoryReader::Result decoded = ClipboardHistoryReader::decode(file, imageSink);
+    switch (decoded.outcome) {
+    case ClipboardHistoryReader::Outcome::Decoded:
+        result.status = LoadStatus::Loaded;
+        result.items = std::move(decoded.items);
+        break;
+    case ClipboardHistoryReader::Outcome::Invalid:
+        result.status = LoadStatus::Unreadable;
+        break;
+    case ClipboardHistoryReader::Outcome::OutOfResources:
+        result.status = LoadStatus::TooLarge;
         break;
     }
-    result.status = LoadStatus::TooLarge;
     return result;
 }
 
@@ -91,10 +86,9 @@ void ClipboardHistoryStorage::restoreLostImages(
     }
     // Rare, so simply: the whole file's images in memory for the moment of the repair.
     QHash<QUuid, ClipboardHistoryItem> kept;
-    JsonFileBuffer buffer;
-    if (buffer.read(path) == JsonFileBuffer::ReadOutcome::Read) {
-        ClipboardHistoryReader::Result decoded = ClipboardHistoryReader::decode(buffer);
-        for (ClipboardHistoryItem& item : decoded.items) {
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        for (ClipboardHistoryItem& item : ClipboardHistoryReader::decode(file).items) {
             kept.insert(item.id, std::move(item));
         }
     }
@@ -128,11 +122,9 @@ QByteArray ClipboardHistoryStorage::encode(const QList<ClipboardHistoryItem>& it
 
 std::optional<QList<ClipboardHistoryItem>> ClipboardHistoryStorage::decode(const QByteArray& json)
 {
-    JsonFileBuffer buffer;
-    if (!buffer.allocate(static_cast<size_t>(json.size()))) {
-        return std::nullopt;
-    }
-    std::memcpy(buffer.data(), json.constData(), buffer.size());
+    QBuffer buffer;
+    buffer.setData(json);
+    buffer.open(QIODevice::ReadOnly);
     ClipboardHistoryReader::Result decoded = ClipboardHistoryReader::decode(buffer);
     if (decoded.outcome != ClipboardHistoryReader::Outcome::Decoded) {
         return std::nullopt;

@@ -17,11 +17,9 @@ std::size_t skipSpace(const char* data, std::size_t pos, std::size_t size)
     return pos;
 }
 
-constexpr size_t NotFound = static_cast<size_t>(-1);
+} // namespace
 
-// data[begin] opens an object. Returns the index just past the bracket that closes it, or
-// NotFound. Brackets are only counted here; the element's parser checks that they match.
-std::size_t findContainerEnd(const char* data, size_t begin, size_t size)
+std::size_t JsonArrayScanner::findObjectEnd(const char* data, size_t begin, size_t size)
 {
     size_t depth = 0;
     size_t i = begin;
@@ -61,8 +59,6 @@ std::size_t findContainerEnd(const char* data, size_t begin, size_t size)
     return NotFound;
 }
 
-} // namespace
-
 bool JsonArrayScanner::scan(const char* data, size_t size, std::vector<Span>* spans)
 {
     size_t pos = skipSpace(data, 0, size);
@@ -77,7 +73,7 @@ bool JsonArrayScanner::scan(const char* data, size_t size, std::vector<Span>* sp
         if (pos >= size || data[pos] != '{') {
             return false;
         }
-        const size_t end = findContainerEnd(data, pos, size);
+        const size_t end = findObjectEnd(data, pos, size);
         if (end == NotFound) {
             return false;
         }

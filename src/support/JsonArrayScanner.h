@@ -21,4 +21,10 @@ public:
 
     // False for anything but an array of objects.
     static bool scan(const char* data, std::size_t size, std::vector<Span>* spans);
+
+    static constexpr std::size_t NotFound = static_cast<std::size_t>(-1);
+    // data[begin] opens an object: the index just past the bracket that closes it, or NotFound
+    // when it does not close before size. Brackets are only counted here; the object's parser
+    // checks that they match.
+    static std::size_t findObjectEnd(const char* data, std::size_t begin, std::size_t size);
 };

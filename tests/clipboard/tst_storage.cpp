@@ -71,7 +71,7 @@ class ClipboardStorageTest final : public QObject
 private Q_SLOTS:
     void encodeIsByteExact()
     {
-        const Items items {
+        Items items {
             item(ClipboardHistoryKind::Url, QStringLiteral("https://a")),
             // A date in another zone is written in UTC; "+/+/" proves slashes in Base64 are
             // escaped like any other.
@@ -125,6 +125,12 @@ private Q_SLOTS:
             "    \"kind\" : \"text\"\n"
             "  }\n"
             "]");
+        QCOMPARE(ClipboardHistoryStorage::encode(items), expected);
+        // The same bytes when the image is streamed from a spill file.
+        QTemporaryDir dir;
+        ClipboardImageSpill spill(dir.path());
+        items[1].imageData = spill.spill(QByteArray::fromHex("fbffbf0001"));
+        QVERIFY(items[1].imageData->isSpilled());
         QCOMPARE(ClipboardHistoryStorage::encode(items), expected);
     }
 

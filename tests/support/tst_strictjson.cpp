@@ -1,28 +1,25 @@
 #include "common/TestMain.h"
 #include "support/JsonArrayScanner.h"
+#include "support/JsonArrayStream.h"
 #include "support/StrictJsonObject.h"
 #include "support/StrictJsonParser.h"
 
+#include <QBuffer>
 #include <QTest>
 
 namespace {
 
-// Reads an array of objects the way both data files do, each object with a member of every
-// kind they use. The result lists what was read, or why the document was refused ("refused"
-// when the scanner or the parser refused it).
-QString read(const QByteArray& json)
+using Spans = std::vector<JsonArrayScanner::Span>;
+
+// Parses and checks the objects at spans, each with a member of every kind the data files
+// use, and appends what was read; returns why an object was refused, or nothing.
+QString readObjects(const char* data, const Spans& spans, QStringList* read)
 {
-    const simdjson::padded_string buffer(json.constData(), static_cast<size_t>(json.size()));
-    std::vector<JsonArrayScanner::Span> spans;
-    if (!JsonArrayScanner::scan(buffer.data(), buffer.size(), &spans)) {
-        return QStringLiteral("refused");
-    }
     static constexpr std::string_view Names[] = {"id", "name", "note", "flag", "list"};
     StrictJsonParser parser;
-    QStringList read;
     for (const JsonArrayScanner::Span& span : spans) {
         simdjson::dom::element root;
-        if (parser.parse(buffer.data() + span.begin, span.end - span.begin, &root) !=
+        if (parser.parse(data + span.begin, span.end - span.begin, &root) !=
             StrictJsonParser::Outcome::Parsed) {
             return QStringLiteral("refused");
         }
@@ -38,12 +35,43 @@ QString read(const QByteArray& json)
             !object.array(4, &list)) {
             return error;
         }
-        read.append(QStringLiteral("%1 [%2] %3 %4 %5")
-                        .arg(id.toString(QUuid::WithoutBraces).left(4), name,
-                            note.value_or(QStringLiteral("-")), QVariant(flag).toString())
-                        .arg(list.size()));
+        read->append(QStringLiteral("%1 [%2] %3 %4 %5")
+                         .arg(id.toString(QUuid::WithoutBraces).left(4), name,
+                             note.value_or(QStringLiteral("-")), QVariant(flag).toString())
+                         .arg(list.size()));
     }
-    return read.join(QLatin1Char('|'));
+    return {};
+}
+
+// Reads an array of objects the way the data files do: whole (window 0, JsonArrayScanner) or
+// a window of that many bytes at a time (JsonArrayStream). The result lists what was read, or
+// why the document was refused ("refused" when the scanner or the parser refused it).
+QString read(const QByteArray& json, std::size_t window)
+{
+    QStringList read;
+    QString error;
+    Spans spans;
+    if (window == 0) {
+        const simdjson::padded_string whole(json.constData(), static_cast<size_t>(json.size()));
+        if (!JsonArrayScanner::scan(whole.data(), whole.size(), &spans)) {
+            return QStringLiteral("refused");
+        }
+        error = readObjects(whole.data(), spans, &read);
+    } else {
+        QBuffer device;
+        device.setData(json);
+        device.open(QIODevice::ReadOnly);
+        JsonArrayStream stream(device, window);
+        JsonArrayStream::Outcome outcome = JsonArrayStream::Outcome::Objects;
+        while (error.isEmpty() &&
+            (outcome = stream.next(&spans)) == JsonArrayStream::Outcome::Objects) {
+            error = readObjects(stream.data(), spans, &read);
+        }
+        if (error.isEmpty() && outcome != JsonArrayStream::Outcome::End) {
+            return QStringLiteral("refused");
+        }
+    }
+    return error.isEmpty() ? read.join(QLatin1Char('|')) : error;
 }
 
 } // namespace
@@ -117,7 +145,11 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, json);
         QFETCH(QString, expected);
-        QCOMPARE(read(json), expected);
+        // Whole, and read through windows that split every token, that hold a few, and that
+        // hold the document.
+        for (const std::size_t window : {0, 1, 7, 64, 4096}) {
+            QCOMPARE(read(json, window), expected);
+        }
     }
 };
 
