@@ -138,9 +138,10 @@ QList<ClipboardHistoryItem> ClipboardHistoryMenuViewModel::filteredItems(
         return {};
     }
     const QString keyword = activeSearchKeyword();
+    const ClipboardHistorySearch::KeywordMatcher matcher(keyword);
     QList<ClipboardHistoryItem> result;
     for (const ClipboardHistoryItem& item : m_history.items()) {
-        if (item.kind == kind && itemMatches(item, keyword)) {
+        if (item.kind == kind && (keyword.isEmpty() || itemMatches(item, matcher))) {
             result.append(item);
         }
     }
@@ -168,19 +169,16 @@ void ClipboardHistoryMenuViewModel::prepareSearchTexts()
 }
 
 bool ClipboardHistoryMenuViewModel::itemMatches(
-    const ClipboardHistoryItem& item, const QString& keyword) const
+    const ClipboardHistoryItem& item, const ClipboardHistorySearch::KeywordMatcher& matcher) const
 {
-    if (keyword.isEmpty()) {
-        return true;
-    }
     if (item.kind == ClipboardHistoryKind::Image) {
-        return ClipboardHistorySearch::matches(ClipboardHistorySearch::searchText(item), keyword);
+        return matcher.matches(ClipboardHistorySearch::searchText(item));
     }
     auto head = m_searchTextHeads.constFind(item.id);
     if (head == m_searchTextHeads.cend()) {
         head = m_searchTextHeads.insert(item.id, ClipboardHistorySearch::searchTextHead(item));
     }
-    return ClipboardHistorySearch::matches(*head, item.text.value_or(QString()), keyword);
+    return matcher.matches(*head, item.text.value_or(QString()));
 }
 
 // Typing mostly extends the keyword: then only the phrases the shorter one found can match.

@@ -150,7 +150,8 @@ private:
     void clearSelections();
     void hideFixedPhrasePanel();
     void returnToSearch();
-    bool itemMatches(const ClipboardHistoryItem& item, const QString& keyword) const;
+    bool itemMatches(const ClipboardHistoryItem& item,
+        const ClipboardHistorySearch::KeywordMatcher& matcher) const;
     void forgetRemovedSearchTexts();
 
     ClipboardHistoryModel& m_history;

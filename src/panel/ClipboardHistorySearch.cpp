@@ -76,26 +76,28 @@ bool mayHaveCase(QChar c)
 
 } // namespace
 
-bool matches(QStringView searchText, QStringView keyword)
+KeywordMatcher::KeywordMatcher(const QString& keyword)
+    : m_keyword(keyword)
+    , m_sensitivity(std::any_of(keyword.begin(), keyword.end(), mayHaveCase) ? Qt::CaseInsensitive
+                                                                             : Qt::CaseSensitive)
+{ }
+
+bool KeywordMatcher::matches(QStringView searchText) const
 {
-    if (keyword.isEmpty()) {
-        return true;
-    }
-    const bool caseless = std::none_of(keyword.begin(), keyword.end(), mayHaveCase);
-    return searchText.contains(keyword, caseless ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    return m_keyword.isEmpty() || searchText.contains(m_keyword, m_sensitivity);
 }
 
-bool matches(QStringView head, QStringView tail, QStringView keyword)
+bool KeywordMatcher::matches(QStringView head, QStringView tail) const
 {
-    if (matches(head, keyword) || matches(tail, keyword)) {
+    if (matches(head) || matches(tail)) {
         return true;
     }
     // A hit across the seam starts in the last keyword-length - 1 units of head and ends in
     // the first ones of tail (case folding keeps lengths).
-    const qsizetype reach = keyword.size() - 1;
+    const qsizetype reach = m_keyword.size() - 1;
     const QString seam = head.last(std::min(reach, head.size())).toString() +
         tail.first(std::min(reach, tail.size()));
-    return matches(seam, keyword);
+    return matches(seam);
 }
 
 QString searchTextHead(const ClipboardHistoryItem& item)
@@ -119,14 +121,14 @@ QString searchText(const ClipboardHistoryItem& item)
 }
 
 QList<FixedPhraseSearchResult> fixedPhraseResults(
-    const FixedPhraseFolderList& folders, QStringView keyword)
+    const FixedPhraseFolderList& folders, const QString& keyword)
 {
+    const KeywordMatcher matcher(keyword);
     QList<FixedPhraseSearchResult> results;
     for (const FixedPhraseFolder& folder : folders) {
-        const bool folderMatches = matches(folder.title, keyword);
+        const bool folderMatches = matcher.matches(folder.title);
         for (const FixedPhrase& phrase : folder.phrases) {
-            if (folderMatches || matches(phrase.title, keyword) ||
-                matches(phrase.content, keyword)) {
+            if (folderMatches || matcher.matches(phrase.title) || matcher.matches(phrase.content)) {
                 results.append({folder.id, folder.title, phrase});
             }
         }
@@ -135,8 +137,9 @@ QList<FixedPhraseSearchResult> fixedPhraseResults(
 }
 
 QList<FixedPhraseSearchResult> narrowedFixedPhraseResults(
-    const QList<FixedPhraseSearchResult>& results, QStringView keyword)
+    const QList<FixedPhraseSearchResult>& results, const QString& keyword)
 {
+    const KeywordMatcher matcher(keyword);
     QList<FixedPhraseSearchResult> narrowed;
     // A folder's title is searched once for all of its phrases, as a full search does.
     std::optional<QUuid> folderID;
@@ -144,10 +147,10 @@ QList<FixedPhraseSearchResult> narrowedFixedPhraseResults(
     for (const FixedPhraseSearchResult& result : results) {
         if (result.folderID != folderID) {
             folderID = result.folderID;
-            folderMatches = matches(result.folderTitle, keyword);
+            folderMatches = matcher.matches(result.folderTitle);
         }
-        if (folderMatches || matches(result.phrase.title, keyword) ||
-            matches(result.phrase.content, keyword)) {
+        if (folderMatches || matcher.matches(result.phrase.title) ||
+            matcher.matches(result.phrase.content)) {
             narrowed.append(result);
         }
     }
