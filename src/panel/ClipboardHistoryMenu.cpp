@@ -8,6 +8,7 @@
 #include "FixedPhraseLauncherRow.h"
 #include "FixedPhraseSearchListModel.h"
 #include "FixedPhraseSearchRow.h"
+#include "QuickPanelKeyboardMonitor.h"
 #include "QuickPanelSearchBar.h"
 #include "QuickPanelSection.h"
 #include "QuickPanelStyle.h"
@@ -103,8 +104,8 @@ ClipboardHistoryMenu::ClipboardHistoryMenu(ClipboardHistoryMenuViewModel& menu, 
 {
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
-    setFocusPolicy(Qt::ClickFocus);
     m_searchBar = new QuickPanelSearchBar(menu);
+    installKeyboardMonitors();
     m_launcher = new FixedPhraseLauncherRow;
     connect(m_launcher, &FixedPhraseLauncherRow::hoverChanged, this,
         &ClipboardHistoryMenu::launcherHoverChanged);
@@ -302,28 +303,49 @@ void ClipboardHistoryMenu::followSearchFieldFocus()
     if (m_menu.searchFieldFocused()) {
         searchField()->setFocus(Qt::OtherFocusReason);
     } else if (searchField()->hasFocus()) {
-        // No text field takes keys now: the panel does, for the side panel.
-        setFocus(Qt::OtherFocusReason);
+        // No text field takes keys now: they reach the window, and the side panel's monitor.
+        searchField()->clearFocus();
     }
 }
 
-void ClipboardHistoryMenu::keyPressEvent(QKeyEvent* event)
+void ClipboardHistoryMenu::installKeyboardMonitors()
 {
-    const auto code = canonicalKeyCode(event->key(), event->modifiers());
-    if (!code || !m_menu.fixedPhrasePanelSelection()) {
-        QWidget::keyPressEvent(event);
-        return;
+    // The side panel's monitor is made last, so it is asked first while it is enabled; keys it
+    // leaves go on to the search keys.
+    new QuickPanelKeyboardMonitor(
+        *this, QuickPanelKeyboardMonitor::Scope::SameWindow, [] { return true; },
+        [this](QKeyEvent& event) { return searchKeyDown(event); }, this);
+    new QuickPanelKeyboardMonitor(
+        *this, QuickPanelKeyboardMonitor::Scope::AnyWindow,
+        [this] {
+            const FixedPhrasePanelSelection* selection = m_menu.fixedPhrasePanelSelection();
+            return selection && selection->keyboardMode();
+        },
+        [this](QKeyEvent& event) { return fixedPhrasePanelKeyDown(event); }, this);
+}
+
+bool ClipboardHistoryMenu::searchKeyDown(QKeyEvent& event)
+{
+    // While an input method composes in the field, every key is the input method's.
+    if (m_searchBar->isComposing()) {
+        return false;
+    }
+    const auto code = canonicalKeyCode(event.key(), event.modifiers());
+    return code && m_menu.handleSearchKeyDown(*code);
+}
+
+bool ClipboardHistoryMenu::fixedPhrasePanelKeyDown(QKeyEvent& event)
+{
+    const auto code = canonicalKeyCode(event.key(), event.modifiers());
+    if (!code) {
+        return false;
     }
     // Labels are the keys' own characters: Shift+1 still picks "1". Without a modifier the
     // event's text is that character in the user's layout.
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
     const QString unmodified = charactersIgnoringModifiers(*code);
-    if (m_menu.handleFixedPhrasePanelKeyDown(*code,
-            modifiers == Qt::NoModifier || unmodified.isEmpty() ? event->text() : unmodified)) {
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    return m_menu.handleFixedPhrasePanelKeyDown(
+        *code, modifiers == Qt::NoModifier || unmodified.isEmpty() ? event.text() : unmodified);
 }
 
 void ClipboardHistoryMenu::showEvent(QShowEvent* event)

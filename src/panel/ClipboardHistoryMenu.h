@@ -7,9 +7,11 @@
 // sections out, and the search field takes the focus on every opening.
 //
 // Everything it shows and decides is the view model's (ClipboardHistoryMenuViewModel); the
-// widgets only draw and forward. While the side panel is open from the keyboard no text
-// field has the focus: the panel itself takes the keys and hands them to the side panel's
-// key table; keys nobody consumes go on to the window (Escape closes the quick panel).
+// widgets only draw and forward. Nothing in it takes the focus but the search field, so a
+// click anywhere leaves the keys with the field. Keys are routed for the whole window by two
+// monitors: the search keys always, the side panel's key table while the side panel is open
+// from the keyboard (no text field has the focus then). Keys nobody consumes go on to the
+// focused widget and the window (Escape closes the quick panel).
 //
 // The header's "ウィンドウ位置適用" button stays disabled until window placement exists.
 // A selection moved by the keyboard scrolls its section to centre it, gliding briefly.
@@ -56,7 +58,6 @@ Q_SIGNALS:
     void applyWindowPlacementRequested();
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -69,6 +70,9 @@ private:
     void scrollToSelectedHistoryItem();
     void scrollToSelectedFixedPhrase();
     void followSearchFieldFocus();
+    void installKeyboardMonitors();
+    bool searchKeyDown(QKeyEvent& event);
+    bool fixedPhrasePanelKeyDown(QKeyEvent& event);
 
     ClipboardHistoryMenuViewModel& m_menu;
     QLabel* m_appSymbol = nullptr;

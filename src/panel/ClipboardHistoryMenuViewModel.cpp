@@ -401,12 +401,12 @@ void ClipboardHistoryMenuViewModel::focusSearchField()
 
 void ClipboardHistoryMenuViewModel::reset()
 {
+    Q_EMIT wasReset();
     setSearchText(QString());
     setFixedPhrasePanelVisible(false);
     clearSelections();
     hideFixedPhrasePanel();
     Q_EMIT imagePreviewHideRequested();
-    focusSearchField();
 }
 
 void ClipboardHistoryMenuViewModel::setSelectedHistoryItemID(std::optional<QUuid> id)
@@ -455,11 +455,11 @@ void ClipboardHistoryMenuViewModel::hideFixedPhrasePanel()
     // asked for here is not one that happened on its own.
     const std::unique_ptr<FixedPhrasePanelSelection> closing = std::move(m_sidePanel);
     Q_EMIT fixedPhrasePanelHideRequested();
+    focusSearchField();
 }
 
 void ClipboardHistoryMenuViewModel::returnToSearch()
 {
     setFixedPhrasePanelVisible(false);
     hideFixedPhrasePanel();
-    focusSearchField();
 }

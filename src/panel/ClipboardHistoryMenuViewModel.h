@@ -23,10 +23,10 @@
 //
 // The side panel's selection, while the panel is open from the keyboard, is owned here and
 // replaced on every opening. Escape hides the side panel but leaves fixedPhrasePanelVisible
-// as it is; the way back to the search field (Left) clears it, as a reset does. So does the
-// side panel going without being asked to (the pointer took it over on the launcher row, or
-// its delayed hide ran): keys must not act on a selection nobody sees, so they return to the
-// search field.
+// as it is; whenever the side panel goes, the search field takes the keys again. The way back to
+// the search field (Left) clears it, as a reset does. So does the side panel going without being
+// asked to (the pointer took it over on the launcher row, or its delayed hide ran): keys must not
+// act on a selection nobody sees, so they return to the search field.
 //
 // Main thread only.
 
@@ -125,6 +125,7 @@ public:
 
     // Focus returns to the search field on the next turn of the main loop, after layout.
     void focusSearchField();
+    // Every opening: an empty search, no selection, no side panel, the focus in the field.
     void reset();
 
 Q_SIGNALS:
@@ -141,6 +142,8 @@ Q_SIGNALS:
     void imagePreviewHideRequested();
     void fixedPhrasePanelShowRequested(FixedPhrasePanelSelection* selection);
     void fixedPhrasePanelHideRequested();
+    // The panel was reset: whatever the search field was in the middle of is dropped.
+    void wasReset();
 
 private:
     QList<ClipboardHistoryItem> navigatedItems() const;

@@ -3,11 +3,11 @@
 #include "ClipboardHistoryMenuViewModel.h"
 #include "QuickPanelStyle.h"
 #include "QuickPanelSymbols.h"
-#include "platform/KeyCodes.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QInputMethod>
 #include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
@@ -42,10 +42,13 @@ QuickPanelSearchBar::QuickPanelSearchBar(ClipboardHistoryMenuViewModel& menu, QW
     connect(&menu, &ClipboardHistoryMenuViewModel::searchTextChanged, this, [this] {
         const QString text = m_menu.searchText();
         if (m_field->text() != text) {
+            dropComposition();
             m_field->setText(text);
         }
         m_clear->setVisible(!text.isEmpty());
     });
+    connect(&menu, &ClipboardHistoryMenuViewModel::wasReset, this,
+        &QuickPanelSearchBar::dropComposition);
     connect(m_clear, &QToolButton::clicked, this, [this] {
         m_menu.setSearchText(QString());
         m_field->setFocus(Qt::OtherFocusReason);
@@ -69,8 +72,6 @@ bool QuickPanelSearchBar::eventFilter(QObject* watched, QEvent* event)
         case QEvent::InputMethod:
             m_composing = !static_cast<QInputMethodEvent*>(event)->preeditString().isEmpty();
             break;
-        case QEvent::KeyPress:
-            return keyPressed(static_cast<QKeyEvent*>(event));
         case QEvent::FocusIn:
             m_menu.setSearchFieldFocused(true);
             break;
@@ -87,11 +88,14 @@ bool QuickPanelSearchBar::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool QuickPanelSearchBar::keyPressed(QKeyEvent* event)
+void QuickPanelSearchBar::dropComposition()
 {
-    if (m_composing) {
-        return false;
+    if (!m_composing) {
+        return;
     }
-    const auto code = canonicalKeyCode(event->key(), event->modifiers());
-    return code && m_menu.handleSearchKeyDown(*code);
+    // The input method forgets its composition; the field, which a reset does not tell, drops
+    // the pre-edit it shows through an empty one (and the state follows in eventFilter).
+    QGuiApplication::inputMethod()->reset();
+    QInputMethodEvent dropped;
+    QCoreApplication::sendEvent(m_field, &dropped);
 }

@@ -4,10 +4,10 @@
 // text, the clear button ("検索条件をクリア"). The field's text is the view model's
 // searchText, in both directions.
 //
-// Keys pressed in the field go to the view model first, by canonical key code; those it does
-// not consume reach the field (typing, the cursor) and then the panel (Escape closes it).
-// While an input method is composing in the field (pre-edit text present), every key belongs
-// to the input method and the view model sees none.
+// The field's keys are routed by the panel (ClipboardHistoryMenu). While an input method is
+// composing in the field (pre-edit text present), every key belongs to the input method; a
+// reset of the panel or a text set from the view model drops the composition, so the keys
+// never wait for a pre-edit that is gone.
 
 #include <QWidget>
 
@@ -25,12 +25,13 @@ public:
 
     QLineEdit* field() const { return m_field; }
     void setUiScale(double scale);
+    bool isComposing() const { return m_composing; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool keyPressed(QKeyEvent* event);
+    void dropComposition();
 
     ClipboardHistoryMenuViewModel& m_menu;
     QLabel* m_symbol;

@@ -24,6 +24,9 @@ QuickPanelWindow::QuickPanelWindow(Workspace& workspace, Displays& displays, QWi
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The keys belong to the content's search field: the scroll area takes neither a click's
+    // focus nor Tab's, and so never scrolls on the arrows.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_scroll);
 
     connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,

@@ -216,8 +216,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state");
         QTest::newRow("Right opens it") << "" << "right" << true << "flag open unfocused";
         QTest::newRow("Left in the field") << "" << "left" << false << "- closed focused";
-        QTest::newRow("Escape hides it") << "" << "right escape" << true << "flag closed unfocused";
-        QTest::newRow("a copy hides it") << "" << "right 1 1" << true << "flag closed unfocused";
+        QTest::newRow("Escape hides it") << "" << "right escape" << true << "flag closed focused";
+        QTest::newRow("a copy hides it") << "" << "right 1 1" << true << "flag closed focused";
         QTest::newRow("unlabelled key") << "" << "right 9" << false << "flag open unfocused";
         // clang-format on
     }

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPropertyAnimation>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -42,18 +43,17 @@ struct View : QuickPanelWorld
         window.open(QRect(100, 100, 1, 1));
     }
 
-    // Keys to the focused widget: "down", "up", "left", "right", "return", "enter", "escape",
-    // or characters typed ("_" types a blank).
+    // Keys to the focused widget, or the window when none has the focus: "down", "up", "left",
+    // "right", "return", "enter", "escape", or characters typed ("_" types a blank).
     void press(const QString& keys)
     {
         static const QHash<QString, Qt::Key> named {{"down", Qt::Key_Down}, {"up", Qt::Key_Up},
             {"left", Qt::Key_Left}, {"right", Qt::Key_Right}, {"return", Qt::Key_Return},
-            {"escape", Qt::Key_Escape}};
+            {"escape", Qt::Key_Escape}, {"tab", Qt::Key_Tab}};
         static const QHash<QString, Qt::Key> shifted {
             {"shift+3", Qt::Key_NumberSign}, {"shift+2", Qt::Key_At}};
         for (const QString& key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            QWidget* target = QApplication::focusWidget();
-            QVERIFY(target);
+            QWidget* target = window.focusWidget() ? window.focusWidget() : &window;
             if (key == u"enter") {
                 QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
             } else if (shifted.contains(key)) {
@@ -108,14 +108,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("state"); // selection, copy, side panel, text rows, field focus, window
         QTest::newRow("typing filters") << "t2 down" << "t2 - closed 1 field open";
         QTest::newRow("Return copies") << "down down return" << "t2 t2/history closed 3 field open";
+        QTest::newRow("Tab stays in the field") << "tab t3 down" << "t3 - closed 1 field open";
         QTest::newRow("Right opens the side panel") << "down right" << "- - open 3 - open";
         QTest::newRow("Right with text moves the cursor")
             << "t left right" << "- - closed 3 field open";
-        QTest::newRow("side panel: 3, then 2") << "right 3 2" << "- delta/phrase closed 3 - open";
+        QTest::newRow("side panel: 3, then 2") << "right 3 2" << "- delta/phrase closed 3 field open";
         QTest::newRow("side panel: labels ignore Shift")
-            << "right shift+3 shift+2" << "- delta/phrase closed 3 - open";
+            << "right shift+3 shift+2" << "- delta/phrase closed 3 field open";
         QTest::newRow("Left back to the field") << "right left" << "- - closed 3 field open";
-        QTest::newRow("Escape hides the side panel") << "right escape" << "- - closed 3 - open";
+        QTest::newRow("after Escape: Down, Return")
+            << "right escape down return" << "t1 t1/history closed 3 field open";
+        QTest::newRow("after Escape: Right") << "right escape right" << "- - open 3 - open";
+        QTest::newRow("after Escape: typing") << "right escape t3 down" << "t3 - closed 1 field open";
         QTest::newRow("Escape closes the panel") << "escape" << "- - closed 3 - closed";
         // clang-format on
     }
@@ -137,8 +141,17 @@ private Q_SLOTS:
         }
     }
 
+    // A composition ends in a commit, or is dropped by the next opening's reset; either way
+    // the keys come back to the panel.
+    void preeditGoesToTheInputMethod_data()
+    {
+        QTest::addColumn<bool>("committed");
+        QTest::newRow("committed") << true;
+        QTest::newRow("dropped by a reset") << false;
+    }
     void preeditGoesToTheInputMethod()
     {
+        QFETCH(bool, committed);
         View view;
         QVERIFY(QTest::qWaitForWindowActive(&view.window));
         QLineEdit* field = view.view->searchField();
@@ -146,41 +159,65 @@ private Q_SLOTS:
         QApplication::sendEvent(field, &composing);
         view.press(QStringLiteral("down"));
         QCOMPARE(view.selection(), QStringLiteral("-"));
-        QInputMethodEvent committed;
-        committed.setCommitString(QStringLiteral("t"));
-        QApplication::sendEvent(field, &committed);
-        QCOMPARE(view.menu.searchText(), QStringLiteral("t"));
+        if (committed) {
+            QInputMethodEvent commit;
+            commit.setCommitString(QStringLiteral("t"));
+            QApplication::sendEvent(field, &commit);
+            QCOMPARE(view.menu.searchText(), QStringLiteral("t"));
+        } else {
+            view.menu.reset();
+        }
         view.press(QStringLiteral("down"));
         QCOMPARE(view.selection(), QStringLiteral("t1"));
     }
 
+    // Whatever a click lands on, the keys stay with the search field.
     void clicks_data()
     {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<bool>("onDeleteButton");
+        QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("copied");
         QTest::addColumn<int>("left");
-        QTest::newRow("text row") << int(ClipboardHistoryKind::Text) << 1 << false << "t2/history"
-                                  << 5;
-        QTest::newRow("text delete") << int(ClipboardHistoryKind::Text) << 1 << true << "-" << 4;
-        QTest::newRow("image") << int(ClipboardHistoryKind::Image) << 0 << false << "/history" << 5;
-        QTest::newRow("image delete") << int(ClipboardHistoryKind::Image) << 0 << true << "-" << 4;
+        QTest::newRow("text row") << "text row"
+                                  << "t2/history" << 5;
+        QTest::newRow("text delete") << "text delete"
+                                     << "-" << 4;
+        QTest::newRow("image") << "image row"
+                               << "/history" << 5;
+        QTest::newRow("image delete") << "image delete"
+                                      << "-" << 4;
+        QTest::newRow("header button") << "button"
+                                       << "-" << 5;
+        QTest::newRow("empty area") << "header"
+                                    << "-" << 5;
     }
     void clicks()
     {
-        QFETCH(int, kind);
-        QFETCH(int, row);
-        QFETCH(bool, onDeleteButton);
+        QFETCH(QString, target);
         View view;
-        QAbstractItemView* list = view.list(ClipboardHistoryKind(kind));
-        const QRect item = list->visualRect(list->model()->index(row, 0));
-        const auto* delegate = static_cast<ClipboardHistoryEntryDelegate*>(list->itemDelegate());
-        const QPoint at = onDeleteButton ? delegate->deleteButtonRect(item).center()
-                                         : item.topLeft() + QPoint(30, 20);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(QTest::qWaitForWindowActive(&view.window));
+        QWidget* widget = nullptr;
+        QPoint at;
+        if (target == u"button" || target == u"header") {
+            auto* button = view.view->findChild<QPushButton*>();
+            widget = target == u"button" ? button : button->parentWidget();
+            at = target == u"button" ? button->rect().center() : QPoint(2, 2);
+        } else {
+            const bool image = target.startsWith(u"image"); // the image, or the text t2
+            QAbstractItemView* list =
+                view.list(image ? ClipboardHistoryKind::Image : ClipboardHistoryKind::Text);
+            const QRect item = list->visualRect(list->model()->index(image ? 0 : 1, 0));
+            const auto* delegate =
+                static_cast<ClipboardHistoryEntryDelegate*>(list->itemDelegate());
+            widget = list->viewport();
+            at = target.endsWith(u"delete") ? delegate->deleteButtonRect(item).center()
+                                            : item.topLeft() + QPoint(30, 20);
+        }
+        QTest::mouseClick(widget, Qt::LeftButton, {}, at);
         QTEST(view.copied(), "copied");
         QTEST(int(view.history.items().size()), "left");
+        view.press(QStringLiteral("t3 down return"));
+        QCOMPARE(view.copied(), QStringLiteral("t3/history"));
+        QVERIFY(view.view->searchField()->hasFocus());
     }
 
     // The sections' fixed heights: rows × 35 + 30 for texts and URLs; for images, up to three
