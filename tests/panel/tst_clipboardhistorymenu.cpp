@@ -205,44 +205,6 @@ private Q_SLOTS:
         QVERIFY(panel.history.isSaving());
     }
 
-    // State after keys sent to the search field and then to the side panel: the panel flag,
-    // whether the side panel is open, whether the search field has the focus.
-    void sidePanelFromKeyboard_data()
-    {
-        // clang-format off
-        QTest::addColumn<QString>("searchText");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<bool>("consumed");
-        QTest::addColumn<QString>("state");
-        QTest::newRow("Right opens it") << "" << "right" << true << "flag open unfocused";
-        QTest::newRow("Left in the field") << "" << "left" << false << "- closed focused";
-        QTest::newRow("Escape hides it") << "" << "right escape" << true << "flag closed focused";
-        QTest::newRow("a copy hides it") << "" << "right 1 1" << true << "flag closed focused";
-        QTest::newRow("unlabelled key") << "" << "right 9" << false << "flag open unfocused";
-        // clang-format on
-    }
-    void sidePanelFromKeyboard()
-    {
-        QFETCH(QString, searchText);
-        QFETCH(QString, keys);
-        Panel panel;
-        panel.menu.setSearchText(searchText);
-        panel.menu.focusSearchField();
-        panel.scheduler.runPending();
-        QSignalSpy shown(
-            &panel.menu, &ClipboardHistoryMenuViewModel::fixedPhrasePanelShowRequested);
-        QTEST(panel.run(keys), "consumed");
-        panel.scheduler.runPending();
-        const QStringList state {
-            panel.menu.fixedPhrasePanelVisible() ? QStringLiteral("flag") : QStringLiteral("-"),
-            panel.menu.fixedPhrasePanelSelection() ? QStringLiteral("open")
-                                                   : QStringLiteral("closed"),
-            panel.menu.searchFieldFocused() ? QStringLiteral("focused")
-                                            : QStringLiteral("unfocused")};
-        QTEST(state.join(u' '), "state");
-        QCOMPARE(shown.count(), searchText.isEmpty() && keys.startsWith(u"right") ? 1 : 0);
-    }
-
     void resetOnEveryOpening()
     {
         Panel panel;

@@ -115,6 +115,7 @@ private Q_SLOTS:
         QTest::newRow("side panel: 3, then 2") << "right 3 2" << "- delta/phrase closed 3 field open";
         QTest::newRow("side panel: labels ignore Shift")
             << "right shift+3 shift+2" << "- delta/phrase closed 3 field open";
+        QTest::newRow("side panel: no such label") << "right 9" << "- - open 3 - open";
         QTest::newRow("Left back to the field") << "right left" << "- - closed 3 field open";
         QTest::newRow("after Escape: Down, Return")
             << "right escape down return" << "t1 t1/history closed 3 field open";
