@@ -24,6 +24,7 @@
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "phrases/FixedPhraseStorage.h"
 #include "platform/sim/MemoryDefaultsStore.h"
+#include "support/ProcessHeap.h"
 
 #include <QApplication>
 #include <QDir>
@@ -161,6 +162,7 @@ void scrollThroughImages(QWidget* panel, QLineEdit* field)
 
 int main(int argc, char** argv)
 {
+    ProcessHeap::configure(); // as the application's heap is
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
