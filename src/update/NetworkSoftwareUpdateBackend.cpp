@@ -288,6 +288,11 @@ void NetworkSoftwareUpdateBackend::fail(const QString& error)
 void NetworkSoftwareUpdateBackend::finish(SoftwareUpdateOutcome outcome)
 {
     ++m_generation;
+    if (m_network != nullptr) {
+        // Its replies are its children: they go with it, once the one finishing has returned.
+        m_network->deleteLater();
+        m_network = nullptr;
+    }
     const auto finished = std::move(m_callbacks.finished);
     m_callbacks = {};
     if (finished) {

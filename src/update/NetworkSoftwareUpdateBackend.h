@@ -62,8 +62,9 @@ private:
 
     QString m_downloadFolder;
     std::optional<QByteArray> m_publicKey;
-    // Made by the first request: most runs never check, and the network stack's caches, proxy
-    // lookup and TLS set-up would stay resident for nothing.
+    // Made by a check's first request and let go when the check ends: checks come a day apart,
+    // and the network stack's caches, kept-alive connections and TLS state would stay
+    // resident for nothing in between.
     QNetworkAccessManager* m_network = nullptr;
     Callbacks m_callbacks;
     QPointer<QNetworkReply> m_reply;

@@ -292,6 +292,7 @@ private Q_SLOTS:
         QVERIFY(!model.canCheckForUpdates());
         QVERIFY(!model.checkForUpdates()); // one at a time
         QVERIFY(finished.wait(20000));
+        QTRY_VERIFY(!backend.findChild<QNetworkAccessManager*>()); // nor after the check
 
         QCOMPARE(canCheck, (QList<QVariantList> {{false}, {true}}));
         QVERIFY2(model.statusMessage().value_or(QString()).startsWith(status),
