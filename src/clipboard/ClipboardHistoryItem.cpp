@@ -108,24 +108,10 @@ std::optional<QByteArray> ClipboardHistoryItem::imageBytes() const
 
 QString ClipboardHistoryItem::normalizedTextPreview() const
 {
-    // Every line break becomes one blank; CR LF is one user-perceived character and so one
-    // break. Empty pieces between consecutive breaks are kept (each break is one blank).
-    const QString source = text.value_or(QString());
-    QString joined;
-    joined.reserve(source.size());
-    const qsizetype size = source.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t unit = source.at(i).unicode();
-        if (unit == u'\r' && i + 1 < size && source.at(i + 1).unicode() == u'\n') {
-            joined.append(QLatin1Char(' '));
-            ++i;
-        } else if (unit == u'\t' || Text::isLineBreak(unit)) {
-            // Line breaks are all in the BMP, so a UTF-16 unit test is exact.
-            joined.append(QLatin1Char(' '));
-        } else {
-            joined.append(QChar(unit));
-        }
-    }
+    // Every line break and every tab becomes one blank. Empty pieces between consecutive
+    // breaks are kept (each break is one blank).
+    QString joined = Text::lineBreaksToBlanks(text.value_or(QString()));
+    joined.replace(QLatin1Char('\t'), QLatin1Char(' '));
     const QString trimmed = Text::trimmed(joined);
     if (trimmed.isEmpty()) {
         return QStringLiteral("空のテキスト");

@@ -3,6 +3,7 @@
 #include "ClipboardHistoryMenuViewModel.h"
 #include "FixedPhraseSearchListModel.h"
 #include "QuickPanelStyle.h"
+#include "support/Text.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -25,11 +26,7 @@ const FixedPhraseSearchListModel& listModel(const QModelIndex& index)
 // characters, and eliding a whole long text would measure all of it.
 QString oneLine(QStringView content)
 {
-    QString text = content.first(std::min<qsizetype>(content.size(), 200)).toString();
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return text;
+    return Text::lineBreaksToBlanks(content.first(std::min<qsizetype>(content.size(), 200)));
 }
 
 } // namespace

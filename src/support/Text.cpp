@@ -33,6 +33,22 @@ bool isLineBreak(char32_t c)
     }
 }
 
+QString lineBreaksToBlanks(QStringView text)
+{
+    // Line breaks are all in the BMP, so a UTF-16 unit test is exact.
+    QString joined;
+    joined.reserve(text.size());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit == u'\r' && i + 1 < size && text[i + 1].unicode() == u'\n') {
+            ++i;
+        }
+        joined.append(isLineBreak(unit) ? QChar(u' ') : QChar(unit));
+    }
+    return joined;
+}
+
 QString trimmed(QStringView text)
 {
     // Every white-space character is in the BMP, so UTF-16 units can be tested one by one;

@@ -13,6 +13,8 @@ namespace Text {
 
 bool isWhiteSpaceOrLineBreak(char32_t c);
 bool isLineBreak(char32_t c);
+// text on one line: every line break becomes one blank, CR LF (one character) included.
+QString lineBreaksToBlanks(QStringView text);
 QString trimmed(QStringView text);
 
 qsizetype graphemeCount(QStringView text);
