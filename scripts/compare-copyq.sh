@@ -12,10 +12,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 idle_seconds=${IDLE_SECONDS:-30}
 latency_copies=${LATENCY_COPIES:-20}
-if ! command -v copyq >/dev/null; then
+# CopyQ keeps images only through its image plugin, packaged apart: without copyq-plugins it
+# keeps none, and its image figure would be of no work at all.
+if ! command -v copyq >/dev/null || ! dpkg -s copyq-plugins >/dev/null 2>&1; then
     sudo=
     [[ "$(id -u)" -eq 0 ]] || sudo=sudo
-    $sudo apt-get install -y -qq --no-install-recommends copyq >/dev/null
+    $sudo apt-get install -y -qq --no-install-recommends copyq copyq-plugins >/dev/null
 fi
 source scripts/lib/measure.sh
 measure_desktop_env "$(realpath "${NORVALE_BUILD_DIR:-build}")"
