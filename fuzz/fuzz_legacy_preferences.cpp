@@ -1,0 +1,179 @@
+// The preferences property list (XML or binary) an earlier build left under the home folder,
+// migrated on the first launch. Whatever migrates must migrate the same way from the same file,
+// a second launch must change nothing, every key of the file must arrive (values the store has
+// no type for as a property list that reads back), and nothing under the home folder may be
+// written, the preferences file included.
+
+#include "FuzzCheck.h"
+#include "app/LegacySettingsMigrator.h"
+#include "platform/sim/MemoryDefaultsStore.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <plist/plist.h>
+
+namespace {
+
+const QString bundleIdentifier = QStringLiteral("app.norvale.Norvale");
+const QString preferencesFile =
+    QStringLiteral("Library/Preferences/") + bundleIdentifier + QStringLiteral(".plist");
+
+struct PlistDeleter
+{
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using Plist = std::unique_ptr<void, PlistDeleter>;
+
+const QString& home()
+{
+    static QTemporaryDir* folder = [] {
+        auto* created = new QTemporaryDir;
+        FUZZ_CHECK(created->isValid());
+        FUZZ_CHECK(QDir(created->path()).mkpath(QStringLiteral("Library/Preferences")));
+        // The migration logs one line per launch; thousands per second say nothing here.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        return created;
+    }();
+    static const QString path = folder->path();
+    return path;
+}
+
+LegacySettingsMigrator::Locations locations()
+{
+    return {home(), home() + QStringLiteral("/.local/share/Norvale")};
+}
+
+// Everything under the home folder, with the bytes of each file.
+QHash<QString, QByteArray> homeContents()
+{
+    QHash<QString, QByteArray> contents;
+    QDirIterator it(home(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        contents.insert(path.mid(home().size() + 1),
+            it.fileInfo().isFile() && file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                     : QByteArray());
+    }
+    return contents;
+}
+
+// Equal to the bit, so that a NaN read twice counts as the same value.
+bool identical(const DefaultsStore& a, const DefaultsStore& b)
+{
+    QStringList keys = a.keys();
+    QStringList otherKeys = b.keys();
+    keys.sort();
+    otherKeys.sort();
+    if (keys != otherKeys) {
+        return false;
+    }
+    for (const QString& key : std::as_const(keys)) {
+        const DefaultsValue left = a.value(key);
+        const DefaultsValue right = b.value(key);
+        const auto* l = std::get_if<double>(&left);
+        const auto* r = std::get_if<double>(&right);
+        if (l != nullptr && r != nullptr ? std::memcmp(l, r, sizeof(double)) != 0 : left != right) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The node types found under each key of the file, by the key's text.
+QHash<QString, QSet<plist_type>> fileKeys(const QByteArray& bytes)
+{
+    plist_t parsed = nullptr;
+    plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &parsed);
+    const Plist root(parsed);
+    QHash<QString, QSet<plist_type>> keys;
+    plist_dict_iter iterator = nullptr;
+    plist_dict_new_iter(root.get(), &iterator);
+    for (;;) {
+        char* rawKey = nullptr;
+        plist_t node = nullptr;
+        plist_dict_next_item(root.get(), iterator, &rawKey, &node);
+        const QString key = QString::fromUtf8(rawKey);
+        std::free(rawKey);
+        if (node == nullptr) {
+            break;
+        }
+        keys[key].insert(plist_get_node_type(node));
+    }
+    std::free(iterator);
+    return keys;
+}
+
+bool readsBackAs(const QByteArray& xml, const QSet<plist_type>& types)
+{
+    plist_t parsed = nullptr;
+    plist_from_xml(xml.constData(), static_cast<uint32_t>(xml.size()), &parsed);
+    const Plist node(parsed);
+    if (!node) {
+        return false;
+    }
+    const plist_type type = plist_get_node_type(node.get());
+    // XML has no UID: it is written, as Apple's keyed archives do, as a dictionary {CF$UID: n}.
+    return types.contains(type) ||
+        (type == PLIST_DICT && types.contains(PLIST_UID) &&
+            plist_dict_get_item(node.get(), "CF$UID") != nullptr);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    {
+        QFile file(home() + QLatin1Char('/') + preferencesFile);
+        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        FUZZ_CHECK(file.write(bytes) == bytes.size());
+    }
+    const QHash<QString, QByteArray> before = homeContents();
+
+    MemoryDefaultsStore first;
+    const bool migrated =
+        LegacySettingsMigrator::migrateIfNeeded(first, locations(), bundleIdentifier);
+    FUZZ_CHECK(homeContents() == before);
+    FUZZ_CHECK(first.boolValue(LegacySettingsMigrator::checkedKey) == true);
+    FUZZ_CHECK(migrated || first.keys() == QStringList {LegacySettingsMigrator::checkedKey});
+
+    MemoryDefaultsStore again;
+    FUZZ_CHECK(
+        LegacySettingsMigrator::migrateIfNeeded(again, locations(), bundleIdentifier) == migrated);
+    FUZZ_CHECK(identical(first, again));
+    FUZZ_CHECK(!LegacySettingsMigrator::migrateIfNeeded(again, locations(), bundleIdentifier));
+    FUZZ_CHECK(identical(first, again));
+    FUZZ_CHECK(homeContents() == before);
+
+    if (!migrated) {
+        return 0;
+    }
+    // A file that migrated has passed every check for keys libplist cannot read back.
+    const QHash<QString, QSet<plist_type>> keys = fileKeys(bytes);
+    for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
+        if (it.key().isEmpty()) {
+            continue;
+        }
+        const DefaultsValue value = first.value(it.key());
+        FUZZ_CHECK(!std::holds_alternative<std::monostate>(value));
+        const auto* stored = std::get_if<QByteArray>(&value);
+        if (stored != nullptr && !it.value().contains(PLIST_DATA)) {
+            FUZZ_CHECK(readsBackAs(*stored, it.value()));
+        }
+    }
+    for (const QString& key : first.keys()) {
+        FUZZ_CHECK(keys.contains(key) || key == LegacySettingsMigrator::checkedKey);
+    }
+    return 0;
+}
