@@ -143,7 +143,7 @@ QList<HidPointingDevice> SysfsPointingDevices::scan() const
     QStringList names = QDir(m_root + QStringLiteral("/sys/class/input"))
                             .entryList({QStringLiteral("input*")},
                                 QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
-    QCollator numeric(QLocale(QLocale::English));
+    QCollator numeric {QLocale(QLocale::English)};
     numeric.setNumericMode(true);
     std::sort(names.begin(), names.end(), numeric);
     QList<HidPointingDevice> devices;
