@@ -6,6 +6,7 @@
 
 #include "FuzzCheck.h"
 #include "app/LegacySettingsMigrator.h"
+#include "app/PropertyListItems.h"
 #include "platform/sim/MemoryDefaultsStore.h"
 
 #include <QDirIterator>
@@ -16,7 +17,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <plist/plist.h>
@@ -97,20 +97,8 @@ QHash<QString, QSet<plist_type>> fileKeys(const QByteArray& bytes)
     plist_from_memory(bytes.constData(), static_cast<uint32_t>(bytes.size()), &parsed);
     const Plist root(parsed);
     QHash<QString, QSet<plist_type>> keys;
-    plist_dict_iter iterator = nullptr;
-    plist_dict_new_iter(root.get(), &iterator);
-    for (;;) {
-        char* rawKey = nullptr;
-        plist_t node = nullptr;
-        plist_dict_next_item(root.get(), iterator, &rawKey, &node);
-        const QString key = QString::fromUtf8(rawKey);
-        std::free(rawKey);
-        if (node == nullptr) {
-            break;
-        }
-        keys[key].insert(plist_get_node_type(node));
-    }
-    std::free(iterator);
+    forEachPropertyListItem(root.get(),
+        [&keys](const QString& key, plist_t node) { keys[key].insert(plist_get_node_type(node)); });
     return keys;
 }
 

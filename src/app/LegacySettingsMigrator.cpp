@@ -1,5 +1,6 @@
 #include "LegacySettingsMigrator.h"
 
+#include "PropertyListItems.h"
 #include "platform/DefaultsStore.h"
 #include "support/PrivateFiles.h"
 
@@ -10,7 +11,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -138,26 +138,15 @@ int collectPreferences(const QString& path, Entries& collected)
         return 0;
     }
     int count = 0;
-    plist_dict_iter iterator = nullptr;
-    plist_dict_new_iter(root.get(), &iterator);
-    for (;;) {
-        char* rawKey = nullptr;
-        plist_t node = nullptr;
-        plist_dict_next_item(root.get(), iterator, &rawKey, &node);
-        const QString key = QString::fromUtf8(rawKey);
-        std::free(rawKey);
-        if (node == nullptr) {
-            break;
-        }
+    forEachPropertyListItem(root.get(), [&](const QString& key, plist_t node) {
         DefaultsValue value = defaultsValue(node);
         if (key.isEmpty() || std::holds_alternative<std::monostate>(value) ||
             containsKey(collected, key)) {
-            continue;
+            return;
         }
         collected.append({key, std::move(value)});
         ++count;
-    }
-    std::free(iterator);
+    });
     return count;
 }
 
