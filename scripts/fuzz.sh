@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer) in a build
-# folder of their own and runs each for the given number of seconds (default 60), two at a
-# time, starting from its seed corpus in fuzz/corpus/<target>/. Any crash, hang, leak or
-# sanitizer report fails the run; the input that caused it is kept in
-# <build>/artifacts/<target>/ and the log in <build>/logs/<target>.log.
+# Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer, in the build
+# folder the sanitizer suite shares, scripts/sanitized-build.sh) and runs each for the given
+# number of seconds (default 60), two at a time, starting from its seed corpus in
+# fuzz/corpus/<target>/. Any crash, hang, leak or sanitizer report fails the run; the input that
+# caused it is kept in <build>/artifacts/<target>/ and the log in <build>/logs/<target>.log.
 #
 #   scripts/fuzz.sh [seconds] [target...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
+source scripts/sanitized-build.sh
+source scripts/phase-timer.sh
 
 seconds=${1:-60}
 shift || true
-build=${NORVALE_FUZZ_BUILD_DIR:-build-fuzz}
-jobs=${NORVALE_JOBS:-$(nproc)}
+build=$sanitized_build
 parallel=${NORVALE_FUZZ_PARALLEL:-2}
 
 if [ $# -gt 0 ]; then
@@ -25,14 +25,10 @@ else
     done
 fi
 
-CXX=${CXX_FUZZ:-clang++} cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DNORVALE_FUZZ=ON -DNORVALE_BUILD_TESTS=OFF \
-    -DNORVALE_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --parallel "$jobs" --target "${targets[@]}"
+configure_sanitized_build
+phase "fuzz build" cmake --build "$build" --parallel "$jobs" --target "${targets[@]}"
 
 export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_string_checks=1"
-export LSAN_OPTIONS="suppressions=$root/scripts/sanitizers/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # Qt looks for no display or platform plugin in these targets, but keep it from trying.
 export QT_QPA_PLATFORM=offscreen
 
@@ -54,18 +50,21 @@ run_one() {
     fi
 }
 
-failed=0
-running=0
-for target in "${targets[@]}"; do
-    if [ "$running" -ge "$parallel" ]; then
+run_all() {
+    local failed=0 running=0
+    for target in "${targets[@]}"; do
+        if [ "$running" -ge "$parallel" ]; then
+            wait -n || failed=1
+            running=$((running - 1))
+        fi
+        run_one "$target" &
+        running=$((running + 1))
+    done
+    while [ "$running" -gt 0 ]; do
         wait -n || failed=1
         running=$((running - 1))
-    fi
-    run_one "$target" &
-    running=$((running + 1))
-done
-while [ "$running" -gt 0 ]; do
-    wait -n || failed=1
-    running=$((running - 1))
-done
-exit "$failed"
+    done
+    return "$failed"
+}
+
+phase "fuzz run" run_all
