@@ -46,10 +46,11 @@ QByteArray element(std::initializer_list<std::pair<const char*, const char*>> ch
 {
     QList<QPair<QByteArray, QByteArray>> members {{"createdAt", "\"2024-05-01T09:30:00Z\""},
         {"id", "\"1B4E28BA-2FA1-11D2-883F-0016D3CCA427\""}, {"kind", "\"text\""}};
-    for (const auto& [key, value] : changes) {
-        members.removeIf([key](const auto& member) { return member.first == key; });
+    for (const auto& [name, value] : changes) {
+        const QByteArray key(name);
+        members.removeIf([&key](const auto& member) { return member.first == key; });
         if (value != nullptr) {
-            members.append(qMakePair(QByteArray(key), QByteArray(value)));
+            members.append(qMakePair(key, QByteArray(value)));
         }
     }
     QByteArray json = "{";

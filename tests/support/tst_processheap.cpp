@@ -46,8 +46,8 @@ private Q_SLOTS:
         const int heapsBefore = heapCount();
         // Two workers at once: the second cannot take the first one's arena while it is busy.
         void* allocated[2] = {};
-        std::thread first([&allocated, bytes] { allocated[0] = std::malloc(bytes); });
-        std::thread second([&allocated, bytes] { allocated[1] = std::malloc(bytes); });
+        std::thread first([&allocated] { allocated[0] = std::malloc(bytes); });
+        std::thread second([&allocated] { allocated[1] = std::malloc(bytes); });
         first.join();
         second.join();
         std::free(allocated[0]);
