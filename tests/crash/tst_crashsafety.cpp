@@ -60,6 +60,19 @@ const Store Stores[] = {
         }},
 };
 
+// The one thing a kill may leave besides the stores: Linux cannot link an unnamed temporary
+// file over an existing name, so the writer links the finished copy to "<store>.XXXXXX" and
+// renames it over the store a moment later. A kill between the two leaves that name holding the
+// complete new content, never a partial one.
+bool finishedCopyCaughtBeforeRename(const QString& name, const QString& path, int generation)
+{
+    for (const Store& store : Stores) {
+        if (name.size() == store.name.size() + 7 && name.startsWith(store.name + QLatin1Char('.')))
+            return contents(path) == store.bytes(generation);
+    }
+    return false;
+}
+
 } // namespace
 
 class CrashSafetyTest final : public QObject
@@ -174,6 +187,10 @@ void CrashSafetyTest::killedWhileSaving()
             const QString name = entry.fileName();
             const bool known = name == Stores[0].name || name == Stores[1].name ||
                 (damaged >= 0 && name.startsWith(Stores[damaged].name + ".unreadable-"));
+            if (!known && finishedCopyCaughtBeforeRename(name, entry.filePath(), generation)) {
+                QVERIFY(QFile::remove(entry.filePath()));
+                continue;
+            }
             QVERIFY2(known, qPrintable(QStringLiteral("left behind: ") + name));
             kept.insert(contents(entry.filePath()).value_or(QByteArray()));
         }
