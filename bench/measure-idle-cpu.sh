@@ -2,8 +2,8 @@
 # Idle CPU of a running Norvale with the pointer guard on (a tick every 0.04 s) and sound
 # priority on (a refresh every 2 s), on a private desktop with two monitors and a private
 # PulseAudio daemon with two null sinks. The CPU time is read from /proc/<pid>/stat (utime +
-# stime) at the start and the end of the window and given as a share of one core, for the
-# guard alone, sound priority alone and both.
+# stime, with cutime + cstime of the helpers it ran) at the start and the end of the window and
+# given as a share of one core, for the guard alone, sound priority alone and both.
 #
 # Usage: bench/measure-idle-cpu.sh [SECONDS]      (default 60 per configuration)
 #   BUILD  the build folder (default: build beside this script's folder)
@@ -12,6 +12,7 @@ set -euo pipefail
 
 WINDOW=${1:-60}
 source "$(dirname "${BASH_SOURCE[0]}")/lib/desktop.sh"
+source "$ROOT/scripts/lib/measure.sh"
 desktop_start --monitors '*LEFT:1920x1080+0+0 RIGHT:1920x1080+1920+0'
 pulse_start speakers:Speakers headset:Headset
 norvale_start
@@ -19,13 +20,12 @@ norvale_start
 xdotool mousemove 2500 500
 
 ticks=$(getconf CLK_TCK)
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$NORVALE_PID/stat"; }
 measure() {
     local label=$1 before after
     sleep 2 # let the switch settle
-    before=$(cpu_ticks)
+    before=$(cpu_ticks "$NORVALE_PID")
     sleep "$WINDOW"
-    after=$(cpu_ticks)
+    after=$(cpu_ticks "$NORVALE_PID")
     awk -v l="$label" -v d=$((after - before)) -v t="$ticks" -v w="$WINDOW" \
         'BEGIN { printf "%-22s %6.3f %% of one core (%d ticks in %d s)\n", l, 100 * d / t / w, d, w }'
 }

@@ -4,7 +4,8 @@
 # idle RSS and CPU after start, RSS after 500 text copies and after 50 image copies (xclip)
 # with the number of images each kept,
 # and the time from a copy to the item being in each history as its command line reports it
-# (`copyq read 0`, `norvale history list`). CopyQ is installed here only, never as a
+# (`copyq read 0`, `norvale history list`), raw and net of one query of that command line,
+# whose own cost differs between the two. CopyQ is installed here only, never as a
 # dependency of Norvale.
 #
 #   scripts/compare-copyq.sh         (IDLE_SECONDS, default 30; LATENCY_COPIES, default 20)
@@ -20,7 +21,9 @@ if ! command -v copyq >/dev/null || ! dpkg -s copyq-plugins >/dev/null 2>&1; the
     $sudo apt-get install -y -qq --no-install-recommends copyq copyq-plugins >/dev/null
 fi
 source scripts/lib/measure.sh
-measure_desktop_env "$(realpath "${NORVALE_BUILD_DIR:-build}")"
+build=$(realpath "${NORVALE_BUILD_DIR:-build}")
+measure_desktop_env "$build"
+norvale_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 source "$E2E_LIB/desktop.sh"
 e2e_require_tools xclip copyq
 
@@ -107,6 +110,11 @@ done
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 figure[lat_n]=$(median "${lat_n[@]}") figure[lat_c]=$(median "${lat_c[@]}")
 figure[query_n]=$(query_ms norvale_newest) figure[query_c]=$(query_ms copyq_newest)
+# The poll that sees the item ends one query after it began: without that query the figures
+# compare the two histories rather than the two command lines.
+net_ms() { [[ $1 =~ ^[0-9]+$ ]] && echo $(($1 - $2)) || echo -; }
+figure[net_n]=$(net_ms "${figure[lat_n]}" "${figure[query_n]}")
+figure[net_c]=$(net_ms "${figure[lat_c]}" "${figure[query_c]}")
 
 for i in $(seq 1 500); do
     printf 'text copy %d of the side-by-side run' "$i" >"$E2E_TMP/text"
@@ -129,21 +137,25 @@ figure[after_cpu_n]='' figure[after_cpu_c]=''
 read -r figure[after_cpu_n] figure[after_cpu_c] < <(both_cpu "$idle_seconds")
 norvale_check_alive
 
-row() { # LABEL KEY UNIT
-    awk -v l="$1" -v n="${figure[$2_n]}" -v c="${figure[$2_c]}" -v u="$3" 'BEGIN {
+row() { # LABEL KEY UNIT [NOTE]
+    awk -v l="$1" -v n="${figure[$2_n]}" -v c="${figure[$2_c]}" -v u="$3" -v note="${4:-}" 'BEGIN {
         r = (c + 0 != 0) ? sprintf("%.2f", n / c) : "-"
-        printf "%-36s %12s %12s %8s\n", l " (" u ")", n, c, r }'
+        printf "%-36s %12s %12s %8s %s\n", l " (" u ")", n, c, r, note }'
 }
+# The image RSS compares equal work only when both kept as many images.
+image_note="images kept ${figure[image_count_n]} / ${figure[image_count_c]}"
+[[ "${figure[image_count_n]}" == "${figure[image_count_c]}" ]] || image_note="* $image_note, not the same work"
 echo
-echo "Norvale $("$NORVALE" --version 2>/dev/null | head -n 1) beside $copyq_version; load average $(load_average)"
+echo "Norvale $norvale_version beside $copyq_version; load average $(load_average)"
 printf '%-36s %12s %12s %8s\n' figure Norvale CopyQ ratio
 row "idle RSS after start" idle_rss KiB
 row "idle CPU after start, ${idle_seconds}s" idle_cpu "% core"
 row "copy to history, median of $latency_copies" lat ms
 row "one command-line query" query ms
+row "copy to history, net of one query" net ms
 row "RSS after 500 text copies" text_rss KiB
 row "entries kept after the texts" text_count n
-row "RSS after 50 image copies" image_rss KiB
+row "RSS after 50 image copies" image_rss KiB "$image_note"
 row "images kept after the images" image_count n
 row "idle CPU after the copies, ${idle_seconds}s" after_cpu "% core"
 echo "latencies Norvale: ${lat_n[*]}"

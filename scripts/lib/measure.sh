@@ -20,8 +20,12 @@ measure_desktop_env() {
 # rss_kb PID — resident set size in KiB.
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 
-# cpu_ticks PID — user + system CPU time in clock ticks, children not included.
-cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"; }
+# cpu_ticks PID — user + system CPU time in clock ticks, with that of the children it waited
+# for (utime, stime, cutime, cstime): helpers a feature runs now and then count as its work.
+cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 + $14 + $15 }' "/proc/$1/stat"; }
+
+# child_cpu_ticks PID — the part of cpu_ticks spent in the children it waited for.
+child_cpu_ticks() { awk '{ sub(/^.*\) /, ""); print $14 + $15 }' "/proc/$1/stat"; }
 
 # cpu_percent PID SECONDS — share of one core used over the next SECONDS, two decimals.
 cpu_percent() {
