@@ -262,6 +262,16 @@ private Q_SLOTS:
         QTEST(error, "expected");
     }
 
+    // The user's guide quotes the whole help: a command added or reworded there is noticed.
+    void theGuideQuotesTheHelp()
+    {
+        QFile readme(QStringLiteral(NORVALE_SOURCE_DIR "/README.md"));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString guide = QString::fromUtf8(readme.readAll()), help = m_registry.help();
+        const qsizetype start = guide.indexOf(QStringLiteral("```\n") + help.left(40)) + 4;
+        QCOMPARE(guide.mid(start, guide.indexOf(QStringLiteral("```\n"), start) - start), help);
+    }
+
     void classifiesTheProcess_data()
     {
         QTest::addColumn<QString>("arguments");
@@ -690,20 +700,6 @@ private Q_SLOTS:
         for (const auto& listing : listings) {
             QCOMPARE(listing->finish([&instance] { instance.h.drain(); }).standardOutput, expected);
         }
-    }
-
-    // A reply is whole only once every length it announces has arrived.
-    void incompleteRepliesDecodeToNothing_data()
-    {
-        QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("no bytes") << QByteArray();
-        QTest::newRow("standard error missing") << QByteArray("NVR1\0\0\0\0\0\0\0\2ok", 14);
-    }
-
-    void incompleteRepliesDecodeToNothing()
-    {
-        QFETCH(QByteArray, frame);
-        QVERIFY(!InstanceProtocol::decodeReply(frame));
     }
 
     // What the socket withstands: an oversized request, refused without reaching a handler; a

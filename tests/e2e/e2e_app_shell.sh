@@ -71,7 +71,6 @@ norvale_check_alive
 xdotool mousemove 400 300
 "$NORVALE" show
 e2e_wait_until 10 "the quick panel active" panel_active
-desktop_screenshot quick-panel
 read -r _ px py < <(panel_window)
 xdotool mousemove $((px + 120)) $((py + 221)) click 1
 e2e_wait_until 10 "the chosen entry pasted into the editor" \
@@ -96,7 +95,8 @@ xdotool mousemove 400 300
 "$NORVALE" show
 e2e_wait_until 10 "the quick panel active again" panel_active
 sleep 1 # the thumbnail is rendered for the grid on screen
-desktop_screenshot quick-panel-history
+import -display "$DISPLAY" -window "$(panel_window | cut -d' ' -f1)" \
+    "$E2E_ARTIFACTS/quick-panel-history.png" || e2e_fail "no screenshot of the quick panel"
 xdotool type --delay 50 "alpha"
 sleep 0.5
 desktop_screenshot quick-panel-search

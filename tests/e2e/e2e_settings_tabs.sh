@@ -3,7 +3,7 @@
 # window keeps its 720x660 content at scale 1.0 and grows with the scale; a screenshot of every
 # tab at 1.0 ("定型文" with sample phrases) and of "一般", "定型文" and "マウス" at 1.5 lands in the
 # artifacts for a reviewer to look at. Then the same in the simulated world, whose sample data
-# gives every feature tab something to show (sim-*.png).
+# gives every feature tab something to show (sim-*.png, "ウィンドウ固定" also scrolled down).
 set -euo pipefail
 source "$E2E_LIB/desktop.sh"
 
@@ -76,11 +76,15 @@ e2e_spawn norvale-sim "$NORVALE" --simulate
 SIM_PID=$E2E_LAST_PID
 e2e_wait_until 15 "the simulated norvale answering" "$NORVALE" --simulate status
 for tab in "一般 general" "クリップボード clipboard" "定型文 fixed-phrases" "Dock dock" \
-    "ウィンドウ固定 window-placement" "マウス mouse" "サウンド sound" "更新 software-update"; do
+    "マウス mouse" "サウンド sound" "更新 software-update" "ウィンドウ固定 window-placement"; do
     read -r title name <<<"$tab"
     shoot --simulate "$title" - "sim-settings-$name"
 done
 [[ "$(settings_size)" == 720x660 ]] || e2e_fail "simulated settings window is $(settings_size)"
+# The wheel over the tab's left margin, where no list takes it, scrolls the whole tab.
+xdotool mousemove --window "$(settings_window)" 8 400 click --repeat 20 --delay 20 5
+shoot --simulate ウィンドウ固定 - sim-settings-window-placement-rules
+! cmp -s "$E2E_ARTIFACTS"/sim-settings-window-placement{,-rules}.png || e2e_fail "no scrolling"
 "$NORVALE" --simulate quit
 wait "$SIM_PID" || e2e_fail "norvale --simulate quit: the instance exited $?"
 e2e_log "PASS"
