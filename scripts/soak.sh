@@ -10,7 +10,8 @@
 #   scripts/soak.sh [minutes]        (default 10; SOAK_IDLE_SECONDS, default 120)
 #
 # Targets: RSS growth under 5 % from the first minute to the end of the churn, idle CPU under
-# 0.5 % of one core. Exits 1 when one is missed or a copy does not reach the history.
+# 0.5 % of one core with every feature on. Exits 1 when one is missed or a copy does not reach
+# the history.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 minutes=${1:-10}
@@ -126,10 +127,16 @@ idle=$(cpu_percent "$NORVALE_PID" "$idle_seconds")
 idle_children=$(awk -v d=$(($(child_cpu_ticks "$NORVALE_PID") - children_before)) -v hz="$hz" \
     -v s="$idle_seconds" 'BEGIN { printf "%.2f", 100 * d / hz / s }')
 rss_idle=$(rss_kb "$NORVALE_PID")
+# The same without mouse adjustment, whose look for mice every 2.5 s runs ps and the HID helper:
+# shown to tell its share, not held to the target.
+"$NORVALE" mouse disable >/dev/null
+sleep 5
+idle_without_mouse=$(cpu_percent "$NORVALE_PID" "$idle_seconds")
 growth=$(awk -v a="$rss_first_minute" -v b="$rss_end" 'BEGIN { printf "%.2f", 100 * (b - a) / a }')
 echo "copies: $n in $minutes min"
 echo "RSS after the first minute: $rss_first_minute KiB, at the end: $rss_end KiB (growth $growth %), idle: $rss_idle KiB"
 echo "idle CPU over ${idle_seconds}s: $idle % of one core, $idle_children % of it in the helpers it ran (load average $(load_average))"
+echo "idle CPU over ${idle_seconds}s with mouse adjustment off: $idle_without_mouse % of one core"
 status=0
 awk -v g="$growth" 'BEGIN { exit !(g < 5) }' || { echo "MISSED: RSS growth $growth % >= 5 %"; status=1; }
 awk -v c="$idle" 'BEGIN { exit !(c < 0.5) }' || { echo "MISSED: idle CPU $idle % >= 0.5 %"; status=1; }
