@@ -1,5 +1,7 @@
 #include "ClipboardHistoryImageCache.h"
 
+#include "ClipboardImageSpill.h"
+
 #include <QBuffer>
 #include <QImageReader>
 
@@ -7,10 +9,9 @@ namespace {
 
 // Reads only the image header: enough to refuse bytes that are no image at all, without
 // paying for a decode on the main thread.
-bool hasReadableHeader(const QByteArray& bytes)
+bool thumbnailHasReadableHeader(QByteArray bytes)
 {
-    QByteArray copy = bytes;
-    QBuffer buffer(&copy);
+    QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::ReadOnly)) {
         return false;
     }
@@ -30,18 +31,24 @@ ClipboardHistoryImageCache& ClipboardHistoryImageCache::shared()
     return instance;
 }
 
+void ClipboardHistoryImageCache::setSpill(std::shared_ptr<const ClipboardImageSpill> spill)
+{
+    m_spill = std::move(spill);
+}
+
 void ClipboardHistoryImageCache::store(const QList<ClipboardHistoryImagePreview>& previews)
 {
     for (const ClipboardHistoryImagePreview& preview : previews) {
-        if (!hasReadableHeader(preview.thumbnailData)) {
+        const ClipboardImageBytes& png = preview.thumbnailData;
+        if (!png.isSpilled() && !thumbnailHasReadableHeader(png.read().value_or(QByteArray()))) {
             continue;
         }
         remove(preview.fingerprint);
-        const qint64 cost = preview.thumbnailData.size();
+        const qint64 cost = png.size();
         // A thumbnail larger than the whole budget cannot be kept; its dimensions still can.
         if (cost <= maxCost) {
             m_recency.push_front(preview.fingerprint);
-            m_entries.insert(preview.fingerprint, Entry {preview.thumbnailData, m_recency.begin()});
+            m_entries.insert(preview.fingerprint, Entry {png, m_recency.begin()});
             m_totalCost += cost;
             evictToBounds();
         }
@@ -74,8 +81,9 @@ QImage ClipboardHistoryImageCache::image(const QString& fingerprint) const
         return {};
     }
     touch(*it);
+    const std::optional<QByteArray> png = it->png.read();
     QImage image;
-    if (!image.loadFromData(it->png)) {
+    if (!png || !image.loadFromData(*png)) {
         return {};
     }
     return image;
@@ -86,10 +94,14 @@ bool ClipboardHistoryImageCache::hasImage(const QString& fingerprint) const
     return m_entries.contains(fingerprint);
 }
 
-QByteArray ClipboardHistoryImageCache::thumbnailData(const QString& fingerprint) const
+std::optional<ClipboardImageBytes> ClipboardHistoryImageCache::thumbnailData(
+    const QString& fingerprint) const
 {
     const auto it = m_entries.constFind(fingerprint);
-    return it == m_entries.constEnd() ? QByteArray() : it->png;
+    if (it == m_entries.constEnd()) {
+        return std::nullopt;
+    }
+    return it->png;
 }
 
 std::optional<QImage> ClipboardHistoryImageCache::decodedThumbnail(
@@ -104,11 +116,11 @@ std::optional<QImage> ClipboardHistoryImageCache::decodedThumbnail(
     return it->image;
 }
 
-bool ClipboardHistoryImageCache::rememberDecoded(
-    const QString& fingerprint, const QByteArray& png, const QSize& box, const QImage& image)
+bool ClipboardHistoryImageCache::rememberDecoded(const QString& fingerprint,
+    const ClipboardImageBytes& png, const QSize& box, const QImage& image)
 {
     const auto entry = m_entries.constFind(fingerprint);
-    if (entry == m_entries.constEnd() || entry->png != png) {
+    if (entry == m_entries.constEnd() || !entry->png.isSameHandle(png)) {
         return false;
     }
     forgetDecoded(fingerprint);
@@ -124,6 +136,15 @@ bool ClipboardHistoryImageCache::rememberDecoded(
         forgetDecoded(oldest);
     }
     return true;
+}
+
+void ClipboardHistoryImageCache::forgetUnreadable(
+    const QString& fingerprint, const ClipboardImageBytes& png)
+{
+    const auto entry = m_entries.constFind(fingerprint);
+    if (entry != m_entries.constEnd() && entry->png.isSameHandle(png)) {
+        remove(fingerprint);
+    }
 }
 
 void ClipboardHistoryImageCache::evictAll()

@@ -1,5 +1,6 @@
 #include "ClipboardHistoryImagePreviewRenderer.h"
 
+#include "ClipboardImageSpill.h"
 #include "platform/Executor.h"
 
 #include <QBuffer>
@@ -35,8 +36,8 @@ void ensureAllocationLimit()
     }
 }
 
-QList<ClipboardHistoryImagePreview> render(
-    const QList<ClipboardHistoryItem>& items, const CancelToken* token)
+QList<ClipboardHistoryImagePreview> render(const QList<ClipboardHistoryItem>& items,
+    const CancelToken* token, const ClipboardImageSpill* spill)
 {
     QList<ClipboardHistoryImagePreview> previews;
     for (const ClipboardHistoryItem& item : items) {
@@ -44,6 +45,9 @@ QList<ClipboardHistoryImagePreview> render(
             break;
         }
         if (auto preview = render(item)) {
+            if (spill != nullptr) {
+                preview->thumbnailData = spill->spill(*preview->thumbnailData.read());
+            }
             previews.append(std::move(*preview));
         }
     }

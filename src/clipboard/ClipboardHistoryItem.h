@@ -59,6 +59,7 @@ struct ClipboardHistoryItem
     QString normalizedTextPreview() const;
     // "12文字", "URL", "4000 x 3000" or "画像" (dimensions from the preview cache).
     QString detail() const;
-    // The cached preview, or a null image until it is rendered.
+    // The cached preview, or a null image until it is rendered. Reads its file now: painting
+    // goes through the quick panel's thumbnail loader instead.
     QImage image() const;
 };

@@ -101,6 +101,8 @@ ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsSto
         setStatusMessage(
             QStringLiteral("保存に失敗しました: ") + outcome.error.value_or(QString()));
     });
+    ClipboardHistoryImageCache::shared().setSpill(std::make_shared<const ClipboardImageSpill>(
+        locations.cacheDirectory(), ClipboardHistoryImageCache::spillFolderName()));
     registerDefaults(defaults);
     loadSettings();
     m_lastChangeCount = m_pasteboard.changeCount();
@@ -504,8 +506,8 @@ void ClipboardHistoryModel::startNextPreviewBatch()
     QPointer<ClipboardHistoryModel> self(this);
     m_imagePreviewTask = m_executor.run<QList<ClipboardHistoryImagePreview>>(
         Executor::Priority::Utility,
-        [batch](const CancelToken& token) {
-            return ClipboardHistoryImagePreviewRenderer::render(batch, &token);
+        [batch, spill = ClipboardHistoryImageCache::shared().spill()](const CancelToken& token) {
+            return ClipboardHistoryImagePreviewRenderer::render(batch, &token, spill.get());
         },
         [self](QList<ClipboardHistoryImagePreview> previews) {
             if (self) {

@@ -39,6 +39,11 @@ public:
     bool restore(const QByteArray& bytes) const;
 
     bool operator==(const ClipboardImageBytes& other) const;
+    // Whether both are copies of one handle: never reads a file, so the main thread may ask.
+    bool isSameHandle(const ClipboardImageBytes& other) const
+    {
+        return m_backing == other.m_backing;
+    }
 
 private:
     struct Backing;

@@ -32,9 +32,9 @@ int lockFile(const QString& path)
 
 } // namespace
 
-ClipboardImageSpill::ClipboardImageSpill(const QString& cacheDirectory)
+ClipboardImageSpill::ClipboardImageSpill(const QString& cacheDirectory, const QString& folder)
 {
-    const QString parent = cacheDirectory + QLatin1Char('/') + folderName();
+    const QString parent = cacheDirectory + QLatin1Char('/') + folder;
     if (!PrivateFiles::ensureDirectory(parent)) {
         return;
     }

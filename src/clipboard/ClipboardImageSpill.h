@@ -20,8 +20,10 @@ class ClipboardImageSpill final
 {
 public:
     // Creates this process's folder (and its parents) and removes the folders no process
-    // holds. When the folder cannot be made, spill() keeps the bytes in memory.
-    explicit ClipboardImageSpill(const QString& cacheDirectory);
+    // holds. When the folder cannot be made, spill() keeps the bytes in memory. Another folder
+    // name keeps another kind of file apart, with the same rules.
+    explicit ClipboardImageSpill(
+        const QString& cacheDirectory, const QString& folder = folderName());
     // Releases the lock; the folder goes when it is empty, else with the next start.
     ~ClipboardImageSpill();
     ClipboardImageSpill(const ClipboardImageSpill&) = delete;

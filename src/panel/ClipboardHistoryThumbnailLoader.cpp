@@ -6,12 +6,21 @@
 
 namespace {
 
-// Premultiplied pixels paint without a conversion on every paint.
-QImage decodeFitted(const QByteArray& png, const QSize& box, const CancelToken& token)
+// Premultiplied pixels paint without a conversion on every paint. Nothing when the bytes
+// cannot be read; a null image when they do not decode.
+std::optional<QImage> readThumbnailFitted(
+    const ClipboardImageBytes& png, const QSize& box, const CancelToken& token)
 {
+    if (token.isCancelled()) {
+        return QImage();
+    }
+    const std::optional<QByteArray> bytes = png.read();
+    if (!bytes) {
+        return std::nullopt;
+    }
     QImage image;
-    if (token.isCancelled() || !image.loadFromData(png) || token.isCancelled()) {
-        return {};
+    if (token.isCancelled() || !image.loadFromData(*bytes) || token.isCancelled()) {
+        return QImage();
     }
     if (image.width() > box.width() || image.height() > box.height()) {
         image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -34,8 +43,8 @@ QImage ClipboardHistoryThumbnailLoader::thumbnail(const QString& fingerprint, co
     if (const std::optional<QImage> decoded = cache.decodedThumbnail(fingerprint, box)) {
         return *decoded;
     }
-    const QByteArray png = cache.thumbnailData(fingerprint);
-    if (png.isEmpty() || box.isEmpty()) {
+    const std::optional<ClipboardImageBytes> png = cache.thumbnailData(fingerprint);
+    if (!png || box.isEmpty()) {
         return {};
     }
     const auto pending = m_pending.find(fingerprint);
@@ -45,10 +54,11 @@ QImage ClipboardHistoryThumbnailLoader::thumbnail(const QString& fingerprint, co
     QPointer<ClipboardHistoryThumbnailLoader> self(this);
     // Replacing the handle of another box's decode cancels it.
     m_pending[fingerprint] = Pending {box,
-        m_executor.run<QImage>(
+        m_executor.run<std::optional<QImage>>(
             Executor::Priority::UserInitiated,
-            [png, box](const CancelToken& token) { return decodeFitted(png, box, token); },
-            [self, fingerprint, png, box](QImage image) {
+            [png = *png, box](
+                const CancelToken& token) { return readThumbnailFitted(png, box, token); },
+            [self, fingerprint, png = *png, box](std::optional<QImage> image) {
                 if (self) {
                     self->finish(fingerprint, png, box, image);
                 }
@@ -56,13 +66,18 @@ QImage ClipboardHistoryThumbnailLoader::thumbnail(const QString& fingerprint, co
     return {};
 }
 
-void ClipboardHistoryThumbnailLoader::finish(
-    const QString& fingerprint, const QByteArray& png, const QSize& box, const QImage& image)
+void ClipboardHistoryThumbnailLoader::finish(const QString& fingerprint,
+    const ClipboardImageBytes& png, const QSize& box, const std::optional<QImage>& image)
 {
     if (const auto pending = m_pending.find(fingerprint); pending != m_pending.end()) {
         pending->second.task.release();
         m_pending.erase(pending);
     }
-    ClipboardHistoryImageCache::shared().rememberDecoded(fingerprint, png, box, image);
+    ClipboardHistoryImageCache& cache = ClipboardHistoryImageCache::shared();
+    if (image) {
+        cache.rememberDecoded(fingerprint, png, box, *image);
+    } else {
+        cache.forgetUnreadable(fingerprint, png);
+    }
     Q_EMIT thumbnailDecoded(fingerprint);
 }

@@ -9,10 +9,12 @@
 // When a decode ends, thumbnailDecoded names its fingerprint so that the cells showing it are
 // painted again, and only those. A result whose thumbnail was evicted or replaced meanwhile is
 // refused by the cache; the cells are painted again all the same, and find no thumbnail, which
-// asks the history to render it anew.
+// asks the history to render it anew. So does a thumbnail whose file could not be read: the
+// cache drops it, and the cells keep the placeholder until the new render arrives.
 //
-// Main thread only; the jobs touch nothing but the bytes they are given.
+// Main thread only; the jobs read the thumbnail's file and touch nothing else.
 
+#include "clipboard/ClipboardImageBytes.h"
 #include "platform/Executor.h"
 
 #include <QImage>
@@ -20,6 +22,7 @@
 #include <QSize>
 #include <QString>
 
+#include <optional>
 #include <unordered_map>
 
 class ClipboardHistoryThumbnailLoader final : public QObject
@@ -43,8 +46,9 @@ private:
         TaskHandle task;
     };
 
-    void finish(
-        const QString& fingerprint, const QByteArray& png, const QSize& box, const QImage& image);
+    // image is nothing when png could not be read.
+    void finish(const QString& fingerprint, const ClipboardImageBytes& png, const QSize& box,
+        const std::optional<QImage>& image);
 
     Executor& m_executor;
     std::unordered_map<QString, Pending> m_pending;

@@ -3,6 +3,7 @@
 #include "ClipboardTestSupport.h"
 #include "clipboard/ClipboardHistoryImageCache.h"
 #include "clipboard/ClipboardHistoryImagePreviewRenderer.h"
+#include "clipboard/ClipboardImageSpill.h"
 #include "clipboard/ClipboardPasteboardReader.h"
 #include "common/TestMain.h"
 
@@ -83,18 +84,9 @@ ClipboardHistoryItem imageItem(const QByteArray& bytes)
     return ClipboardHistoryItem::makeImage(bytes, Now);
 }
 
-QImage decodePng(const QByteArray& png)
+QImage decodePng(const ClipboardImageBytes& png)
 {
-    return QImage::fromData(png, "PNG");
-}
-
-// A thumbnail whose cost is about `size` bytes: a valid PNG followed by padding (readers stop
-// at the end chunk), so cost bounds can be reached with a few entries.
-ClipboardHistoryImagePreview paddedPreview(const QString& fingerprint, qsizetype size)
-{
-    QByteArray png = pngBytes(2, 2, qRgb(1, 2, 3));
-    png.append(QByteArray(std::max<qsizetype>(0, size - png.size()), '\0'));
-    return ClipboardHistoryImagePreview {fingerprint, png, 10, 20};
+    return QImage::fromData(png.read().value_or(QByteArray()), "PNG");
 }
 
 } // namespace
@@ -191,80 +183,66 @@ private Q_SLOTS:
         QVERIFY(ClipboardHistoryImagePreviewRenderer::render({a, b}, &cancelled).isEmpty());
     }
 
-    void cacheEntryBound()
+    // Previews stored in order "0", "1", ..., each costing cost bytes; with touchFirst, "0" is
+    // looked up after "1" was stored.
+    void evictionBounds_data()
     {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<qint64>("cost");
+        QTest::addColumn<bool>("touchFirst");
+        QTest::addColumn<QList<int>>("evicted");
+
+        QTest::newRow("161 entries: the oldest goes")
+            << 161 << qint64 {100} << false << QList<int> {0};
+        QTest::newRow("a lookup counts as a use") << 161 << qint64 {100} << true << QList<int> {1};
+        QTest::newRow("160 entries of exactly 80 MiB: all stay")
+            << 160 << qint64 {80 * 1024 * 1024 / 160} << false << QList<int> {};
+        QTest::newRow("a byte over 80 MiB: the oldest goes")
+            << 160 << qint64 {80 * 1024 * 1024 / 160 + 1} << false << QList<int> {0};
+        QTest::newRow("larger than 80 MiB: never kept")
+            << 1 << qint64 {80 * 1024 * 1024 + 1} << false << QList<int> {0};
+    }
+    void evictionBounds()
+    {
+        QFETCH(int, entries);
+        QFETCH(qint64, cost);
+        QFETCH(bool, touchFirst);
+        QFETCH(QList<int>, evicted);
         ClipboardHistoryImageCache& cache = ClipboardHistoryImageCache::shared();
-        QList<ClipboardHistoryImagePreview> previews;
-        for (int i = 0; i < 161; ++i) {
-            previews.append(paddedPreview(QStringLiteral("fp%1").arg(i), 100));
+        QTemporaryDir folder;
+        for (int i = 0; i < entries; ++i) {
+            // The cost is the handle's size; the file holds a few bytes only (the cache never
+            // reads it), so the bounds are reached without writing 80 MiB.
+            const QString path = folder.filePath(QString::number(i));
+            QVERIFY(writeFile(path, "png"));
+            cache.store({{QString::number(i), ClipboardImageBytes::spilled(path, cost), 10, 20}});
+            if (touchFirst && i == 1) {
+                cache.image(QStringLiteral("0"));
+            }
         }
-        cache.store(previews.mid(0, 1));
-        cache.store(previews.mid(1, 1));
-        // A lookup counts as a use: fp0 becomes newer than fp1.
-        QVERIFY(!cache.image(QStringLiteral("fp0")).isNull());
-        cache.store(previews.mid(2));
-        QCOMPARE(cache.count(), 160);
-        QVERIFY(cache.hasImage(QStringLiteral("fp0")));
-        QVERIFY(!cache.hasImage(QStringLiteral("fp1")));
-        QVERIFY(cache.hasImage(QStringLiteral("fp160")));
-        // The evicted entry keeps its dimensions.
-        QCOMPARE(
-            cache.detail(QStringLiteral("fp1")), std::optional<QString>(QStringLiteral("10 x 20")));
+        QCOMPARE(cache.count(), int(entries - evicted.size()));
+        QCOMPARE(cache.totalCost(), (entries - evicted.size()) * cost);
+        for (int i = 0; i < entries; ++i) {
+            const bool gone = evicted.contains(i);
+            QCOMPARE(cache.hasImage(QString::number(i)), !gone);
+            // An evicted entry leaves no file behind, and keeps its dimensions.
+            QCOMPARE(QFile::exists(folder.filePath(QString::number(i))), !gone);
+            QCOMPARE(cache.detail(QString::number(i)), std::optional(QStringLiteral("10 x 20")));
+        }
     }
 
-    void cacheCostBound()
+    // Replacing an entry counts its cost once; bytes that are not a readable image are skipped
+    // altogether.
+    void replacementAndUnreadableBytes()
     {
         ClipboardHistoryImageCache& cache = ClipboardHistoryImageCache::shared();
-        const qsizetype size = 1024 * 1024 + 1000;
-        const int fitting = static_cast<int>(80 * 1024 * 1024 / size);
-        QList<ClipboardHistoryImagePreview> previews;
-        for (int i = 0; i < fitting + 5; ++i) {
-            previews.append(paddedPreview(QStringLiteral("big%1").arg(i), size));
-        }
-        cache.store(previews);
-        QCOMPARE(cache.count(), fitting);
-        QCOMPARE(cache.totalCost(), qint64 {fitting} * size);
-        QVERIFY(!cache.hasImage(QStringLiteral("big4")));
-        QVERIFY(cache.hasImage(QStringLiteral("big5")));
-
-        // Replacing an entry counts its cost once.
-        cache.store({paddedPreview(QStringLiteral("big5"), 500)});
-        QCOMPARE(cache.totalCost(), qint64 {fitting - 1} * size + 500);
-
-        // A thumbnail larger than the whole budget is not kept, but its size is known.
-        cache.store({paddedPreview(QStringLiteral("huge"), 80 * 1024 * 1024 + 1)});
-        QVERIFY(!cache.hasImage(QStringLiteral("huge")));
-        QCOMPARE(cache.detail(QStringLiteral("huge")),
-            std::optional<QString>(QStringLiteral("10 x 20")));
-        QCOMPARE(cache.count(), fitting);
-
-        // Bytes that are not a readable image are skipped altogether.
-        cache.store({ClipboardHistoryImagePreview {QStringLiteral("junk"), "not a png", 5, 5}});
+        const QByteArray small = pngBytes(2, 2, qRgb(1, 2, 3));
+        cache.store({{QStringLiteral("a"), pngBytes(90, 90, qRgb(1, 2, 3)), 5, 5},
+            {QStringLiteral("a"), small, 5, 5},
+            {QStringLiteral("junk"), QByteArray("no png"), 5, 5}});
+        QCOMPARE(cache.totalCost(), qint64 {small.size()});
         QVERIFY(!cache.hasImage(QStringLiteral("junk")));
         QCOMPARE(cache.detail(QStringLiteral("junk")), std::nullopt);
-    }
-
-    void evictedPreviewIsRenderedAgain()
-    {
-        World world;
-        ClipboardHistoryModel& model = world.start();
-        const ClipboardHistoryItem item = imageItem(pngBytes(4000, 3000, qRgb(9, 9, 9)));
-        model.prepareImagePreviews({item});
-        world.settle();
-        QCOMPARE(model.imagePreviewGeneration(), 1);
-
-        // Cached: asking again renders nothing.
-        model.prepareImagePreviews({item});
-        QCOMPARE(world.executor.pendingCount(), 0);
-
-        // Evicted (as under memory pressure): the dimensions stay, the thumbnail is redone.
-        ClipboardHistoryImageCache::shared().evictAll();
-        QVERIFY(item.image().isNull());
-        QCOMPARE(item.detail(), QStringLiteral("4000 x 3000"));
-        model.prepareImagePreviews({item});
-        world.settle();
-        QCOMPARE(model.imagePreviewGeneration(), 2);
-        QCOMPARE(item.image().size(), QSize(800, 600));
     }
 
     void oneRenderTaskAtATime()
@@ -303,6 +281,10 @@ private Q_SLOTS:
         world.poll(); // the capture, then the preview and the save
         QCOMPARE(model.items().size(), 1);
         QCOMPARE(model.items().first().image().size(), QSize(800, 200));
+        // The render job left the thumbnail in a file of the preview folder.
+        const QString folder = ClipboardHistoryImageCache::shared().spill()->directory();
+        QVERIFY(folder.startsWith(world.dir.filePath(QStringLiteral("Cache/ClipboardPreviews/"))));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
     }
 };
 

@@ -3,15 +3,19 @@
 // that arrive after their thumbnail left the cache.
 
 #include "QuickPanelWorld.h"
+#include "clipboard/ClipboardImageSpill.h"
 #include "common/TestMain.h"
 #include "panel/ClipboardHistoryListModel.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
 namespace {
 
-// Two image entries whose 640 x 360 and 320 x 180 thumbnails are cached.
+// Two image entries whose 640 x 360 and 320 x 180 thumbnails are cached, each in a file of
+// the preview folder.
 struct Grid : QuickPanelWorld
 {
     Grid()
@@ -20,12 +24,17 @@ struct Grid : QuickPanelWorld
             const QByteArray bytes = png(size, qRgb(size.width() / 4, 0, 0));
             const ClipboardHistoryItem item =
                 ClipboardHistoryItem::makeImage(bytes, scheduler.now());
-            cache().store({{item.fingerprint, bytes, size.width(), size.height()}});
+            cache().store(
+                {{item.fingerprint, cache().spill()->spill(bytes), size.width(), size.height()}});
             items.append(item);
         }
         history.setItems(items);
     }
     static ClipboardHistoryImageCache& cache() { return ClipboardHistoryImageCache::shared(); }
+    static QFileInfoList files()
+    {
+        return QDir(cache().spill()->directory()).entryInfoList(QDir::Files, QDir::Name);
+    }
 
     QList<ClipboardHistoryItem> items;
     ClipboardHistoryListModel list {menu, ClipboardHistoryKind::Image};
@@ -47,19 +56,23 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("finalBox");
         QTest::addColumn<QSize>("shown");
         QTest::addColumn<int>("jobsAfter");
+        QTest::addColumn<int>("filesAfter");
 
         const QSize cell(160, 90);
-        QTest::newRow("decoded, fitted") << "" << 1 << cell << QSize(160, 90) << 0;
-        QTest::newRow("asked again: one decode") << "ask" << 1 << cell << QSize(160, 90) << 0;
+        QTest::newRow("decoded, fitted") << "" << 1 << cell << QSize(160, 90) << 0 << 2;
+        QTest::newRow("asked again: one decode") << "ask" << 1 << cell << QSize(160, 90) << 0 << 2;
         QTest::newRow("other cell size: replaces the decode")
-            << "resize" << 2 << QSize(80, 45) << QSize(80, 45) << 0;
+            << "resize" << 2 << QSize(80, 45) << QSize(80, 45) << 0 << 2;
         QTest::newRow("back to the first size: decoded again")
-            << "resize" << 2 << cell << QSize(0, 0) << 1;
-        QTest::newRow("cache reset: rendered again") << "reset" << 1 << cell << QSize(0, 0) << 1;
+            << "resize" << 2 << cell << QSize(0, 0) << 1 << 2;
+        QTest::newRow("cache reset: rendered again, files gone")
+            << "reset" << 1 << cell << QSize(0, 0) << 1 << 0;
         QTest::newRow("evicted by 160 others: rendered again")
-            << "evict" << 1 << cell << QSize(0, 0) << 1;
+            << "evict" << 1 << cell << QSize(0, 0) << 1 << 0;
         QTest::newRow("thumbnail replaced: decoded again")
-            << "replace" << 1 << cell << QSize(0, 0) << 1;
+            << "replace" << 1 << cell << QSize(0, 0) << 1 << 1;
+        QTest::newRow("file removed: placeholder, rendered again")
+            << "remove file" << 1 << cell << QSize(0, 0) << 1 << 1;
     }
     void decodes()
     {
@@ -83,6 +96,8 @@ private Q_SLOTS:
         } else if (between == u"replace") {
             Grid::cache().store(
                 {{fingerprint, QuickPanelWorld::png(QSize(64, 36), qRgb(0, 0, 255)), 640, 360}});
+        } else if (between == u"remove file") {
+            QVERIFY(QFile::remove(Grid::files().first().filePath()));
         }
         QTEST(grid.executor.pendingCount(), "decodes");
         grid.executor.runAll();
@@ -100,6 +115,8 @@ private Q_SLOTS:
         QCOMPARE(grid.list.thumbnail(0, finalBox).size(), shown);
         QCoreApplication::processEvents(); // the list's preview requests leave after a paint
         QTEST(grid.executor.pendingCount(), "jobsAfter");
+        // A thumbnail that left the cache left no file once its late decode was refused.
+        QTEST(int(Grid::files().size()), "filesAfter");
     }
 };
 
