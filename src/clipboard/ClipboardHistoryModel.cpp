@@ -191,6 +191,7 @@ void ClipboardHistoryModel::setStatusMessage(const QString& message)
 
 void ClipboardHistoryModel::loadHistory()
 {
+    m_writer.settleLeftovers(&ClipboardHistoryStorage::decodes);
     ClipboardHistoryStorage::LoadResult loaded = m_storage->load(
         [spill = m_imageSpill](QByteArray bytes) { return spill->spill(std::move(bytes)); });
     // A file that was not read is never written over this run; an unreadable one is kept

@@ -55,6 +55,14 @@ ClipboardHistoryStorage::LoadResult ClipboardHistoryStorage::load(
     return result;
 }
 
+bool ClipboardHistoryStorage::decodes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && ClipboardHistoryReader::decode(file, [](QByteArray) {
+        return QByteArray();
+    }).outcome == ClipboardHistoryReader::Outcome::Decoded;
+}
+
 bool ClipboardHistoryStorage::saveSynchronously(
     const QList<ClipboardHistoryItem>& items, QString* error) const
 {

@@ -44,6 +44,9 @@ public:
     // empty history. Decoded images go to imageSink (a spill folder) as they come.
     LoadResult load(const ClipboardHistoryReader::ImageSink& imageSink = {}) const;
 
+    // Whether the file at path decodes as a whole history (its images are decoded and dropped).
+    static bool decodes(const QString& path);
+
     // Creates the folder (0700) and writes the file atomically (0600). Safe to call from a
     // worker thread; on failure returns false and sets *error to a description.
     bool saveSynchronously(const QList<ClipboardHistoryItem>& items, QString* error) const;

@@ -46,6 +46,7 @@ FixedPhraseModel::~FixedPhraseModel() = default;
 
 void FixedPhraseModel::load()
 {
+    m_writer.settleLeftovers(&FixedPhraseStorage::decodes);
     FixedPhraseStorage::LoadResult result = m_storage.load();
     switch (result.state) {
     case FixedPhraseStorage::LoadState::Missing:

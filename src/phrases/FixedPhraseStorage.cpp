@@ -125,6 +125,11 @@ FixedPhraseStorage::FixedPhraseStorage(QString filePath)
     : m_filePath(std::move(filePath))
 { }
 
+bool FixedPhraseStorage::decodes(const QString& path)
+{
+    return FixedPhraseStorage(path).load().state == LoadState::Loaded;
+}
+
 FixedPhraseStorage::LoadResult FixedPhraseStorage::load() const
 {
     const QFileInfo info(m_filePath);

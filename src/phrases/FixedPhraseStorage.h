@@ -43,6 +43,8 @@ public:
         FixedPhraseFolderList folders;
     };
     LoadResult load() const;
+    // Whether the file at path loads as a whole phrase store.
+    static bool decodes(const QString& path);
 
     // Creates the folder (0700) and replaces the file atomically (0600).
     bool save(const FixedPhraseFolderList& folders, QString* error) const;

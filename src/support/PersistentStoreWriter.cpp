@@ -301,6 +301,13 @@ bool PersistentStoreWriter::flush(QDeadlineTimer deadline)
     return complete;
 }
 
+void PersistentStoreWriter::settleLeftovers(const SaveLeftovers::Parses& parses)
+{
+    for (const QString& line : SaveLeftovers::settle(m_filePath, parses, m_scheduler.now())) {
+        qWarning("Norvale: %s", qUtf8Printable(line));
+    }
+}
+
 QString PersistentStoreWriter::keepUnreadableFile(const QString& refusal)
 {
     const QString moved = PrivateFiles::moveAside(m_filePath, m_scheduler.now());

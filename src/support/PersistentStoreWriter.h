@@ -33,10 +33,13 @@
 //   ("<name>.unreadable-<UTC stamp>") before any save could replace it. When that move fails
 //   (or the caller cannot vouch for the file, see refuseWrites()), every write of the run is
 //   refused with the reason, reported as a failed save, and the file is never touched.
+// - Leftovers. Before the store is read, settleLeftovers() completes a save a kill cut off
+//   between linking its finished copy and renaming it over the store (SaveLeftovers).
 //
 // Files are written atomically (temporary file, mode 0600, rename) after creating the folder
 // (0700). Main thread only, apart from the encoders, which run on the workers.
 
+#include "SaveLeftovers.h"
 #include "platform/Executor.h"
 #include "platform/Scheduler.h"
 
@@ -112,6 +115,8 @@ public:
     // deadline. True when all of them finished in time (a failed write counts as finished).
     bool flush(QDeadlineTimer deadline);
 
+    // At load, before the file is read: settles what an interrupted save left beside it.
+    void settleLeftovers(const SaveLeftovers::Parses& parses);
     // At load: the file exists but cannot be read. Moves it aside and returns its new path;
     // when that fails, refuses every write of the run with refusal and returns an empty string.
     QString keepUnreadableFile(const QString& refusal);

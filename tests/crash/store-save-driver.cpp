@@ -1,7 +1,8 @@
 // Saves generation N of the large history and phrase store into a data folder the way the
 // application does: each store is loaded first (a damaged file is kept aside), then both are
 // written at once by their PersistentStoreWriters on the worker threads. Prints "loaded" when
-// the writes are about to start, so that a test can aim its SIGKILL at them.
+// the writes are about to start, so that a test can aim its SIGKILL at them. Generation 0
+// only opens the stores, as a start does, and writes nothing.
 //
 //     store-save-driver <folder> <generation>
 
@@ -23,7 +24,7 @@ int main(int argc, char** argv)
     const QStringList arguments = app.arguments();
     bool numeric = false;
     const int generation = arguments.value(2).toInt(&numeric);
-    if (arguments.size() != 3 || !numeric) {
+    if (arguments.size() != 3 || !numeric || generation < 0) {
         std::fputs("usage: store-save-driver <folder> <generation>\n", stderr);
         return 2;
     }
@@ -60,6 +61,8 @@ int main(int argc, char** argv)
     phraseWriter.setSaveFailedHandler(fail);
 
     const QString refusal = QStringLiteral("kept aside failed");
+    historyWriter.settleLeftovers(&ClipboardHistoryStorage::decodes);
+    phraseWriter.settleLeftovers(&FixedPhraseStorage::decodes);
     if (history.load().status == ClipboardHistoryStorage::LoadStatus::Unreadable &&
         historyWriter.keepUnreadableFile(refusal).isEmpty()) {
         return 1;
@@ -70,6 +73,9 @@ int main(int argc, char** argv)
     }
     std::puts("loaded");
     std::fflush(stdout);
+    if (generation == 0) {
+        return 0;
+    }
 
     historyWriter.requestSave();
     phraseWriter.requestSave();

@@ -1,6 +1,7 @@
 // A process killed with SIGKILL at any moment while it saves leaves every store file whole:
 // the old content or the new one, never a mix, and a damaged file it found is kept aside,
-// never lost. The saves run in a separate process (store-save-driver) with the real writers
+// never lost; the next start completes a save the kill cut short and leaves no temporary file
+// behind. The saves run in a separate process (store-save-driver) with the real writers
 // on real files; the kill comes at a random moment, half of the time aimed at the writes.
 
 #include "CrashStores.h"
@@ -63,14 +64,16 @@ const Store Stores[] = {
 // The one thing a kill may leave besides the stores: Linux cannot link an unnamed temporary
 // file over an existing name, so the writer links the finished copy to "<store>.XXXXXX" and
 // renames it over the store a moment later. A kill between the two leaves that name holding the
-// complete new content, never a partial one.
-bool finishedCopyCaughtBeforeRename(const QString& name, const QString& path, int generation)
+// complete new content, never a partial one; the next start must complete that save. The store
+// it belongs to, or -1.
+int leftoverOf(const QString& name)
 {
-    for (const Store& store : Stores) {
-        if (name.size() == store.name.size() + 7 && name.startsWith(store.name + QLatin1Char('.')))
-            return contents(path) == store.bytes(generation);
+    for (int s = 0; s < 2; ++s) {
+        if (name.size() == Stores[s].name.size() + 7 &&
+            name.startsWith(Stores[s].name + QLatin1Char('.')))
+            return s;
     }
-    return false;
+    return -1;
 }
 
 } // namespace
@@ -162,10 +165,44 @@ void CrashSafetyTest::killedWhileSaving()
             QCOMPARE(process->exitCode(), 0);
         }
 
+        // A kill between the link and the rename has a window of microseconds: now and then the
+        // test leaves a finished save in that state itself.
+        for (int s = 0; s < 2; ++s) {
+            QFile store(QDir(folder).filePath(Stores[s].name));
+            if (!before[s] || random.bounded(4) != 0 ||
+                contents(store.fileName()) != Stores[s].bytes(generation)) {
+                continue;
+            }
+            const QString copy = store.fileName() + QStringLiteral(".cutOff");
+            QVERIFY(store.rename(copy));
+            store.setFileName(QDir(folder).filePath(Stores[s].name));
+            QVERIFY(store.open(QIODevice::WriteOnly));
+            QCOMPARE(store.write(*before[s]), before[s]->size());
+            QVERIFY(store.flush());
+            QVERIFY(store.setFileTime(
+                QFileInfo(copy).lastModified().addSecs(-1), QFileDevice::FileModificationTime));
+            store.close();
+        }
+        // What the kill left: a finished copy not yet renamed holds the whole new content.
+        bool interrupted[2] = {false, false};
+        for (const QFileInfo& entry : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+            const int s = leftoverOf(entry.fileName());
+            if (s >= 0) {
+                QCOMPARE(contents(entry.filePath()), Stores[s].bytes(generation));
+                interrupted[s] = true;
+            }
+        }
+        // The next start opens the stores.
+        auto start = run(0);
+        QVERIFY(start->waitForFinished(60'000));
+        QCOMPARE(start->exitCode(), 0);
+
         for (int s = 0; s < 2; ++s) {
             const Store& store = Stores[s];
             const std::optional<QByteArray> after = contents(QDir(folder).filePath(store.name));
             const QByteArray expected = store.bytes(generation);
+            // The save the kill cut short is the user's last one: it must not be lost.
+            QVERIFY2(!interrupted[s] || after == expected, qPrintable(store.name));
             if (after == expected) {
                 QVERIFY2(store.parses(folder), qPrintable(store.name));
             } else if (s == damaged) {
@@ -187,10 +224,6 @@ void CrashSafetyTest::killedWhileSaving()
             const QString name = entry.fileName();
             const bool known = name == Stores[0].name || name == Stores[1].name ||
                 (damaged >= 0 && name.startsWith(Stores[damaged].name + ".unreadable-"));
-            if (!known && finishedCopyCaughtBeforeRename(name, entry.filePath(), generation)) {
-                QVERIFY(QFile::remove(entry.filePath()));
-                continue;
-            }
             QVERIFY2(known, qPrintable(QStringLiteral("left behind: ") + name));
             kept.insert(contents(entry.filePath()).value_or(QByteArray()));
         }

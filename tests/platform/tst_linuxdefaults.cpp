@@ -2,6 +2,7 @@
 #include "common/TestMain.h"
 #include "platform/linux/LinuxDefaultsStore.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -127,6 +128,19 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(
             file.readAll(), QByteArray("[General]\nfeature.clipboardHistory.enabled=bool:true\n"));
+    }
+
+    // QSettings saves atomically too: a save a kill left as "<file>.XXXXXX" is completed.
+    void interruptedSaveIsCompletedAtOpen()
+    {
+        QVERIFY(writeFile(m_path, "[General]\nk=int:1\n"));
+        QFile old(m_path);
+        QVERIFY(old.open(QIODevice::ReadWrite));
+        QVERIFY(old.setFileTime(
+            QDateTime::currentDateTimeUtc().addSecs(-60), QFileDevice::FileModificationTime));
+        QVERIFY(writeFile(m_path + QStringLiteral(".AbCdEf"), "[General]\nk=int:2\n"));
+        QVERIFY(sameValue(LinuxDefaultsStore(m_path).value(QStringLiteral("k")), qint64(2)));
+        QVERIFY(!QFile::exists(m_path + QStringLiteral(".AbCdEf")));
     }
 
     void handWrittenValues_data()

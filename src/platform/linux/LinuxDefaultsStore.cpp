@@ -2,7 +2,9 @@
 
 #include "support/Base64.h"
 #include "support/PrivateFiles.h"
+#include "support/SaveLeftovers.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -215,6 +217,17 @@ LinuxDefaultsStore::LinuxDefaultsStore(const QString& filePath)
     if (!PrivateFiles::ensureDirectory(QFileInfo(filePath).absolutePath(), &error)) {
         qWarning("Norvale: %s", qUtf8Printable(error));
     } else {
+        // The settings, rules and shortcuts are saved atomically by QSettings, whose save a
+        // kill can interrupt like any other.
+        const QStringList settled = SaveLeftovers::settle(
+            filePath,
+            [](const QString& path) {
+                return QSettings(path, QSettings::IniFormat).status() == QSettings::NoError;
+            },
+            QDateTime::currentDateTimeUtc());
+        for (const QString& line : settled) {
+            qWarning("Norvale: %s", qUtf8Printable(line));
+        }
         preparePrivateFile(filePath);
     }
     m_settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
