@@ -23,9 +23,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <memory>
 #include <numeric>
 #include <poll.h>
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 using ByteArrays = QList<QByteArray>;
 using Items = QList<QPair<QString, QByteArray>>;
@@ -39,12 +41,23 @@ public:
     RawXClient()
         : m_connection(xcb_connect(nullptr, nullptr))
     {
-        if (xcb_connection_has_error(m_connection) == 0) {
-            m_window = xcb_generate_id(m_connection);
-            xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window,
-                xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root, 0, 0, 1, 1, 0,
-                XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        if (xcb_connection_has_error(m_connection) != 0) {
+            return;
         }
+        m_window = xcb_generate_id(m_connection);
+        const std::uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_window,
+            xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root, 0, 0, 1, 1, 0,
+            XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &events);
+        auto* version = xcb_xfixes_query_version_reply(
+            m_connection, xcb_xfixes_query_version(m_connection, 1, 0), nullptr);
+        std::free(version);
+        m_xfixesFirstEvent = xcb_get_extension_data(m_connection, &xcb_xfixes_id)->first_event;
+        xcb_xfixes_select_selection_input(m_connection, m_window, atom("CLIPBOARD"),
+            XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
+        // A round trip: the subscription is in force before the constructor returns.
+        std::free(
+            xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
     }
     ~RawXClient() { xcb_disconnect(m_connection); }
     RawXClient(const RawXClient&) = delete;
@@ -59,53 +72,113 @@ public:
         return result;
     }
 
-    // Takes the selection; returns once the server has done it.
-    bool own(const char* selection)
+    // The server's time now, the ICCCM way: a zero-length append to a property of our window
+    // and the time of the PropertyNotify it causes.
+    xcb_timestamp_t serverTime()
+    {
+        xcb_change_property(m_connection, XCB_PROP_MODE_APPEND, m_window, XCB_ATOM_WM_NAME,
+            XCB_ATOM_STRING, 8, 0, nullptr);
+        xcb_flush(m_connection);
+        xcb_timestamp_t time = XCB_CURRENT_TIME;
+        awaitEvent([&](const xcb_generic_event_t* event) {
+            if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) {
+                return false;
+            }
+            time = reinterpret_cast<const xcb_property_notify_event_t*>(event)->time;
+            return true;
+        });
+        return time;
+    }
+
+    // The time of the next CLIPBOARD owner change made by another client (the time the
+    // server stored for that owner).
+    xcb_timestamp_t nextForeignClipboardTime()
+    {
+        xcb_timestamp_t time = XCB_CURRENT_TIME;
+        awaitEvent([&](const xcb_generic_event_t* event) {
+            if (event->response_type != m_xfixesFirstEvent + XCB_XFIXES_SELECTION_NOTIFY) {
+                return false;
+            }
+            const auto* notify =
+                reinterpret_cast<const xcb_xfixes_selection_notify_event_t*>(event);
+            time = notify->selection_timestamp;
+            return notify->owner != m_window;
+        });
+        return time;
+    }
+
+    // Takes the selection at the given time (XCB_CURRENT_TIME: the server's) and checks with
+    // the server that it did.
+    bool own(const char* selection, xcb_timestamp_t time)
     {
         const xcb_atom_t name = atom(selection);
-        xcb_set_selection_owner(m_connection, m_window, name, XCB_CURRENT_TIME);
+        xcb_set_selection_owner(m_connection, m_window, name, time);
         auto* reply = xcb_get_selection_owner_reply(
             m_connection, xcb_get_selection_owner(m_connection, name), nullptr);
         const bool owns = m_window != XCB_NONE && reply != nullptr && reply->owner == m_window;
         std::free(reply);
         return owns;
     }
+    bool own(const char* selection) { return own(selection, serverTime()); }
 
     // Answers the first selection request with the start of an INCR transfer that never goes
-    // on: an owner that stalls in the middle of a large transfer.
-    bool answerWithStalledIncr(int milliseconds)
+    // on (an owner that stalls in the middle of a large transfer), or with a refusal.
+    bool answerFirstRequest(bool stalledIncr, int milliseconds)
+    {
+        return waitForEvent(
+            [&](const xcb_generic_event_t* event) {
+                if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST) {
+                    return false;
+                }
+                const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
+                xcb_atom_t property = XCB_NONE;
+                if (stalledIncr) {
+                    const std::uint32_t size = 50u * 1024u * 1024u;
+                    property = request->property;
+                    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request->requestor,
+                        property, atom("INCR"), 32, 1, &size);
+                }
+                const xcb_selection_notify_event_t notify {XCB_SELECTION_NOTIFY, 0, 0,
+                    request->time, request->requestor, request->selection, request->target,
+                    property};
+                xcb_send_event(m_connection, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
+                    reinterpret_cast<const char*>(&notify));
+                xcb_flush(m_connection);
+                return true;
+            },
+            milliseconds);
+    }
+
+private:
+    template<typename Predicate>
+    bool waitForEvent(Predicate wanted, int milliseconds = 10000)
     {
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < milliseconds) {
-            xcb_generic_event_t* event = xcb_poll_for_event(m_connection);
+            std::unique_ptr<xcb_generic_event_t, decltype(&std::free)> event(
+                xcb_poll_for_event(m_connection), &std::free);
             if (event == nullptr) {
                 pollfd descriptor {xcb_get_file_descriptor(m_connection), POLLIN, 0};
                 ::poll(&descriptor, 1, 20);
-                continue;
-            }
-            if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST) {
-                const auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
-                const std::uint32_t size = 50u * 1024u * 1024u;
-                xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, request->requestor,
-                    request->property, atom("INCR"), 32, 1, &size);
-                const xcb_selection_notify_event_t notify {XCB_SELECTION_NOTIFY, 0, 0,
-                    request->time, request->requestor, request->selection, request->target,
-                    request->property};
-                xcb_send_event(m_connection, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT,
-                    reinterpret_cast<const char*>(&notify));
-                xcb_flush(m_connection);
-                std::free(event);
+            } else if (wanted(event.get())) {
                 return true;
             }
-            std::free(event);
         }
         return false;
     }
 
-private:
+    template<typename Predicate>
+    void awaitEvent(Predicate wanted)
+    {
+        if (!waitForEvent(wanted)) {
+            qFatal("the X server never sent the event the test waits for");
+        }
+    }
+
     xcb_connection_t* m_connection;
     xcb_window_t m_window = XCB_NONE;
+    std::uint8_t m_xfixesFirstEvent = 0;
 };
 
 // Runs a read on a worker thread while the main loop keeps turning (Qt answers requests for
@@ -407,7 +480,7 @@ private Q_SLOTS:
         std::future<bool> answer;
         if (stallInIncr) {
             answer = std::async(
-                std::launch::async, [&silent] { return silent.answerWithStalledIncr(10000); });
+                std::launch::async, [&silent] { return silent.answerFirstRequest(true, 10000); });
         }
 
         QElapsedTimer timer;
@@ -429,6 +502,42 @@ private Q_SLOTS:
         QVERIFY(waitForCount(now + 1));
         QCOMPARE(onWorker([this] { return m_pasteboard->string(PasteboardType::string); }),
             std::optional<QString>(QStringLiteral("recovered")));
+    }
+
+    // Another client may take the selection with any time the server accepts, even the very
+    // time of our own last write: the change and that owner's exit count once each, and our
+    // own copy is no longer what reads answer.
+    void foreignOwnerCountsWhateverItsTime_data()
+    {
+        QTest::addColumn<QString>("time");
+        QTest::newRow("CurrentTime") << "current";
+        QTest::newRow("a server timestamp") << "server";
+        QTest::newRow("the time of our own last write") << "ours";
+    }
+
+    void foreignOwnerCountsWhateverItsTime()
+    {
+        QFETCH(QString, time);
+        auto foreign = std::make_unique<RawXClient>();
+        const qint64 before = m_pasteboard->changeCount();
+        m_pasteboard->write({{PasteboardType::string, "ours"}});
+        const xcb_timestamp_t ours = foreign->nextForeignClipboardTime();
+        xcb_timestamp_t stamp = ours;
+        if (time == QLatin1String("current")) {
+            stamp = XCB_CURRENT_TIME;
+        } else if (time == QLatin1String("server")) {
+            stamp = foreign->serverTime();
+        }
+        QVERIFY(foreign->own("CLIPBOARD", stamp));
+        QVERIFY(waitForCount(before + 2));
+        auto refusal = std::async(
+            std::launch::async, [&foreign] { return foreign->answerFirstRequest(false, 10000); });
+        QCOMPARE(onWorker([this] { return m_pasteboard->types(); }), QStringList());
+        QVERIFY(refusal.get());
+        foreign.reset();
+        QVERIFY(waitForCount(before + 3));
+        barrier();
+        QCOMPARE(m_pasteboard->changeCount(), before + 3);
     }
 
     // A trickling owner must neither freeze the main thread (it counts changes and answers

@@ -1,5 +1,6 @@
 #include "LinuxPasteboard.h"
 
+#include "XcbOwnerChangeFilter.h"
 #include "XcbSelectionReader.h"
 
 #include <QClipboard>
@@ -7,6 +8,7 @@
 #include <QMimeData>
 #include <QMutex>
 #include <QPointer>
+#include <qguiapplication_platform.h>
 
 #include <atomic>
 #include <cstdint>
@@ -78,9 +80,15 @@ public:
         connect(m_clipboard, &QClipboard::changed, this,
             [this](QClipboard::Mode mode) { noteChanged(mode); });
         const QByteArray display = qgetenv("DISPLAY");
-        if (QGuiApplication::platformName() == QLatin1String("xcb") && !display.isEmpty()) {
-            m_reader = std::make_unique<XcbSelectionReader>(
-                display, QByteArrayLiteral("CLIPBOARD"), XcbSelectionReader::Limits {});
+        if (QGuiApplication::platformName() != QLatin1String("xcb") || display.isEmpty()) {
+            return;
+        }
+        m_reader = std::make_unique<XcbSelectionReader>(
+            display, QByteArrayLiteral("CLIPBOARD"), XcbSelectionReader::Limits {});
+        auto* x11 = application->nativeInterface<QNativeInterface::QX11Application>();
+        if (x11 != nullptr && x11->connection() != nullptr) {
+            m_ownerChanges = std::make_unique<XcbOwnerChangeFilter>(
+                x11->connection(), [this] { countChange(); });
         }
     }
 
@@ -186,6 +194,14 @@ private:
         if (mode != QClipboard::Clipboard) {
             return;
         }
+        if (m_ownerChanges) {
+            m_ownerChanges->reportedByQt();
+        }
+        countChange();
+    }
+
+    void countChange()
+    {
         if (!m_inOwnWrite) {
             // Dropped before the count moves: a worker that sees the new count never answers
             // from the copy of contents that are no longer ours.
@@ -314,6 +330,8 @@ private:
     std::optional<Items> m_ownItems;
     QMutex m_readMutex;
     std::unique_ptr<XcbSelectionReader> m_reader;
+    // Counts the foreign changes Qt does not report.
+    std::unique_ptr<XcbOwnerChangeFilter> m_ownerChanges;
     // Guarded by m_readMutex.
     std::optional<std::pair<std::uint32_t, qint64>> m_unresponsiveOwner;
     // The TARGETS of one owner at one change count.

@@ -6,9 +6,10 @@
 // per QClipboard::changed(QClipboard::Clipboard), and changed() is emitted right after on
 // every LinuxPasteboard of the process. Qt emits QClipboard::changed synchronously inside
 // setMimeData for our own writes and once for every foreign change (a new owner, a repeated
-// copy by the same owner, the owner's exit); PRIMARY is never counted. Clearing is a write of
-// empty contents: QClipboard::clear() signals twice when we own the selection (once at once,
-// once more when the X server echoes the ownership change) and does nothing at all when
+// copy by the same owner, the owner's exit), except those whose time does not pass that of
+// Qt's own last write: XcbOwnerChangeFilter counts those. PRIMARY is never counted. Clearing is a
+// write of empty contents: QClipboard::clear() signals twice when we own the selection (once at
+// once, once more when the X server echoes the ownership change) and does nothing at all when
 // another client owns it.
 //
 // Reads (types, string, data) run on the capture worker. They never touch QClipboard, which
