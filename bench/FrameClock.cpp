@@ -12,6 +12,24 @@ QString FrameTiming::text() const
     return QStringLiteral("%1 ms (%2 ms CPU)").arg(wallMs, 0, 'f', 1).arg(cpuMs, 0, 'f', 1);
 }
 
+namespace {
+
+int& offscreenUnlessChosen(int& argc)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    return argc;
+}
+
+} // namespace
+
+FrameClock::FrameClock(int& argc, char** argv)
+    : QApplication(offscreenUnlessChosen(argc), argv)
+{
+    setCursorFlashTime(0);
+}
+
 qint64 FrameClock::cpuNs()
 {
     timespec now {};

@@ -19,11 +19,13 @@ struct FrameTiming
 
 // The application of a benchmark, counting painted frames of the watched top-level widget (or
 // of every top-level widget when none is watched): a frame is a delivery of an update or
-// expose event to the widget or its window during which any widget painted.
+// expose event to the widget or its window during which any widget painted. It runs offscreen
+// unless QT_QPA_PLATFORM names a platform, and without cursor blinking, whose repaints are no
+// answer to a keystroke.
 class FrameClock final : public QApplication
 {
 public:
-    using QApplication::QApplication;
+    FrameClock(int& argc, char** argv);
 
     void watch(QWidget* window) { m_watched = window; }
     int frames() const { return m_frames; }

@@ -163,12 +163,7 @@ void scrollThroughImages(QWidget* panel, QLineEdit* field)
 int main(int argc, char** argv)
 {
     ProcessHeap::configure(); // as the application's heap is
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
     FrameClock application(argc, argv);
-    // No cursor blinking: its repaints are no answer to a keystroke.
-    QApplication::setCursorFlashTime(0);
     AppPlatform platform = AppPlatform::create(PlatformKind::Simulated);
     writeData(platform.files->applicationSupportDirectory());
     setMaximumHistoryLimits(static_cast<MemoryDefaultsStore&>(*platform.defaults));

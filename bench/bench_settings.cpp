@@ -66,11 +66,7 @@ Figure median(std::vector<Figure> figures)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
     FrameClock application(argc, argv);
-    QApplication::setCursorFlashTime(0);
     AppPlatform platform = AppPlatform::create(PlatformKind::Simulated);
     const QString folder = platform.files->applicationSupportDirectory();
     QDir().mkpath(folder);
