@@ -1,6 +1,8 @@
 // The CSV import: the tokenizer and the mapping of rows to folders. The reader streams, so the
 // same bytes fed in two pieces (cut where the first byte says) must give the same folders as
 // the text read whole; an import reads only valid UTF-8, so other bytes stop at the validator.
+// What an import made, exported and imported again, must come back unchanged (identifiers
+// aside, which a file never carries).
 
 #include "FuzzCheck.h"
 #include "phrases/FixedPhraseCSV.h"
@@ -63,6 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FixedPhraseCSV::parse(QString::fromUtf8(text, length)).has_value() == whole.has_value());
     if (whole) {
         FUZZ_CHECK(sameFoldersIgnoringIds(*whole, *pieces));
+        const auto again = FixedPhraseCSV::decode(FixedPhraseCSV::encode(*whole));
+        FUZZ_CHECK(again.has_value());
+        FUZZ_CHECK(sameFoldersIgnoringIds(*whole, *again));
     }
     return 0;
 }
