@@ -137,6 +137,8 @@ void HoverImagePreviewPanelController::hide()
 {
     if (m_window) {
         m_window->hide();
+        // A hidden preview holds no pixels: show() converts the image anew each time anyway.
+        m_imageView->clear();
     }
 }
 

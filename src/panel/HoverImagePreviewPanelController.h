@@ -4,7 +4,8 @@
 // image at its own size (one image pixel to one logical pixel), up to 85 % of the screen's
 // visible frame each way, with scroll bars only when the image is larger. It has a red
 // 2-pixel border with rounded corners, never takes focus and lets the mouse through, so the
-// thumbnail under the pointer keeps its hover. Made on first use and kept for the whole run.
+// thumbnail under the pointer keeps its hover. Made on first use and kept for the whole run;
+// it lets go of the image whenever it is hidden.
 //
 // The window under the pointer (normally the quick panel) is the anchor the preview sits
 // beside; without one the pointer itself is.

@@ -108,6 +108,10 @@ void QuickPanelFloatingPanels::hideAll()
 {
     m_sidePanel->hide();
     hideImagePreview();
+    // The panel is closed: the full image kept for hovering again is dead weight until it
+    // opens, which may be never (a 12-megapixel screenshot holds 48 MB of pixels).
+    m_decodedFingerprint.clear();
+    m_decodedImage = QImage();
 }
 
 void QuickPanelFloatingPanels::showSidePanel(FixedPhrasePanelSelection* keyboardSelection)

@@ -12,7 +12,8 @@
 // hidden when it closes (hideAll). The full image is decoded on the Executor and the preview
 // appears when it arrives; a decode for an entry no longer previewed (the pointer moved on, the
 // preview was hidden) is cancelled and never shown. The decoded image of the last preview is
-// kept, so moving between a thumbnail and its neighbours does not decode it again and again.
+// kept while the panel is open, so moving between a thumbnail and its neighbours does not
+// decode it again and again; closing the panel lets it go.
 
 #include "platform/Executor.h"
 

@@ -224,6 +224,10 @@ private Q_SLOTS:
         m_panels->hideAll();
         QVERIFY(!preview.isShown());
         QVERIFY(!m_panels->sidePanel().isShown());
+        // Neither the window nor the panels keep the 4000 x 3000 pixels: hovering again decodes.
+        QVERIFY(static_cast<QLabel*>(preview.scrollArea()->widget())->pixmap().isNull());
+        m_panels->thumbnailHoverChanged(item, true);
+        QCOMPARE(m_world->executor.pendingCount(), 1);
     }
 
     // The pointer rests on the image entry 1, then "after" happens before its full image is

@@ -67,8 +67,6 @@ private Q_SLOTS:
             << "resize" << 2 << cell << QSize(0, 0) << 1 << 2;
         QTest::newRow("cache reset: rendered again, files gone")
             << "reset" << 1 << cell << QSize(0, 0) << 1 << 0;
-        QTest::newRow("evicted by 160 others: rendered again")
-            << "evict" << 1 << cell << QSize(0, 0) << 1 << 0;
         QTest::newRow("thumbnail replaced: decoded again")
             << "replace" << 1 << cell << QSize(0, 0) << 1 << 1;
         QTest::newRow("file removed: placeholder, rendered again")
@@ -88,11 +86,6 @@ private Q_SLOTS:
             QVERIFY(grid.list.thumbnail(0, QSize(80, 45)).isNull());
         } else if (between == u"reset") {
             Grid::cache().evictAll();
-        } else if (between == u"evict") {
-            for (int i = 0; i < 160; ++i) {
-                const QByteArray other = QuickPanelWorld::png(QSize(2, 2), qRgb(i, 1, 1));
-                Grid::cache().store({{QString::number(i), other, 2, 2}});
-            }
         } else if (between == u"replace") {
             Grid::cache().store(
                 {{fingerprint, QuickPanelWorld::png(QSize(64, 36), qRgb(0, 0, 255)), 640, 360}});
