@@ -178,8 +178,11 @@ void registerHistoryCommands(CommandRegistry& registry)
                           .arg(items.size())
                           .arg(items.size() - 1)));
         }
-        history.copyToClipboard(items.at(index));
-        reply({});
+        history.copyToClipboard(items.at(index), [reply](bool copied) {
+            reply(copied ? CommandResult {}
+                         : CommandResult::failure(
+                               QStringLiteral("the entry left the history before it was copied")));
+        });
     };
     registry.add(std::move(copy));
 }

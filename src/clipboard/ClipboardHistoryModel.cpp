@@ -417,13 +417,61 @@ bool ClipboardHistoryModel::trimHistory()
 
 // Copy back
 
-void ClipboardHistoryModel::copyToClipboard(const ClipboardHistoryItem& item)
+void ClipboardHistoryModel::copyToClipboard(
+    const ClipboardHistoryItem& item, std::function<void(bool copied)> done)
+{
+    dropPendingCopy();
+    if (item.kind != ClipboardHistoryKind::Image || !item.imageData ||
+        !item.imageData->isSpilled()) {
+        writeToClipboard(item, item.imageBytes());
+        if (done) {
+            done(true);
+        }
+        return;
+    }
+    m_copyDone = std::move(done);
+    QPointer<ClipboardHistoryModel> self(this);
+    m_copyTask = m_executor.run<std::optional<QByteArray>>(
+        Executor::Priority::UserInitiated,
+        [bytes = *item.imageData](const CancelToken&) { return bytes.read(); },
+        [self, item](std::optional<QByteArray> bytes) {
+            if (self) {
+                self->finishImageCopy(item, std::move(bytes));
+            }
+        });
+}
+
+void ClipboardHistoryModel::finishImageCopy(
+    const ClipboardHistoryItem& item, std::optional<QByteArray> bytes)
+{
+    m_copyTask.release();
+    const std::function<void(bool)> done = std::exchange(m_copyDone, {});
+    // Deleted or cleared while its bytes were read: the user no longer has it to choose.
+    const bool present = std::any_of(m_items.cbegin(), m_items.cend(),
+        [&item](const ClipboardHistoryItem& entry) { return entry.id == item.id; });
+    if (present) {
+        writeToClipboard(item, bytes);
+    }
+    if (done) {
+        done(present);
+    }
+}
+
+void ClipboardHistoryModel::dropPendingCopy()
+{
+    m_copyTask.cancel();
+    if (const std::function<void(bool)> done = std::exchange(m_copyDone, {})) {
+        done(false);
+    }
+}
+
+void ClipboardHistoryModel::writeToClipboard(
+    const ClipboardHistoryItem& item, const std::optional<QByteArray>& bytes)
 {
     // One write of the whole content: clipboard daemons refill a cleared clipboard, and their
     // refill could replace the entry the user chose. Only an entry without content clears.
     if (item.kind == ClipboardHistoryKind::Image) {
         // Bytes that can no longer be read count as none.
-        const std::optional<QByteArray> bytes = item.imageBytes();
         if (!bytes) {
             m_pasteboard.clear();
             return;

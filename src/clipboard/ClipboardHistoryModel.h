@@ -10,7 +10,8 @@
 //   changes that arrive while it runs collapse into one pending change count, the newest;
 // - save (utility, through a PersistentStoreWriter): writes a snapshot of the list; a burst of
 //   requests gives one write now and at most one more with the newest list;
-// - previews (utility): renders the pending thumbnails in batches.
+// - previews (utility): renders the pending thumbnails in batches;
+// - copy-back (user-initiated): reads a spilled image's bytes for the clipboard write.
 // Results are applied on the main thread after re-checking that they are still wanted
 // (capture generation, monitoring switch, change count).
 //
@@ -135,8 +136,13 @@ public:
     qint64 lastChangeCount() const { return m_lastChangeCount; }
     void setLastChangeCount(qint64 changeCount) { m_lastChangeCount = changeCount; }
 
-    // Puts the item back on the clipboard as one write of its content.
-    void copyToClipboard(const ClipboardHistoryItem& item);
+    // Puts the item back on the clipboard as one write of its content. A spilled image's bytes
+    // are read on a worker (the file may hold tens of MB) and written here afterwards, unless
+    // the entry left the history or another copy was asked for meanwhile. done (optional)
+    // runs once: true after the write (or the clear of an entry without content), false when
+    // the copy was dropped.
+    void copyToClipboard(
+        const ClipboardHistoryItem& item, std::function<void(bool copied)> done = {});
     // Removes every item with that id and saves.
     void removeItem(const QUuid& id);
     // Requests a save; coalesces with a save in flight.
@@ -193,6 +199,10 @@ private:
     bool trimHistory();
     void trimHistoryIfNeeded();
     void promoteItemToTopIfNeeded(const QUuid& itemID);
+    void finishImageCopy(const ClipboardHistoryItem& item, std::optional<QByteArray> bytes);
+    void writeToClipboard(const ClipboardHistoryItem& item, const std::optional<QByteArray>& bytes);
+    // Drops the copy whose bytes are still being read: a later request wins.
+    void dropPendingCopy();
 
     void startNextPreviewBatch();
     void finishPreviewBatch(const QList<ClipboardHistoryImagePreview>& previews);
@@ -226,6 +236,8 @@ private:
     std::optional<qint64> m_pendingCaptureChangeCount;
     int m_captureGeneration = 0;
     TaskHandle m_imagePreviewTask;
+    TaskHandle m_copyTask;
+    std::function<void(bool)> m_copyDone;
     PendingPreviews m_pendingImagePreviewItems;
     QSet<QString> m_previewsInFlight;
     qint64 m_lastChangeCount = 0;

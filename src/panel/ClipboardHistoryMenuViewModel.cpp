@@ -360,8 +360,13 @@ void ClipboardHistoryMenuViewModel::fixedPhrasePanelDropped(
 
 void ClipboardHistoryMenuViewModel::copyHistoryItem(const ClipboardHistoryItem& item)
 {
-    m_history.copyToClipboard(item);
-    m_onItemCopied(ClipboardHistoryMenuCopySource::History);
+    // An image is written once its bytes are read; the panel reports the copy only then, so
+    // that a paste that follows finds the entry on the clipboard.
+    m_history.copyToClipboard(item, [self = QPointer(this)](bool copied) {
+        if (self && copied) {
+            self->m_onItemCopied(ClipboardHistoryMenuCopySource::History);
+        }
+    });
 }
 
 void ClipboardHistoryMenuViewModel::deleteHistoryItem(const QUuid& id)

@@ -105,6 +105,56 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral(".lock")));
     }
 
+    // Copying a spilled image back reads its file on a worker and writes the clipboard once
+    // the bytes are back; an entry deleted or cleared meanwhile, or a copy asked for later,
+    // wins over the read.
+    void copyBackReadsOnAWorker_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<bool>("copied");
+        QTest::addColumn<QString>("type"); // on the clipboard afterwards; empty when cleared
+        QTest::addColumn<int>("writes");
+        const QString text = PasteboardType::string; // the copy before, or the later one
+        QTest::newRow("nothing") << QString() << true << PasteboardType::png << 1;
+        QTest::newRow("entry deleted") << "delete" << false << text << 0;
+        QTest::newRow("history cleared") << "clear" << false << text << 0;
+        QTest::newRow("a text copied") << "text" << false << text << 1;
+        QTest::newRow("file lost") << "lose" << true << QString() << 0;
+    }
+
+    void copyBackReadsOnAWorker()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, copied);
+        QFETCH(QString, type);
+        QFETCH(int, writes);
+        World world;
+        ClipboardHistoryModel& model = world.start();
+        world.copy(QStringLiteral("image:5"));
+        world.copy(QStringLiteral("text"));
+        const ClipboardHistoryItem image = model.items().last();
+        QVERIFY(image.imageData->isSpilled());
+        const int before = world.pasteboard.writeCount();
+        std::optional<bool> done;
+        model.copyToClipboard(image, [&done](bool result) { done = result; });
+        QCOMPARE(world.pasteboard.writeCount(), before);
+        if (meanwhile == QLatin1String("delete")) {
+            model.removeItem(image.id);
+        } else if (meanwhile == QLatin1String("clear")) {
+            model.setItems({});
+        } else if (meanwhile == QLatin1String("text")) {
+            model.copyToClipboard(model.items().first());
+        } else if (meanwhile == QLatin1String("lose")) {
+            const QString folder = spillFolderIn(world.dir.filePath(QStringLiteral("Cache")));
+            QVERIFY(QFile::remove(folder + QLatin1Char('/') + filesIn(folder).first()));
+        }
+        world.settle();
+        QCOMPARE(done, std::optional(copied));
+        const QList<QPair<QString, QByteArray>> contents = world.pasteboard.contents();
+        QCOMPARE(contents.isEmpty() ? QString() : contents.first().first, type);
+        QCOMPARE(world.pasteboard.writeCount(), before + writes);
+    }
+
     // At start, the folders of processes that no longer run go; a running one's stay.
     void staleFoldersAtStart_data()
     {
