@@ -12,6 +12,7 @@
 #include <optional>
 
 class Displays;
+class SimPasteboard;
 
 class AppShellActions
 {
@@ -37,4 +38,6 @@ struct AppCommandContext
     AppModels models;
     AppShellActions& shell;
     const Displays& displays;
+    // The clipboard the simulated world's own commands copy to; absent on the desktop.
+    SimPasteboard* simulatedPasteboard = nullptr;
 };

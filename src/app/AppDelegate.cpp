@@ -77,8 +77,10 @@ AppDelegate::AppDelegate(AppPlatform& platform, QObject* parent)
         *platform.sound, *platform.defaults, *platform.scheduler);
     m_mouseSettings = std::make_unique<MouseSettingsModel>(*platform.commandExecutor,
         *platform.scrollTap, *platform.defaults, *platform.scheduler, platform.mouseTools);
-    m_softwareUpdater = std::make_unique<SoftwareUpdaterModel>(*platform.updateBackend,
-        *platform.defaults, *platform.scheduler, SoftwareUpdaterModel::standardConfiguration());
+    SoftwareUpdaterModel::Configuration updates = SoftwareUpdaterModel::standardConfiguration();
+    updates.openFile = platform.openUpdatePackage;
+    m_softwareUpdater = std::make_unique<SoftwareUpdaterModel>(
+        *platform.updateBackend, *platform.defaults, *platform.scheduler, std::move(updates));
     connect(m_softwareUpdater.get(), &SoftwareUpdaterModel::presentationRequested, this,
         [this] { showUpdateDialog(); });
     m_pasteBack = std::make_unique<PasteBackController>(
@@ -110,7 +112,7 @@ AppDelegate::~AppDelegate()
 
 AppCommandContext AppDelegate::commandContext()
 {
-    return {models(), *this, *m_platform.displays};
+    return {models(), *this, *m_platform.displays, m_platform.simulatedPasteboard};
 }
 
 void AppDelegate::applicationDidFinishLaunching()

@@ -1,5 +1,6 @@
 #include "AppPlatform.h"
 
+#include "SimulatedSoftwareUpdates.h"
 #include "SimulatedWorld.h"
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
@@ -58,7 +59,9 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.files.emplace(
             platform.simulatedDataDirectory->filePath(QStringLiteral("Norvale")));
         platform.defaults = std::make_unique<MemoryDefaultsStore>();
-        platform.pasteboard = std::make_unique<SimPasteboard>();
+        auto pasteboard = std::make_unique<SimPasteboard>();
+        platform.simulatedPasteboard = pasteboard.get();
+        platform.pasteboard = std::move(pasteboard);
         auto workspace = std::make_unique<SimWorkspace>(*platform.scheduler,
             QCoreApplication::applicationPid(), QCoreApplication::applicationName());
         platform.keyboard =
@@ -72,9 +75,11 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.keyMonitor = std::make_unique<SimGlobalKeyMonitor>();
         platform.systemDefaults = std::make_unique<ScriptedSystemCommands>(*platform.scheduler);
         platform.scrollTap = std::make_unique<SimScrollEventTap>();
-        platform.updateBackend = std::make_unique<NetworkSoftwareUpdateBackend>(
-            platform.simulatedDataDirectory->filePath(QStringLiteral("updates")),
-            SoftwareUpdateSignature::publicKey());
+        platform.updateBackend = std::make_unique<SimulatedSoftwareUpdates>(*platform.scheduler,
+            platform.simulatedDataDirectory->filePath(QStringLiteral("updates")));
+        platform.openUpdatePackage = [](const QString&) {
+            return true;
+        };
         SimulatedWorld::furnish(platform);
     } else {
         platform.files.emplace(FileLocations::standard());

@@ -30,10 +30,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class QTemporaryDir;
+class SimPasteboard;
 
 enum class PlatformKind
 {
@@ -65,6 +67,11 @@ struct AppPlatform final
     std::unique_ptr<SystemCommandExecutor> commandExecutor;
     std::unique_ptr<ScrollEventTap> scrollTap;
     std::unique_ptr<SoftwareUpdateBackend> updateBackend;
+    // Opens a verified update package; empty for the desktop's installer. The simulated
+    // world's packages are samples that install nothing.
+    std::function<bool(const QString& path)> openUpdatePackage;
+    // The pasteboard when it is the simulated world's (the same object as pasteboard).
+    SimPasteboard* simulatedPasteboard = nullptr;
     MouseSystemTools mouseTools;
     std::optional<FileLocations> files;
     // Where the one-time migration looks for what an earlier build left; empty in the

@@ -103,9 +103,8 @@ CommandLine::Classified CommandLine::classify(
     Classified result;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
-        if (argument == QStringLiteral("--simulate") && result.tokens.isEmpty()) {
-            result.simulated = true;
-        } else {
+        // The platform is chosen from the whole command line (choosePlatformKind).
+        if (argument != QStringLiteral("--simulate") || !result.tokens.isEmpty()) {
             result.tokens.append(argument);
         }
     }

@@ -48,8 +48,7 @@ enum class Mode
 struct Classified
 {
     Mode mode = Mode::Start;
-    bool simulated = false;
-    QStringList tokens; // without the program name and --simulate
+    QStringList tokens; // without the program name and a leading --simulate
 };
 
 // Decides from argv (program name included) whether this process starts the application or

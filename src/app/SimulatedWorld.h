@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+class CommandRegistry;
 struct AppPlatform;
 
 namespace SimulatedWorld {
@@ -20,6 +21,11 @@ namespace SimulatedWorld {
 // Fills the simulated platform's services and writes the sample history and phrases into its
 // (private, temporary) data folder before any model reads them.
 void furnish(AppPlatform& platform);
+
+// The commands only `norvale --simulate` has: another application's copy of a text or an image
+// file (`world copy <text>`, `world copy-image <file>`), since nothing else reaches the simulated
+// clipboard.
+void registerCommands(CommandRegistry& registry);
 
 } // namespace SimulatedWorld
 

@@ -10,6 +10,7 @@
 #include "CommandLineClient.h"
 #include "InstanceChannel.h"
 #include "QtTranslations.h"
+#include "SimulatedWorld.h"
 #include "TerminationSignals.h"
 #include "platform/linux/LinuxDefaultsStore.h"
 #include "support/ProcessHeap.h"
@@ -162,12 +163,13 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
+    const PlatformKind kind = choosePlatformKind(arguments, qgetenv("NORVALE_PLATFORM"));
     CommandRegistry registry;
     registerApplicationCommands(registry);
+    if (kind == PlatformKind::Simulated) {
+        SimulatedWorld::registerCommands(registry);
+    }
     const CommandLine::Classified classified = CommandLine::classify(arguments, registry);
-    const PlatformKind kind = classified.simulated
-        ? PlatformKind::Simulated
-        : choosePlatformKind(arguments, qgetenv("NORVALE_PLATFORM"));
 
     switch (classified.mode) {
     case CommandLine::Mode::Help:

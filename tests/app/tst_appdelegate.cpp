@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 #include "app/AppPlatform.h"
 #include "app/AppSettingsModel.h"
+#include "app/CommandRegistry.h"
+#include "app/SimulatedWorld.h"
 #include "clipboard/ClipboardHistoryModel.h"
 #include "clipboard/ClipboardHistoryStorage.h"
 #include "common/TestMain.h"
@@ -33,6 +35,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -85,6 +88,7 @@ struct World
     World()
     {
         platform.kind = PlatformKind::Simulated;
+        platform.simulatedPasteboard = pasteboard;
         displays->setDisplays(
             {SimDisplays::display(QStringLiteral("A"), QRect(0, 0, 1920, 1080), true)});
         displays->setPointerLocation(QPoint(300, 200));
@@ -161,6 +165,57 @@ private Q_SLOTS:
         QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("updateDetail"))->text(),
             QStringLiteral(
                 "HTTPSでないアドレスには接続しません: http://updates.example.org/appcast.xml"));
+    }
+
+    // In the simulated world another application's copy is one command away, and capture
+    // records it as it records a copy on the desktop, whose commands know no such thing.
+    void worldCopyIsCaptured_data()
+    {
+        QTest::addColumn<bool>("simulated");
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("recorded"); // kind and text of the newest entry, if any
+        QTest::newRow("text") << true << QStringList {"world", "copy", "議事録の下書き"} << 0
+                              << "text 議事録の下書き";
+        QTest::newRow("web address")
+            << true << QStringList {"world", "copy", "https://example.org/"} << 0
+            << "url https://example.org/";
+        QTest::newRow("image") << true << QStringList {"world", "copy-image", "picture.png"} << 0
+                               << "image ";
+        QTest::newRow("unreadable image")
+            << true << QStringList {"world", "copy-image", "missing.png"} << 1 << "";
+        QTest::newRow("desktop") << false << QStringList {"world", "copy", "議事録"} << 2 << "";
+    }
+    void worldCopyIsCaptured()
+    {
+        QFETCH(bool, simulated);
+        QFETCH(QStringList, command);
+        QFETCH(int, exitCode);
+        QFETCH(QString, recorded);
+        World world;
+        AppDelegate& app = world.launch();
+        CommandRegistry registry;
+        registerApplicationCommands(registry);
+        if (simulated) {
+            SimulatedWorld::registerCommands(registry);
+        }
+        QTemporaryDir folder;
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(folder.filePath(QStringLiteral("picture.png"))));
+
+        CommandResult result;
+        registry.runInInstance(command, folder.path(), app.commandContext(),
+            CommandReply([&result](CommandResult answer) { result = std::move(answer); }));
+        QCOMPARE(result.exitCode, exitCode);
+        world.scheduler->advance(1.0);
+        world.executor->runAll();
+        world.scheduler->advance(1.0);
+        const QList<ClipboardHistoryItem> items = app.models().clipboardHistory.items();
+        QCOMPARE(items.isEmpty() ? QString()
+                                 : clipboardHistoryKindName(items.first().kind) + QLatin1Char(' ') +
+                    items.first().text.value_or(QString()),
+            recorded);
     }
 
     void statusMenuItemsOrderAndChecks()

@@ -276,22 +276,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<CommandLine::Mode>("mode");
-        QTest::addColumn<bool>("simulated");
         QTest::addColumn<QString>("tokens");
         using CommandLine::Mode;
-        const auto row = [](const char* name, const char* arguments, Mode mode, bool simulated,
+        const auto row = [](const char* name, const char* arguments, Mode mode,
                              const char* tokens) {
-            QTest::newRow(name) << QString::fromUtf8(arguments) << mode << simulated
+            QTest::newRow(name) << QString::fromUtf8(arguments) << mode
                                 << QString::fromUtf8(tokens);
         };
-        row("simulated start", "norvale --simulate", Mode::Start, true, "");
-        row("qt options start", "norvale -platform offscreen", Mode::Start, false,
-            "-platform offscreen");
-        row("help", "norvale --help", Mode::Help, false, "--help");
-        row("simulated command", "norvale --simulate status", Mode::Command, true, "status");
-        row("command help", "norvale --help history list", Mode::Command, false,
-            "--help history list");
-        row("unknown long option is a command error", "norvale --version", Mode::Command, false,
+        row("simulated start", "norvale --simulate", Mode::Start, "");
+        row("qt options start", "norvale -platform offscreen", Mode::Start, "-platform offscreen");
+        row("help", "norvale --help", Mode::Help, "--help");
+        row("simulated command", "norvale --simulate status", Mode::Command, "status");
+        row("command help", "norvale --help history list", Mode::Command, "--help history list");
+        row("unknown long option is a command error", "norvale --version", Mode::Command,
             "--version");
     }
 
@@ -301,7 +298,6 @@ private Q_SLOTS:
         const auto classified =
             CommandLine::classify(words(arguments.toUtf8().constData()), m_registry);
         QTEST(classified.mode, "mode");
-        QTEST(classified.simulated, "simulated");
         QTEST(classified.tokens.join(QLatin1Char(' ')), "tokens");
     }
 

@@ -1,3 +1,4 @@
+#include "app/SimulatedSoftwareUpdates.h"
 #include "app/SimulatedWorld.h"
 #include "common/TestMain.h"
 #include "mouse/MouseSettingsModel.h"
@@ -5,8 +6,11 @@
 #include "platform/sim/MemoryDefaultsStore.h"
 #include "platform/sim/ScriptedSystemCommands.h"
 #include "platform/sim/SimScrollEventTap.h"
+#include "update/SoftwareUpdaterModel.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 class SimulatedWorldTest final : public QObject
@@ -73,6 +77,56 @@ private Q_SLOTS:
 
         QCOMPARE(pointerAcceleration(other), before.value(other));
         QVERIFY(pointerAcceleration(chosen) != before.value(chosen));
+    }
+
+    // The update server offers the release after the running one, and a check the user starts
+    // goes through every phase of the update window offline: the feed after half a second, the
+    // download in four quarter-second steps, then the package in the world's folder.
+    void updateServerOffersTheNextRelease_data()
+    {
+        QTest::addColumn<QString>("running");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("first release") << "0.1.0"
+                                       << "0.2.0";
+        QTest::newRow("minor past nine") << "1.9.3"
+                                         << "1.10.0";
+        QTest::newRow("no version known") << ""
+                                          << "1.0";
+    }
+    void updateServerOffersTheNextRelease()
+    {
+        QFETCH(QString, running);
+        QFETCH(QString, offered);
+        QTemporaryDir folder;
+        ManualScheduler scheduler;
+        MemoryDefaultsStore defaults;
+        SimulatedSoftwareUpdates server(scheduler, folder.filePath(QStringLiteral("updates")));
+        SoftwareUpdaterModel::Configuration configuration;
+        configuration.version = running;
+        SoftwareUpdaterModel model(server, defaults, scheduler, configuration);
+        const auto phase = [&model] {
+            return model.session()->phase;
+        };
+        using Phase = SoftwareUpdateSession::Phase;
+
+        QVERIFY(model.checkForUpdates());
+        scheduler.advance(0.45);
+        QCOMPARE(phase(), Phase::Checking);
+        scheduler.advance(0.1);
+        QCOMPARE(phase(), Phase::Downloading);
+        QCOMPARE(model.session()->item.version, offered);
+        QVERIFY(model.session()->releaseNotes.startsWith(QStringLiteral("シミュレーション")));
+        scheduler.advance(0.5);
+        QCOMPARE(model.session()->received * 2, model.session()->total);
+        scheduler.advance(0.5);
+        QCOMPARE(phase(), Phase::UpdateReady);
+
+        const QString path = model.session()->filePath;
+        QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("norvale_%1_amd64.deb").arg(offered));
+        QCOMPARE(QFileInfo(path).size(), model.session()->total);
+        QCOMPARE(model.statusMessage().value_or(QString()),
+            QStringLiteral("新しいバージョン %1 をダウンロードして検証しました: %2")
+                .arg(offered, path));
     }
 };
 
