@@ -140,14 +140,14 @@ norvale_check_alive
 row() { # LABEL KEY UNIT [NOTE]
     awk -v l="$1" -v n="${figure[$2_n]}" -v c="${figure[$2_c]}" -v u="$3" -v note="${4:-}" 'BEGIN {
         r = (c + 0 != 0) ? sprintf("%.2f", n / c) : "-"
-        printf "%-36s %12s %12s %8s %s\n", l " (" u ")", n, c, r, note }'
+        printf "%-40s %12s %12s %8s %s\n", l " (" u ")", n, c, r, note }'
 }
 # The image RSS compares equal work only when both kept as many images.
 image_note="images kept ${figure[image_count_n]} / ${figure[image_count_c]}"
 [[ "${figure[image_count_n]}" == "${figure[image_count_c]}" ]] || image_note="* $image_note, not the same work"
 echo
 echo "Norvale $norvale_version beside $copyq_version; load average $(load_average)"
-printf '%-36s %12s %12s %8s\n' figure Norvale CopyQ ratio
+printf '%-40s %12s %12s %8s\n' figure Norvale CopyQ ratio
 row "idle RSS after start" idle_rss KiB
 row "idle CPU after start, ${idle_seconds}s" idle_cpu "% core"
 row "copy to history, median of $latency_copies" lat ms
