@@ -1,10 +1,11 @@
 #include "SimPasteboard.h"
 
+#include <utility>
+
 QStringList SimPasteboard::types() const
 {
-    noteRead();
     QStringList result;
-    for (const auto& [type, bytes] : m_items) {
+    for (const auto& [type, bytes] : read()) {
         result.append(type);
     }
     return result;
@@ -12,19 +13,15 @@ QStringList SimPasteboard::types() const
 
 std::optional<QString> SimPasteboard::string(const QString& type) const
 {
-    noteRead();
-    for (const auto& [t, bytes] : m_items) {
-        if (t == type) {
-            return QString::fromUtf8(bytes);
-        }
+    if (const std::optional<QByteArray> bytes = data(type)) {
+        return QString::fromUtf8(*bytes);
     }
     return std::nullopt;
 }
 
 std::optional<QByteArray> SimPasteboard::data(const QString& type) const
 {
-    noteRead();
-    for (const auto& [t, bytes] : m_items) {
+    for (const auto& [t, bytes] : read()) {
         if (t == type) {
             return bytes;
         }
@@ -34,22 +31,19 @@ std::optional<QByteArray> SimPasteboard::data(const QString& type) const
 
 void SimPasteboard::clear()
 {
-    m_items.clear();
+    replace({});
     ++m_clears;
-    ++m_changeCount;
 }
 
 void SimPasteboard::write(const QList<QPair<QString, QByteArray>>& items)
 {
-    m_items = items;
+    replace(items);
     ++m_writes;
-    ++m_changeCount;
 }
 
 void SimPasteboard::setContents(const QList<QPair<QString, QByteArray>>& items)
 {
-    m_items = items;
-    ++m_changeCount;
+    replace(items);
 }
 
 void SimPasteboard::setText(const QString& text)
@@ -64,14 +58,32 @@ void SimPasteboard::bumpChangeCount()
 
 void SimPasteboard::setOnNextRead(std::function<void()> hook)
 {
+    const QMutexLocker lock(&m_mutex);
     m_onNextRead = std::move(hook);
 }
 
-void SimPasteboard::noteRead() const
+QList<QPair<QString, QByteArray>> SimPasteboard::contents() const
 {
-    if (m_onNextRead) {
-        auto hook = std::move(m_onNextRead);
-        m_onNextRead = nullptr;
+    const QMutexLocker lock(&m_mutex);
+    return m_items;
+}
+
+QList<QPair<QString, QByteArray>> SimPasteboard::read() const
+{
+    std::function<void()> hook;
+    {
+        const QMutexLocker lock(&m_mutex);
+        hook = std::exchange(m_onNextRead, nullptr);
+    }
+    if (hook) {
         hook();
     }
+    return contents();
+}
+
+void SimPasteboard::replace(const QList<QPair<QString, QByteArray>>& items)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_items = items;
+    ++m_changeCount;
 }

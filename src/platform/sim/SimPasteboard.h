@@ -4,10 +4,13 @@
 // one change), bump the count, or arrange for the contents to change in the middle of a read.
 // Changes are silent until the test sends the notification itself (notifyChanged), so it
 // decides whether a change is noticed at once, late, several times or only by polling.
+// The capture reads on a worker thread while the simulated world copies on the main thread, so
+// the contents are guarded.
 
 #include "platform/Pasteboard.h"
 
 #include <QMap>
+#include <QMutex>
 
 #include <atomic>
 #include <functional>
@@ -33,11 +36,15 @@ public:
 
     int writeCount() const { return m_writes; }
     int clearCount() const { return m_clears; }
-    QList<QPair<QString, QByteArray>> contents() const { return m_items; }
+    QList<QPair<QString, QByteArray>> contents() const;
 
 private:
-    void noteRead() const;
+    // Runs the pending read hook (outside the lock: it usually changes the contents) and returns
+    // the contents as they are afterwards.
+    QList<QPair<QString, QByteArray>> read() const;
+    void replace(const QList<QPair<QString, QByteArray>>& items);
 
+    mutable QMutex m_mutex;
     QList<QPair<QString, QByteArray>> m_items;
     std::atomic<qint64> m_changeCount {0};
     mutable std::function<void()> m_onNextRead;
