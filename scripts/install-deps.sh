@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Norvale needs. "build" is enough to build and run;
-# "test" adds what the test suite, the end-to-end harness and the package checks use.
+# "test" adds what the test suite, the end-to-end harness and the package checks use (what CI
+# installs on a fresh machine); "bench" adds the benchmark library for bench/ on top of that.
 set -euo pipefail
 
 what=${1:-build}
@@ -12,20 +13,26 @@ build_pkgs=(
     libx11-dev libx11-xcb-dev libxcb1-dev libxcb-xtest0-dev libxcb-xinput-dev libxcb-xfixes0-dev
     libsimdjson-dev libpulse-dev libsodium-dev libplist-dev
     fonts-noto-cjk fonts-symbola
-    xvfb xauth
+    xvfb
     librsvg2-bin dpkg-dev
 )
 test_pkgs=(
-    libbenchmark-dev
-    x11-xserver-utils x11-utils xclip xdotool wmctrl openbox trayer x11-apps imagemagick
+    x11-xserver-utils x11-utils xclip xdotool openbox trayer x11-apps imagemagick
     dbus dbus-x11 xinput util-linux jq pulseaudio pulseaudio-utils
     clang libclang-rt-dev llvm
     desktop-file-utils appstream
 )
 
+bench_pkgs=(
+    libbenchmark-dev
+)
+
 pkgs=("${build_pkgs[@]}")
-if [ "$what" = test ]; then
+if [ "$what" = test ] || [ "$what" = bench ]; then
     pkgs+=("${test_pkgs[@]}")
+fi
+if [ "$what" = bench ]; then
+    pkgs+=("${bench_pkgs[@]}")
 fi
 
 missing=()

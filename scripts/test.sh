@@ -18,6 +18,8 @@ if [ "$ci" = true ]; then
     # Line tables only: backtraces keep their functions and lines, and the compiler saves a
     # quarter of its time on debug information nobody reads in CI (the package is stripped).
     flags+=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
+    # A build from scratch: unity units, and no benchmarks, which CI does not run.
+    flags+=(-DNORVALE_UNITY_BUILD=ON -DNORVALE_BUILD_BENCH=OFF)
 fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}" >/dev/null
 phase build cmake --build "$build" --parallel "$(nproc)"

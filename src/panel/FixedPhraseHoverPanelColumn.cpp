@@ -14,7 +14,7 @@ constexpr int idRole = FixedPhraseHoverPanelColumn::IdRole;
 constexpr int highlightedRole = FixedPhraseHoverPanelColumn::HighlightedRole;
 
 constexpr double headerHeight = 30;
-constexpr double rowHeight = 28;
+constexpr double phraseRowHeight = 28;
 
 int scaled(double value, double uiScale)
 {
@@ -39,7 +39,7 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override
     {
-        return {0, scaled(rowHeight, m_uiScale)};
+        return {0, scaled(phraseRowHeight, m_uiScale)};
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -4,7 +4,7 @@
 
 namespace {
 
-QUuid phraseID(const FixedPhraseSearchResult& result)
+QUuid resultPhraseID(const FixedPhraseSearchResult& result)
 {
     return result.phrase.id;
 }
@@ -13,7 +13,7 @@ QUuid phraseID(const FixedPhraseSearchResult& result)
 
 FixedPhraseSearchListModel::FixedPhraseSearchListModel(
     ClipboardHistoryMenuViewModel& menu, QObject* parent)
-    : QuickPanelListModel(phraseID, parent)
+    : QuickPanelListModel(resultPhraseID, parent)
     , m_menu(menu)
 {
     connect(&menu, &ClipboardHistoryMenuViewModel::resultsChanged, this,

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int padding = 8;
+constexpr int rowPadding = 8;
 
 const FixedPhraseSearchListModel& listModel(const QModelIndex& index)
 {
@@ -46,9 +46,10 @@ void FixedPhraseSearchRow::paint(
         option.state.testFlag(QStyle::State_MouseOver));
 
     const int folderWidth = int(std::lround(132 * uiScale()));
-    const QRect inner = option.rect.adjusted(padding, padding / 2, -padding, -padding / 2 - 1);
+    const QRect inner =
+        option.rect.adjusted(rowPadding, rowPadding / 2, -rowPadding, -rowPadding / 2 - 1);
     const QRect folder(inner.right() - folderWidth + 1, inner.top(), folderWidth, inner.height());
-    QRect text(inner.left(), inner.top(), folder.left() - padding - inner.left(), 0);
+    QRect text(inner.left(), inner.top(), folder.left() - rowPadding - inner.left(), 0);
     const Fonts& font = fonts();
     text.setHeight(font.bodyMetrics.height());
     painter->setPen(palette.color(QPalette::WindowText));
@@ -65,7 +66,7 @@ QSize FixedPhraseSearchRow::sizeHint(const QStyleOptionViewItem& option, const Q
 {
     const Fonts& font = fonts();
     const int lines = font.bodyMetrics.height() + font.smallMetrics.height();
-    return QSize(option.rect.width(), lines + padding + 1);
+    return QSize(option.rect.width(), lines + rowPadding + 1);
 }
 
 bool FixedPhraseSearchRow::editorEvent(

@@ -9,15 +9,15 @@ bool isJsonSpace(char c)
     return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
 
-std::size_t skipSpace(const char* data, std::size_t pos, std::size_t size)
+} // namespace
+
+std::size_t JsonArrayScanner::skipSpace(const char* data, std::size_t pos, std::size_t size)
 {
     while (pos < size && isJsonSpace(data[pos])) {
         ++pos;
     }
     return pos;
 }
-
-} // namespace
 
 std::size_t JsonArrayScanner::findObjectEnd(const char* data, size_t begin, size_t size)
 {

@@ -27,4 +27,6 @@ public:
     // when it does not close before size. Brackets are only counted here; the object's parser
     // checks that they match.
     static std::size_t findObjectEnd(const char* data, std::size_t begin, std::size_t size);
+    // The first index from pos that is not JSON white space (size when only white space is left).
+    static std::size_t skipSpace(const char* data, std::size_t pos, std::size_t size);
 };

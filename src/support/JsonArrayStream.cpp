@@ -7,19 +7,6 @@
 #include <cstring>
 #include <new>
 
-namespace {
-
-std::size_t skipSpace(const char* data, std::size_t pos, std::size_t size)
-{
-    while (pos < size &&
-        (data[pos] == ' ' || data[pos] == '\n' || data[pos] == '\r' || data[pos] == '\t')) {
-        ++pos;
-    }
-    return pos;
-}
-
-} // namespace
-
 JsonArrayStream::JsonArrayStream(QIODevice& device, std::size_t window)
     : m_device(device)
     , m_capacity(std::max<std::size_t>(window, 1))
@@ -65,7 +52,8 @@ JsonArrayStream::Outcome JsonArrayStream::next(std::vector<JsonArrayScanner::Spa
     for (;;) {
         const char* data = m_buffer.get();
         for (;;) {
-            const std::size_t pos = data ? skipSpace(data, m_begin, m_end) : m_end;
+            const std::size_t pos =
+                data ? JsonArrayScanner::skipSpace(data, m_begin, m_end) : m_end;
             if (pos == m_end) {
                 m_begin = pos;
                 break; // needs more

@@ -8,9 +8,9 @@
 
 namespace {
 
-const RunningApplication editor {
+const RunningApplication notesEditor {
     0x1200001, 777, QStringLiteral("Editor"), QStringLiteral("notes.txt")};
-const RunningApplication browser {
+const RunningApplication newsBrowser {
     0x1400001, 888, QStringLiteral("Browser"), QStringLiteral("news")};
 
 // A desktop on mock time: the editor was in front, tracked from the start, until the quick
@@ -25,7 +25,7 @@ struct Desk
     explicit Desk(bool editorInFront = true)
     {
         if (editorInFront) {
-            workspace.setFrontmost(editor);
+            workspace.setFrontmost(notesEditor);
         }
         controller.startTracking();
         workspace.activateOwnWindow(0x3000001);
@@ -57,7 +57,7 @@ private Q_SLOTS:
         desk.scheduler.advance(0.002);
         QCOMPARE(desk.keyboard.keystrokes().size(), 1);
         QVERIFY(qFuzzyCompare(desk.keyboard.keystrokes().first().uptime, 0.2));
-        QCOMPARE(desk.keyboard.keystrokes().first().target, std::optional(editor));
+        QCOMPARE(desk.keyboard.keystrokes().first().target, std::optional(notesEditor));
         QVERIFY(desk.controller.suppressShortcutHandling());
 
         desk.scheduler.advance(0.248);
@@ -98,7 +98,7 @@ private Q_SLOTS:
             desk.workspace.setFrontmost(
                 RunningApplication {0x3000002, 0, QStringLiteral("Norvale"), QString()});
         } else if (situation == QStringLiteral("terminated")) {
-            desk.workspace.terminate(editor.windowID);
+            desk.workspace.terminate(notesEditor.windowID);
         } else if (situation == QStringLiteral("refused")) {
             desk.workspace.setRefusesActivation(true);
         } else if (situation == QStringLiteral("untrusted")) {
@@ -117,7 +117,7 @@ private Q_SLOTS:
         if (situation == QStringLiteral("terminated") || situation == QStringLiteral("switched")) {
             // Another window gets the focus: the window manager's choice, or the user's.
             desk.scheduler.advance(situation == QStringLiteral("switched") ? 0.15 : 0.05);
-            desk.workspace.setFrontmost(browser);
+            desk.workspace.setFrontmost(newsBrowser);
         }
         desk.scheduler.advance(1.0);
 
@@ -126,7 +126,7 @@ private Q_SLOTS:
             QCOMPARE(desk.workspace.activations().size(), activations);
         }
         if (activations > 0) {
-            QCOMPARE(desk.workspace.activations().first().application, editor);
+            QCOMPARE(desk.workspace.activations().first().application, notesEditor);
         }
     }
 };

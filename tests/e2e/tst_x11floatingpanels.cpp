@@ -27,7 +27,7 @@
 
 namespace {
 
-bool xdotool(const QString& command)
+bool runXdotool(const QString& command)
 {
     QProcess process;
     process.start(QStringLiteral("xdotool"), command.split(QLatin1Char(' ')));
@@ -49,7 +49,7 @@ bool clickRow(FixedPhraseHoverPanelColumn* column, int row)
 {
     QListWidget* list = column->list();
     const QPoint at = list->viewport()->mapToGlobal(list->visualItemRect(list->item(row)).center());
-    return xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(at.x()).arg(at.y()));
+    return runXdotool(QStringLiteral("mousemove %1 %2 click 1").arg(at.x()).arg(at.y()));
 }
 
 } // namespace
@@ -113,7 +113,7 @@ private Q_SLOTS:
         panel.move(panel.pos() + QPoint(-100, 40));
         QTRY_COMPARE_WITH_TIMEOUT(side.window()->pos(), before + QPoint(-100, 40), 5000);
         const QPoint over = panel.geometry().center();
-        QVERIFY(xdotool(QStringLiteral("mousemove %1 %2").arg(over.x()).arg(over.y())));
+        QVERIFY(runXdotool(QStringLiteral("mousemove %1 %2").arg(over.x()).arg(over.y())));
         QTRY_VERIFY_WITH_TIMEOUT(!side.isShown(), 5000);
 
         // The preview beside the panel and the side panel in keyboard mode, which ignores the

@@ -1,3 +1,4 @@
+#include "PlatformTestTypes.h"
 #include "common/TestFiles.h"
 #include "common/TestMain.h"
 #include "platform/linux/LinuxDefaultsStore.h"
@@ -12,8 +13,6 @@
 
 #include <limits>
 #include <sys/stat.h>
-
-Q_DECLARE_METATYPE(DefaultsValue)
 
 namespace {
 

@@ -1,3 +1,4 @@
+#include "PlatformTestTypes.h"
 #include "common/TestMain.h"
 #include "platform/QtScheduler.h"
 #include "platform/ScreenSpace.h"
@@ -16,7 +17,6 @@
 #include <atomic>
 #include <cmath>
 
-Q_DECLARE_METATYPE(DefaultsValue)
 Q_DECLARE_METATYPE(ScreenFrame)
 
 class PlatformTest final : public QObject
