@@ -151,7 +151,7 @@ void FixedPhraseModel::removeFolders(const QSet<QUuid>& ids)
 
 void FixedPhraseModel::moveFolders(const QSet<int>& fromOffsets, int toOffset)
 {
-    commit(FixedPhraseOrdering::movingItems(m_folders, fromOffsets, toOffset));
+    replaceFolders(FixedPhraseOrdering::movingItems(m_folders, fromOffsets, toOffset));
 }
 
 std::optional<QUuid> FixedPhraseModel::addPhrase(const QUuid& folderID)
@@ -361,7 +361,7 @@ bool FixedPhraseModel::prepareForApplicationTermination(QDeadlineTimer deadline)
     return m_writer.flush(deadline);
 }
 
-void FixedPhraseModel::commit(FixedPhraseFolderList folders)
+void FixedPhraseModel::replaceFolders(FixedPhraseFolderList folders)
 {
     m_folders = std::move(folders);
     publishChange();

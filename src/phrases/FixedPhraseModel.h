@@ -81,6 +81,8 @@ public:
     void moveFolder(const QUuid& id, int step);
     void removeFolders(const QSet<QUuid>& ids);
     void moveFolders(const QSet<int>& fromOffsets, int toOffset);
+    // Replaces every folder at once, as one edit.
+    void replaceFolders(FixedPhraseFolderList folders);
 
     // Phrase operations.
     std::optional<QUuid> addPhrase(const QUuid& folderID);
@@ -120,8 +122,6 @@ Q_SIGNALS:
 
 private:
     void load();
-    // Replaces the store and schedules its save.
-    void commit(FixedPhraseFolderList folders);
     // Tells the views and schedules the save after an edit in place.
     void publishChange();
     void saveFolders();

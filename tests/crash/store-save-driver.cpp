@@ -1,20 +1,24 @@
 // Saves generation N of the large history and phrase store into a data folder the way the
-// application does: each store is loaded first (a damaged file is kept aside), then both are
-// written at once by their PersistentStoreWriters on the worker threads. Prints "loaded" when
-// the writes are about to start, so that a test can aim its SIGKILL at them. Generation 0
-// only opens the stores, as a start does, and writes nothing.
+// application does: the clipboard history and phrase models start on the folder (loading each
+// store keeps a damaged file aside and completes a save an earlier kill cut short), their
+// content is replaced with generation N, the history's images held as spill files as captures
+// leave them, and both saves are requested and flushed as at quit. Prints "loaded" when the
+// writes are about to start, so that a test can aim its SIGKILL at them. Generation 0 only
+// starts the models, as a start does, and writes nothing.
 //
 //     store-save-driver <folder> <generation>
 
 #include "CrashStores.h"
-#include "clipboard/ClipboardHistoryStorage.h"
-#include "phrases/FixedPhraseStorage.h"
+#include "clipboard/ClipboardHistoryModel.h"
+#include "clipboard/ClipboardImageSpill.h"
+#include "phrases/FixedPhraseModel.h"
+#include "platform/FileLocations.h"
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
-#include "support/PersistentStoreWriter.h"
+#include "platform/sim/MemoryDefaultsStore.h"
+#include "platform/sim/SimPasteboard.h"
 
 #include <QCoreApplication>
-#include <QDir>
 
 #include <cstdio>
 
@@ -28,48 +32,41 @@ int main(int argc, char** argv)
         std::fputs("usage: store-save-driver <folder> <generation>\n", stderr);
         return 2;
     }
-    const QString folder = arguments.at(1);
+    const FileLocations locations(arguments.at(1));
     QtScheduler scheduler;
     ThreadPoolExecutor executor(scheduler);
+    SimPasteboard pasteboard;
+    MemoryDefaultsStore defaults;
+    // Room for every item of a generation.
+    for (const QString& limit : {ClipboardHistorySettingsKey::maxTextHistoryCount,
+             ClipboardHistorySettingsKey::maxImageHistoryCount}) {
+        defaults.set(limit, qint64(500));
+    }
+    // Before the models: it outlives the spilled images they hold.
+    const ClipboardImageSpill spill(locations.cacheDirectory());
+    ClipboardHistoryModel history(pasteboard, defaults, scheduler, executor, locations);
+    FixedPhraseModel phrases(scheduler, executor, locations);
 
-    // The stores' encoders, on copies made before the writes, as the models give them.
-    const auto source = [](auto value, auto encode) {
-        return [value, encode]() -> PersistentStoreWriter::Snapshot {
-            return {[value, encode](QIODevice& device) { return encode(value, device); }, {}};
-        };
-    };
-    const ClipboardHistoryStorage history(folder);
-    PersistentStoreWriter historyWriter(scheduler, executor, history.filePath(),
-        source(CrashStores::history(generation),
-            [](const QList<ClipboardHistoryItem>& items, QIODevice& device) {
-                return ClipboardHistoryStorage::encode(items, device);
-            }),
-        {});
-    const FixedPhraseStorage phrases(QDir(folder).filePath(FixedPhraseStorage::fileName()));
-    PersistentStoreWriter phraseWriter(scheduler, executor, phrases.filePath(),
-        source(CrashStores::phrases(generation),
-            [](const FixedPhraseFolderList& folders, QIODevice& device) {
-                return FixedPhraseStorage::encode(folders, device);
-            }),
-        {});
+    // From here on a status message can only be a failed save.
     bool failed = false;
-    const auto fail = [&failed](const PersistentStoreWriter::Outcome& outcome) {
-        std::fprintf(stderr, "%s\n", qPrintable(outcome.error.value_or(QString())));
+    const auto fail = [&failed](const std::optional<QString>& message) {
+        std::fprintf(stderr, "%s\n", qPrintable(message.value_or(QString())));
         failed = true;
     };
-    historyWriter.setSaveFailedHandler(fail);
-    phraseWriter.setSaveFailedHandler(fail);
+    QObject::connect(&history, &ClipboardHistoryModel::statusMessageChanged, &app,
+        [&] { fail(history.statusMessage()); });
+    QObject::connect(&phrases, &FixedPhraseModel::statusMessageChanged, &app,
+        [&] { fail(phrases.statusMessage()); });
 
-    const QString refusal = QStringLiteral("kept aside failed");
-    historyWriter.settleLeftovers(&ClipboardHistoryStorage::decodes);
-    phraseWriter.settleLeftovers(&FixedPhraseStorage::decodes);
-    if (history.load().status == ClipboardHistoryStorage::LoadStatus::Unreadable &&
-        historyWriter.keepUnreadableFile(refusal).isEmpty()) {
-        return 1;
-    }
-    if (phrases.load().state == FixedPhraseStorage::LoadState::Unreadable &&
-        phraseWriter.keepUnreadableFile(refusal).isEmpty()) {
-        return 1;
+    if (generation > 0) {
+        QList<ClipboardHistoryItem> items = CrashStores::history(generation);
+        for (ClipboardHistoryItem& item : items) {
+            if (item.imageData) {
+                item.imageData = spill.spill(item.imageData->read().value_or(QByteArray()));
+            }
+        }
+        history.setItems(items);
+        phrases.replaceFolders(CrashStores::phrases(generation));
     }
     std::puts("loaded");
     std::fflush(stdout);
@@ -77,10 +74,10 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    historyWriter.requestSave();
-    phraseWriter.requestSave();
-    const bool finished =
-        historyWriter.flush(QDeadlineTimer::Forever) && phraseWriter.flush(QDeadlineTimer::Forever);
+    // The history's write starts on a worker at once; the phrases are written beside it.
+    history.saveItems();
+    const bool phrasesWritten = phrases.prepareForApplicationTermination(QDeadlineTimer::Forever);
+    const bool finished = history.flushPendingSave(QDeadlineTimer::Forever) && phrasesWritten;
     QCoreApplication::processEvents();
     return finished && !failed ? 0 : 1;
 }

@@ -1,8 +1,9 @@
 // A process killed with SIGKILL at any moment while it saves leaves every store file whole:
 // the old content or the new one, never a mix, and a damaged file it found is kept aside,
 // never lost; the next start completes a save the kill cut short and leaves no temporary file
-// behind. The saves run in a separate process (store-save-driver) with the real writers
-// on real files; the kill comes at a random moment, half of the time aimed at the writes.
+// behind. The saves run in a separate process (store-save-driver) through the application's
+// own models on real files, the history's images streamed from their spill files; the kill
+// comes at a random moment, half of the time aimed at the writes.
 
 #include "CrashStores.h"
 #include "clipboard/ClipboardHistoryStorage.h"
