@@ -2,6 +2,7 @@
 
 #include "SimulatedSoftwareUpdates.h"
 #include "SimulatedWorld.h"
+#include "mouse/hidutil/HidUtilCommand.h"
 #include "platform/QtScheduler.h"
 #include "platform/ThreadPoolExecutor.h"
 #include "platform/linux/EvdevScrollEventTap.h"
@@ -14,6 +15,7 @@
 #include "platform/linux/LinuxSystemTray.h"
 #include "platform/linux/LinuxWindowAccess.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/ProcProcessList.h"
 #include "platform/linux/PulseAudioSoundSystem.h"
 #include "platform/linux/XdgAutostartLoginItem.h"
 #include "platform/sim/MemoryDefaultsStore.h"
@@ -97,13 +99,18 @@ AppPlatform AppPlatform::create(PlatformKind kind)
         platform.keyMonitor = std::make_unique<LinuxGlobalKeyMonitor>();
         platform.sound = std::make_unique<PulseAudioSoundSystem>();
         platform.systemDefaults = std::make_unique<ProcessSystemDefaults>();
-        platform.commandExecutor =
-            std::make_unique<ProcessSystemCommandExecutor>(*platform.executor);
-        platform.scrollTap = std::make_unique<EvdevScrollEventTap>();
         // The HID helper is installed beside the norvale executable; until it is there, the
-        // mouse feature reports the launch failure.
-        platform.mouseTools = MouseSystemTools::withGSettings(*platform.systemDefaults,
-            QCoreApplication::applicationDirPath() + QStringLiteral("/norvale-hidutil"));
+        // mouse feature reports the launch failure. The mouse feature lists processes and
+        // mice every few seconds while it is on: both are answered without starting a
+        // process.
+        const QString hidHelper =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/norvale-hidutil");
+        platform.commandExecutor =
+            std::make_unique<ProcessSystemCommandExecutor>(*platform.executor,
+                std::vector {ProcProcessList::inProcessCommand(),
+                    HidUtilCommand::inProcessListing(hidHelper)});
+        platform.scrollTap = std::make_unique<EvdevScrollEventTap>();
+        platform.mouseTools = MouseSystemTools::withGSettings(*platform.systemDefaults, hidHelper);
         platform.updateBackend = std::make_unique<NetworkSoftwareUpdateBackend>(
             NetworkSoftwareUpdateBackend::standardDownloadFolder(),
             SoftwareUpdateSignature::publicKey());

@@ -14,6 +14,15 @@ QString decodedOrEmpty(const QByteArray& bytes)
     return decoder.hasError() ? QString() : text;
 }
 
+SystemCommandResult commandResultOf(
+    bool succeeded, const QString& output, const QString& errorOutput)
+{
+    if (succeeded) {
+        return SystemCommandResult::success(output);
+    }
+    return SystemCommandResult::failure(SystemCommandError::nonZeroExit(output, errorOutput));
+}
+
 enum class Channels
 {
     Separate,
@@ -44,10 +53,8 @@ SystemCommandResult runProcess(
     const QString output = decodedOrEmpty(process.readAllStandardOutput());
     const QString errorOutput =
         channels == Channels::Merged ? output : decodedOrEmpty(process.readAllStandardError());
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
-        return SystemCommandResult::success(output);
-    }
-    return SystemCommandResult::failure(SystemCommandError::nonZeroExit(output, errorOutput));
+    return commandResultOf(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+        output, errorOutput);
 }
 
 } // namespace
@@ -62,10 +69,22 @@ SystemCommandResult ProcessSystemDefaults::run(
 TaskHandle ProcessSystemCommandExecutor::run(
     const QString& executable, const QStringList& arguments, Completion done)
 {
+    const QStringList commandLine = QStringList {executable} + arguments;
+    std::function<std::optional<ToolOutput>()> answer;
+    for (const InProcessCommand& command : m_inProcess) {
+        if (command.commandLine == commandLine) {
+            answer = command.answer;
+        }
+    }
     return m_executor.run<SystemCommandResult>(
         Executor::Priority::UserInitiated,
-        [executable, arguments](
-            const CancelToken&) { return runProcess(executable, arguments, Channels::Merged, -1); },
+        [executable, arguments, answer](const CancelToken&) {
+            if (const auto answered = answer ? answer() : std::nullopt) {
+                const QString output = decodedOrEmpty(answered->output);
+                return commandResultOf(answered->exitCode == 0, output, output);
+            }
+            return runProcess(executable, arguments, Channels::Merged, -1);
+        },
         [done = std::move(done)](SystemCommandResult result) { done(result); });
 }
 

@@ -23,6 +23,8 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
+#include <vector>
 
 class SystemDefaults
 {
@@ -39,6 +41,22 @@ public:
     virtual ~SystemCommandExecutor() = default;
     [[nodiscard]] virtual TaskHandle run(
         const QString& executable, const QStringList& arguments, Completion done) = 0;
+};
+
+// What a tool printed (both streams, in order) and its exit status.
+struct ToolOutput
+{
+    QByteArray output;
+    int exitCode = 0;
+};
+
+// A command line the asynchronous runner answers itself, on its worker thread, instead of
+// starting the tool: starting a process costs far more than what some tools do. The answer
+// runs concurrently with other calls; nothing means it could not answer, and the tool runs.
+struct InProcessCommand
+{
+    QStringList commandLine; // the executable, then the arguments
+    std::function<std::optional<ToolOutput>()> answer;
 };
 
 // The real runners, on QProcess.
@@ -59,14 +77,17 @@ private:
 class ProcessSystemCommandExecutor final : public SystemCommandExecutor
 {
 public:
-    explicit ProcessSystemCommandExecutor(Executor& executor)
+    explicit ProcessSystemCommandExecutor(
+        Executor& executor, std::vector<InProcessCommand> inProcess = {})
         : m_executor(executor)
+        , m_inProcess(std::move(inProcess))
     { }
     TaskHandle run(
         const QString& executable, const QStringList& arguments, Completion done) override;
 
 private:
     Executor& m_executor;
+    std::vector<InProcessCommand> m_inProcess;
 };
 
 // Runs the tools given to it one at a time, in the order asked, on another runner. A run whose

@@ -3,6 +3,8 @@
 #include "mouse/MouseDevice.h"
 #include "mouse/MouseSettingsModel.h"
 #include "mouse/hidutil/HidUtilCommand.h"
+#include "platform/sim/ManualExecutor.h"
+#include "platform/sim/ManualScheduler.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -87,6 +89,22 @@ void writeMouse(const QString& root)
             QStringLiteral("@/id/vendor=046d"), QStringLiteral("@/id/product=c077"),
             QStringLiteral("@/event5/dev=13:69"),
             QStringLiteral("run/udev/data/c13:69=E:ID_INPUT_MOUSE=1")});
+}
+
+// The device listing through the command runner: answered in process, or by the helper.
+QString hidListingThroughRunner(std::vector<InProcessCommand> inProcess)
+{
+    ManualScheduler scheduler;
+    ManualExecutor executor(scheduler);
+    ProcessSystemCommandExecutor runner(executor, std::move(inProcess));
+    QString text = QStringLiteral("not delivered");
+    TaskHandle task = runner.run(QStringLiteral(NORVALE_HIDUTIL_HELPER),
+        {QStringLiteral("list"), QStringLiteral("--matching"), QStringLiteral("mouse"),
+            QStringLiteral("--ndjson")},
+        [&](const SystemCommandResult& result) { text = result.text(); });
+    executor.runAll();
+    scheduler.runPending();
+    return text;
 }
 
 QStringList propertyCommand(const QString& action, const QString& value)
@@ -190,14 +208,15 @@ private Q_SLOTS:
 
         QTemporaryDir root;
         writeTree(root.path(), device, files);
-        FakePointers pointers;
-        const Outcome listing = run(root.path(), pointers,
-            {QStringLiteral("list"), QStringLiteral("--matching"), QStringLiteral("mouse"),
-                QStringLiteral("--ndjson")});
-        QCOMPARE(listing.code, 0);
-        QCOMPARE(listing.out, line.isEmpty() ? line : line + '\n');
+        qputenv("NORVALE_HIDUTIL_ROOT", root.path().toUtf8());
+        const QString inProcess = hidListingThroughRunner(
+            {HidUtilCommand::inProcessListing(QStringLiteral(NORVALE_HIDUTIL_HELPER))});
+        QCOMPARE(hidListingThroughRunner({}), inProcess);
+        qunsetenv("NORVALE_HIDUTIL_ROOT");
+        QCOMPARE(inProcess.toUtf8(), line.isEmpty() ? line : line + '\n');
+        QVERIFY(!HidUtilCommand::inProcessListing(root.filePath(QStringLiteral("none"))).answer());
         QStringList listed;
-        const QList<MouseDevice> parsed = MouseDevice::parseDevices(QString::fromUtf8(listing.out));
+        const QList<MouseDevice> parsed = MouseDevice::parseDevices(inProcess);
         for (const MouseDevice& mouse : parsed) {
             listed << mouse.id() + QLatin1Char('|') + mouse.displayName();
         }

@@ -1,5 +1,6 @@
 #include "common/TestMain.h"
 #include "platform/SystemCommands.h"
+#include "platform/linux/ProcProcessList.h"
 #include "platform/sim/ManualExecutor.h"
 #include "platform/sim/ManualScheduler.h"
 
@@ -8,7 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <csignal>
+
 Q_DECLARE_METATYPE(SystemCommandResult)
+Q_DECLARE_METATYPE(std::optional<ToolOutput>)
 
 namespace {
 
@@ -20,6 +25,34 @@ SystemCommandResult ok(const QString& text)
 SystemCommandResult failed(const QString& output, const QString& errorOutput)
 {
     return SystemCommandResult::failure(SystemCommandError::nonZeroExit(output, errorOutput));
+}
+
+SystemCommandResult runOnCommandExecutor(
+    const QString& tool, const QStringList& arguments, std::vector<InProcessCommand> inProcess = {})
+{
+    ManualScheduler scheduler;
+    ManualExecutor executor(scheduler);
+    ProcessSystemCommandExecutor runner(executor, std::move(inProcess));
+    std::optional<SystemCommandResult> delivered;
+    TaskHandle task =
+        runner.run(tool, arguments, [&](const SystemCommandResult& result) { delivered = result; });
+    executor.runAll();
+    if (delivered) {
+        return SystemCommandResult::launchFailure(QStringLiteral("delivered on the worker"));
+    }
+    scheduler.runPending();
+    return delivered.value_or(SystemCommandResult::launchFailure(QStringLiteral("nothing")));
+}
+
+QMap<qint64, QByteArray> procProcessNamesByID()
+{
+    QMap<qint64, QByteArray> names;
+    const auto processes = ProcProcessList().processes();
+    for (const ProcProcessList::Process& process :
+        processes.value_or(QList<ProcProcessList::Process>())) {
+        names.insert(process.pid, process.name);
+    }
+    return names;
 }
 
 } // namespace
@@ -115,18 +148,78 @@ private Q_SLOTS:
             QCOMPARE(direct.errorDescription(), description);
         }
 
-        ManualScheduler scheduler;
-        ManualExecutor executor(scheduler);
-        ProcessSystemCommandExecutor asynchronous(executor);
-        std::optional<SystemCommandResult> delivered;
-        TaskHandle task = asynchronous.run(
-            tool, arguments, [&](const SystemCommandResult& result) { delivered = result; });
-        QVERIFY(!delivered);
-        executor.runAll();
-        QVERIFY(!delivered);
-        scheduler.runPending();
-        QVERIFY(delivered);
-        compareResult(*delivered, merged);
+        compareResult(runOnCommandExecutor(tool, arguments), merged);
+    }
+
+    // The tool, registered with the arguments "list", prints "real" and exits with 3.
+    void inProcessAnswers_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<std::optional<ToolOutput>>("answer");
+        QTest::addColumn<SystemCommandResult>("result");
+
+        const QStringList list {QStringLiteral("list")};
+        QTest::newRow("answered") << list << std::optional(ToolOutput {"a\n"}) << ok("a\n");
+        QTest::newRow("failure reads as the tool's")
+            << list << std::optional(ToolOutput {"oops", 2}) << failed("oops", "oops");
+        QTest::newRow("invalid UTF-8, exit 0")
+            << list << std::optional(ToolOutput {"ok\377"}) << ok("");
+        QTest::newRow("no answer runs the tool")
+            << list << std::optional<ToolOutput>() << failed("real", "real");
+        QTest::newRow("other arguments run the tool")
+            << QStringList {QStringLiteral("list"), QStringLiteral("-v")}
+            << std::optional(ToolOutput {"a"}) << failed("real", "real");
+    }
+
+    void inProcessAnswers()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(std::optional<ToolOutput>, answer);
+        QFETCH(SystemCommandResult, result);
+        const QString tool = writeTool("printf real; exit 3");
+        QCOMPARE(runOnCommandExecutor(tool, arguments,
+                     {{{tool, QStringLiteral("list")},
+                         [answer] {
+                             return answer;
+                         }}}),
+            result);
+    }
+
+    // Every process alive before and after ps ran must be listed by ps under the same name,
+    // and every one ps lists that is still alive afterwards must have been read.
+    void processListMatchesPs()
+    {
+        const QStringList psArguments {QStringLiteral("-axo"), QStringLiteral("comm")};
+        const SystemCommandResult listing = runOnCommandExecutor(
+            QStringLiteral("/bin/ps"), psArguments, {ProcProcessList::inProcessCommand()});
+        const SystemCommandResult ps =
+            ProcessSystemDefaults().run(QStringLiteral("/bin/ps"), psArguments);
+        QCOMPARE(listing.text().section(QLatin1Char('\n'), 0, 0),
+            ps.text().section(QLatin1Char('\n'), 0, 0));
+
+        const QMap<qint64, QByteArray> before = procProcessNamesByID();
+        const QString psRows = ProcessSystemDefaults()
+                                   .run(QStringLiteral("/bin/ps"),
+                                       {QStringLiteral("-axo"), QStringLiteral("pid=,comm=")})
+                                   .text();
+        const QMap<qint64, QByteArray> after = procProcessNamesByID();
+        QMap<qint64, QByteArray> listed;
+        for (const QString& row : psRows.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QString trimmed = row.trimmed();
+            listed.insert(trimmed.section(QLatin1Char(' '), 0, 0).toLongLong(),
+                trimmed.section(QLatin1Char(' '), 1).toUtf8());
+        }
+        QVERIFY(listed.size() > 1);
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (after.value(it.key()) == it.value()) {
+                QCOMPARE(listed.value(it.key()), it.value());
+            }
+        }
+        for (auto it = listed.cbegin(); it != listed.cend(); ++it) {
+            if (::kill(static_cast<pid_t>(it.key()), 0) == 0 || errno == EPERM) {
+                QVERIFY2(after.contains(it.key()), it.value().constData());
+            }
+        }
     }
 
     void argumentsReachTheToolUnexpanded()

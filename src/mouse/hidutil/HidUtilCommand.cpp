@@ -2,6 +2,7 @@
 
 #include "HidPropertyState.h"
 
+#include <QFileInfo>
 #include <QIODevice>
 #include <QJsonDocument>
 
@@ -57,11 +58,29 @@ int HidUtilCommand::list(const QStringList& arguments)
             QStringLiteral("--matching"), QStringLiteral("mouse"), QStringLiteral("--ndjson")}) {
         return fail(QStringLiteral("list takes exactly: --matching mouse --ndjson"), 2);
     }
-    const QList<HidPointingDevice> devices = m_devices.scan();
-    for (const HidPointingDevice& device : devices) {
-        m_out.write(device.jsonLine() + '\n');
-    }
+    m_out.write(listing(m_devices));
     return 0;
+}
+
+QByteArray HidUtilCommand::listing(const SysfsPointingDevices& devices)
+{
+    QByteArray lines;
+    for (const HidPointingDevice& device : devices.scan()) {
+        lines += device.jsonLine() + '\n';
+    }
+    return lines;
+}
+
+InProcessCommand HidUtilCommand::inProcessListing(const QString& helperPath)
+{
+    return {{helperPath, QStringLiteral("list"), QStringLiteral("--matching"),
+                QStringLiteral("mouse"), QStringLiteral("--ndjson")},
+        [helperPath]() -> std::optional<ToolOutput> {
+            if (!QFileInfo(helperPath).isExecutable()) {
+                return std::nullopt;
+            }
+            return ToolOutput {listing(SysfsPointingDevices::fromEnvironment())};
+        }};
 }
 
 int HidUtilCommand::property(const QStringList& arguments)

@@ -11,6 +11,7 @@
 #include "HidPropertyMapping.h"
 #include "PointerProperties.h"
 #include "SysfsPointingDevices.h"
+#include "platform/SystemCommands.h"
 
 #include <QJsonObject>
 #include <QStringList>
@@ -29,6 +30,11 @@ public:
     int run(const QStringList& arguments);
 
     static QString helpText();
+    // What "list --matching mouse --ndjson" prints: one JSON line per device.
+    static QByteArray listing(const SysfsPointingDevices& devices);
+    // Answers the listing in the command runner without starting the helper at helperPath;
+    // while the helper is not installed there, the run fails as it would.
+    static InProcessCommand inProcessListing(const QString& helperPath);
 
 private:
     // One X pointer of a matching device, and the key its written values are kept under.

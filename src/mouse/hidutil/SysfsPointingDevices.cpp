@@ -138,6 +138,12 @@ SysfsPointingDevices::SysfsPointingDevices(QString root)
     : m_root(std::move(root))
 { }
 
+SysfsPointingDevices SysfsPointingDevices::fromEnvironment()
+{
+    const QString root = qEnvironmentVariable("NORVALE_HIDUTIL_ROOT", QStringLiteral("/"));
+    return SysfsPointingDevices(root == QLatin1String("/") ? QString() : root);
+}
+
 QList<HidPointingDevice> SysfsPointingDevices::scan() const
 {
     QStringList names = QDir(m_root + QStringLiteral("/sys/class/input"))

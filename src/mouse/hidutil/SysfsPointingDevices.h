@@ -21,6 +21,8 @@ public:
     // root: the file-system root under which "sys" and "run/udev/data" are read; "/" on a
     // running system, a prepared folder in tests.
     explicit SysfsPointingDevices(QString root);
+    // The root named by NORVALE_HIDUTIL_ROOT, "/" when it is not set.
+    static SysfsPointingDevices fromEnvironment();
 
     QList<HidPointingDevice> scan() const;
 

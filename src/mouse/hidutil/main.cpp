@@ -32,8 +32,7 @@ int main(int argc, char** argv)
     if (!out.open(stdout, QIODevice::WriteOnly) || !err.open(stderr, QIODevice::WriteOnly)) {
         return 1;
     }
-    const QString root = qEnvironmentVariable("NORVALE_HIDUTIL_ROOT", QStringLiteral("/"));
-    const SysfsPointingDevices devices(root == QLatin1String("/") ? QString() : root);
+    const SysfsPointingDevices devices = SysfsPointingDevices::fromEnvironment();
     XInputPointerProperties pointers;
     return HidUtilCommand(devices, pointers, statePath(), out, err)
         .run(application.arguments().mid(1));
