@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Long run of the real Norvale under Xvfb with every feature that works on this desktop on:
 # the pointer guard ticking on two monitors, sound priority over PulseAudio null sinks, window
-# placement with a registered rule, mouse adjustment (its helper looks for mice every 2.5 s), a
+# placement with a registered rule, mouse adjustment (it looks for mice every 2.5 s), a
 # global shortcut watching the keys, and the clipboard history fed a new text or image through
 # xclip every 200 ms. Prints RSS and CPU (with the helpers it ran) every 30 s, checking each
 # time that the last text and the last image copied are the newest of their kind in the history,
@@ -127,8 +127,8 @@ idle=$(cpu_percent "$NORVALE_PID" "$idle_seconds")
 idle_children=$(awk -v d=$(($(child_cpu_ticks "$NORVALE_PID") - children_before)) -v hz="$hz" \
     -v s="$idle_seconds" 'BEGIN { printf "%.2f", 100 * d / hz / s }')
 rss_idle=$(rss_kb "$NORVALE_PID")
-# The same without mouse adjustment, whose look for mice every 2.5 s runs ps and the HID helper:
-# shown to tell its share, not held to the target.
+# The same without mouse adjustment, whose look for processes and mice every 2.5 s is the one
+# periodic listing it does: shown to tell its share, not held to the target.
 "$NORVALE" mouse disable >/dev/null
 sleep 5
 idle_without_mouse=$(cpu_percent "$NORVALE_PID" "$idle_seconds")
