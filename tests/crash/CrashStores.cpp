@@ -43,12 +43,14 @@ QList<ClipboardHistoryItem> history(int generation)
     const QDateTime base = QDateTime::fromSecsSinceEpoch(1'800'000'000, QTimeZone::utc());
     QList<ClipboardHistoryItem> items;
     for (int i = 0; i < TextItems + ImageItems; ++i) {
+        // The newest image is the same in every generation, as one kept from an earlier run.
+        const int made = i == 0 ? 0 : generation;
         ClipboardHistoryItem item;
-        item.id = idFor(1, generation, i);
+        item.id = idFor(1, made, i);
         item.createdAt = base.addSecs(-i);
         if (i % ((TextItems + ImageItems) / ImageItems) == 0) {
             QByteArray bytes(ImageBytes, Qt::Uninitialized);
-            QRandomGenerator random(quint32(generation * 1000 + i));
+            QRandomGenerator random(quint32(made * 1000 + i));
             random.fillRange(reinterpret_cast<quint32*>(bytes.data()), ImageBytes / 4);
             item.kind = ClipboardHistoryKind::Image;
             item.imageData = bytes;

@@ -12,6 +12,7 @@
 
 namespace CrashStores {
 
+// Its first item, an image, is the same in every generation.
 QList<ClipboardHistoryItem> history(int generation);
 FixedPhraseFolderList phrases(int generation);
 

@@ -65,6 +65,13 @@ int main(int argc, char** argv)
                 item.imageData = spill.spill(item.imageData->read().value_or(QByteArray()));
             }
         }
+        // A cache cleaner took the spill file of the image the loaded history shares with
+        // generation N: the save reads it back from the file it replaces.
+        if (!history.items().isEmpty()) {
+            ClipboardHistoryItem& kept = items.first();
+            kept.imageData = ClipboardImageBytes::spilled(
+                spill.directory() + QStringLiteral("/removed"), kept.imageData->size());
+        }
         history.setItems(items);
         phrases.replaceFolders(CrashStores::phrases(generation));
     }
