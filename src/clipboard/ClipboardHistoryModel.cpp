@@ -52,7 +52,8 @@ ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsSto
     , m_scheduler(scheduler)
     , m_executor(executor)
     , m_storage(std::make_unique<ClipboardHistoryStorage>(locations.applicationSupportDirectory()))
-    , m_imageSpill(std::make_shared<const ClipboardImageSpill>(locations.cacheDirectory()))
+    , m_imageSpill(std::make_shared<const ClipboardImageSpill>(locations.cacheDirectory(),
+          ClipboardImageSpill::folderName(), ClipboardImageSpill::StaleFiles::Adopt))
     , m_clipboardHistoryEnabled(defaults, ClipboardHistorySettingsKey::enabled, true,
           {.changed =
                   [this](bool enabled) {
@@ -113,7 +114,12 @@ ClipboardHistoryModel::ClipboardHistoryModel(Pasteboard& pasteboard, DefaultsSto
     }
 }
 
-ClipboardHistoryModel::~ClipboardHistoryModel() = default;
+ClipboardHistoryModel::~ClipboardHistoryModel()
+{
+    // The history's images wait in the spill folder for the next start, which adopts them
+    // instead of writing them all again.
+    m_imageSpill->keepFilesForNextStart();
+}
 
 // Settings
 
@@ -210,6 +216,7 @@ void ClipboardHistoryModel::loadHistory()
         m_writer.refuseWrites(refusal);
         break;
     }
+    m_imageSpill->finishAdopting();
     QList<ClipboardHistoryItem> items = std::move(loaded.items);
     ClipboardHistoryItem::reclassifyLoaded(items);
     m_items = std::move(items);

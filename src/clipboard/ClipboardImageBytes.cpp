@@ -7,10 +7,12 @@
 
 struct ClipboardImageBytes::Backing
 {
-    Backing(QByteArray bytes, QString path, qint64 size)
+    Backing(QByteArray bytes, QString path, qint64 size,
+        std::shared_ptr<const std::atomic_bool> keep = {})
         : bytes(std::move(bytes))
         , path(std::move(path))
         , size(size)
+        , keep(std::move(keep))
     { }
     Backing(const Backing&) = delete;
     Backing& operator=(const Backing&) = delete;
@@ -18,10 +20,11 @@ struct ClipboardImageBytes::Backing
     const QByteArray bytes; // when not spilled
     const QString path; // the spill file, empty when the bytes are held here
     const qint64 size;
+    const std::shared_ptr<const std::atomic_bool> keep;
 
     ~Backing()
     {
-        if (!path.isEmpty()) {
+        if (!path.isEmpty() && !(keep && keep->load())) {
             QFile::remove(path);
         }
     }
@@ -35,10 +38,11 @@ ClipboardImageBytes::ClipboardImageBytes(std::shared_ptr<const Backing> backing)
     : m_backing(std::move(backing))
 { }
 
-ClipboardImageBytes ClipboardImageBytes::spilled(QString path, qint64 size)
+ClipboardImageBytes ClipboardImageBytes::spilled(
+    QString path, qint64 size, std::shared_ptr<const std::atomic_bool> keep)
 {
     return ClipboardImageBytes(
-        std::make_shared<const Backing>(QByteArray(), std::move(path), size));
+        std::make_shared<const Backing>(QByteArray(), std::move(path), size, std::move(keep)));
 }
 
 qint64 ClipboardImageBytes::size() const

@@ -14,6 +14,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,7 +25,9 @@ public:
     // Bytes held in memory; implicit, so that an item can be built from plain bytes.
     ClipboardImageBytes(QByteArray bytes); // NOLINT(google-explicit-constructor)
     // Bytes already written to path, size of them; the file goes with the last copy.
-    static ClipboardImageBytes spilled(QString path, qint64 size);
+    // When keep is set by the time the last copy goes, the file stays (for the next start).
+    static ClipboardImageBytes spilled(
+        QString path, qint64 size, std::shared_ptr<const std::atomic_bool> keep = {});
 
     qint64 size() const;
     bool isSpilled() const;

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ClipboardTest;
@@ -25,6 +26,12 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
         byte = static_cast<char>(random.bounded(256));
     }
     return bytes;
+}
+
+quint64 inodeOf(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
 
 QStringList filesIn(const QString& folder)
@@ -100,9 +107,51 @@ private Q_SLOTS:
         model.removeItem(newestId);
         world.settle();
         QCOMPARE(filesIn(folder).size(), 1);
+    }
+
+    // A restart moves in the spill files the last run left that hold exactly the history's
+    // bytes, instead of writing them again; a file that differs is written anew, and the old
+    // folder goes.
+    void restartAdoptsUnchangedFiles_data()
+    {
+        QTest::addColumn<qint64>("damage"); // a byte flipped at, or the length cut to; -1: none
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("unchanged") << qint64(-1) << false;
+        QTest::newRow("a byte changed") << qint64(30) << false;
+        QTest::newRow("cut short") << qint64(30) << true;
+    }
+
+    void restartAdoptsUnchangedFiles()
+    {
+        QFETCH(qint64, damage);
+        QFETCH(bool, cut);
+        World world;
+        world.start();
+        world.copy(QStringLiteral("image:5"));
+        world.settle();
+        const QString cache = world.dir.filePath(QStringLiteral("Cache"));
+        const QString old = spillFolderIn(cache);
+        const QString oldFile = old + QLatin1Char('/') + filesIn(old).first();
+        const QByteArray bytes = readFile(oldFile);
         world.model.reset();
-        QVERIFY(!QFileInfo::exists(folder));
-        QVERIFY(!QFileInfo::exists(folder + QStringLiteral(".lock")));
+        QFile file(oldFile);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        if (damage >= 0 && !cut) {
+            QVERIFY(file.seek(damage));
+            QVERIFY(file.putChar(char(~bytes.at(damage))));
+        } else if (cut) {
+            QVERIFY(file.resize(damage));
+        }
+        file.close();
+        const quint64 inode = inodeOf(oldFile);
+
+        ClipboardHistoryModel& model = world.start();
+        QVERIFY(!QFileInfo::exists(old));
+        const QString folder = spillFolderIn(cache);
+        QCOMPARE(filesIn(folder).size(), 1);
+        const QString adopted = folder + QLatin1Char('/') + filesIn(folder).first();
+        QCOMPARE(inodeOf(adopted) == inode, damage < 0);
+        QCOMPARE(model.items().first().imageBytes(), std::optional(bytes));
     }
 
     // Copying a spilled image back reads its file on a worker and writes the clipboard once
