@@ -29,6 +29,15 @@ bool sameValue(const DefaultsValue& a, const DefaultsValue& b)
     return a == b;
 }
 
+// QSettings saves by replacing the file: a new inode is a write.
+qint64 settingsFileInode(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0
+        ? static_cast<qint64>(info.st_ino)
+        : -1;
+}
+
 } // namespace
 
 class LinuxDefaultsTest final : public QObject
@@ -127,6 +136,43 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(
             file.readAll(), QByteArray("[General]\nfeature.clipboardHistory.enabled=bool:true\n"));
+    }
+
+    // A periodic refresh stores the same value again and again: only a change, or a file
+    // another writer changed meanwhile (here with a longer text), is written.
+    void writesOnlyChanges_data()
+    {
+        QTest::addColumn<QByteArray>("otherWriter");
+        QTest::addColumn<qint64>("second");
+        QTest::addColumn<bool>("rewritten");
+        QTest::addColumn<QByteArray>("file");
+
+        QTest::newRow("same value")
+            << QByteArray() << qint64(1) << false << QByteArray("[General]\nk=int:1\n");
+        QTest::newRow("another value")
+            << QByteArray() << qint64(2) << true << QByteArray("[General]\nk=int:2\n");
+        QTest::newRow("same value, file changed since")
+            << QByteArray("[General]\nk=int:55\n") << qint64(1) << true
+            << QByteArray("[General]\nk=int:1\n");
+    }
+
+    void writesOnlyChanges()
+    {
+        QFETCH(QByteArray, otherWriter);
+        QFETCH(qint64, second);
+        QFETCH(bool, rewritten);
+        QFETCH(QByteArray, file);
+        LinuxDefaultsStore store(m_path);
+        store.set(QStringLiteral("k"), qint64(1));
+        if (!otherWriter.isEmpty()) {
+            QVERIFY(writeFile(m_path, otherWriter));
+        }
+        const qint64 inode = settingsFileInode(m_path);
+        store.set(QStringLiteral("k"), second);
+        QCOMPARE(settingsFileInode(m_path) != inode, rewritten);
+        QFile saved(m_path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), file);
     }
 
     // QSettings saves atomically too: a save a kill left as "<file>.XXXXXX" is completed.

@@ -263,7 +263,11 @@ void LinuxDefaultsStore::set(const QString& key, const DefaultsValue& value)
         qWarning("Norvale: a defaults key cannot be empty");
         return;
     }
-    m_settings->setValue(encodeKey(key), encodeValue(value));
+    const QString encoded = encodeValue(value);
+    if (m_settings->value(encodeKey(key)) == QVariant(encoded) && fileStamp() == m_synced) {
+        return;
+    }
+    m_settings->setValue(encodeKey(key), encoded);
     sync();
 }
 
@@ -301,4 +305,15 @@ void LinuxDefaultsStore::sync()
     if (::stat(native.constData(), &info) == 0 && (info.st_mode & 07777) != 0600) {
         PrivateFiles::setPrivateMode(m_filePath);
     }
+    m_synced = fileStamp();
+}
+
+LinuxDefaultsStore::FileStamp LinuxDefaultsStore::fileStamp() const
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(m_filePath).constData(), &info) != 0) {
+        return {};
+    }
+    return {static_cast<qint64>(info.st_ino), static_cast<qint64>(info.st_size),
+        static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }

@@ -12,7 +12,9 @@
 // two characters and '%' are written as %2F, %5C and %25 in the key; dots are kept as they
 // are ("feature.clipboardHistory.enabled").
 //
-// Every change is synced to disk at once. The folder is 0700 and the file 0600: the file is
+// Every change is synced to disk at once; setting a value the store already holds writes
+// nothing, unless the file changed since the store last synced it (feature models store their
+// unchanged lists on every periodic refresh). The folder is 0700 and the file 0600: the file is
 // created 0600 before QSettings first writes it, and QSettings' atomic save keeps the mode of
 // the file it replaces.
 
@@ -41,8 +43,19 @@ public:
     QStringList keys() const override;
 
 private:
+    // The file as a sync leaves it; any writer replaces or rewrites it, changing one of these.
+    struct FileStamp
+    {
+        qint64 inode = -1;
+        qint64 size = -1;
+        qint64 modifiedNs = -1;
+        bool operator==(const FileStamp&) const = default;
+    };
+
     void sync();
+    FileStamp fileStamp() const;
 
     QString m_filePath;
     std::unique_ptr<QSettings> m_settings;
+    FileStamp m_synced;
 };
